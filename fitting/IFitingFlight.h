@@ -1,0 +1,18 @@
+#pragma once
+
+#include <list>
+
+#include "tickets/TTicket.h"
+
+// Finds the route with the smallest total day count between two airports.
+class IFitingFlight {
+public:
+    virtual ~IFitingFlight() = default;
+
+    // Writes the route into *route, from the arrival airport back to the
+    // departure airport, two tickets per leg (arrival entry, then departure
+    // entry). Returns 0; -1 `from` absent; -2 `to` absent; -3 the smallest
+    // total exceeds maxDays; -4 no route. On any refusal *route is empty; if
+    // an allocation fails, *route is left as it was.
+    virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) = 0;
+};

@@ -1,0 +1,59 @@
+package palvorin;
+
+import java.util.ArrayList;
+import java.util.Collections;
+import java.util.List;
+
+/**
+ * Fits the route with the smallest total day count into the library's current ticket list,
+ * books it, and reports its flights.
+ *
+ * <p>{@link #setData()} calls {@link #addFlitgh} once per ticket, from the arrival airport back
+ * to the departure airport, two tickets per leg (the flight's entry at its arrival airport, then
+ * at its departure airport); this class keeps them in {@link #flights()}.
+ */
+public class aggregateFiting {
+    public static final int OK = 0;
+    /** {@code armoringTickets}: no route is fitted (the ticket list is empty). */
+    public static final int NO_TICKETS = -4;
+    /** {@code armoringTickets}: a ticket's flight or airport has gone; nothing was booked. */
+    public static final int BOOKING_REFUSED = -5;
+    /** {@code getRouteFlight}: the departure airport is not in the network. */
+    public static final int UNKNOWN_DEPARTURE = -5;
+    /** {@code getRouteFlight}: the arrival airport is not in the network. */
+    public static final int UNKNOWN_ARRIVAL = -6;
+    /** {@code getRouteFlight}: the shortest route takes more days than allowed. */
+    public static final int OVER_DAY_LIMIT = -7;
+    /** {@code getRouteFlight}: no chain of flights leads to the arrival airport. */
+    public static final int NO_ROUTE = -8;
+
+    static {
+        nativ_ManegingFlight.load();
+    }
+
+    private final List<ReportedFlight> flights = new ArrayList<>();
+
+    /** Fits a route from {@code from} to {@code to} of at most {@code maxDays} days. */
+    public native int getRouteFlight(int maxDays, int from, int to);
+
+    /** Books every ticket of the current list, or none. */
+    public native int armoringTickets();
+
+    /** Reports the flight of every ticket of the current list through {@link #addFlitgh}. */
+    public native void setData();
+
+    /** Called by the library once per reported flight. */
+    public void addFlitgh(int airport, int flight, String name, int days, int from, int to, int booked) {
+        flights.add(new ReportedFlight(airport, flight, name, days, from, to, booked));
+    }
+
+    /** The flights reported so far, in the order they came. */
+    public List<ReportedFlight> flights() {
+        return Collections.unmodifiableList(flights);
+    }
+
+    /** Forgets the flights reported so far. */
+    public void clear() {
+        flights.clear();
+    }
+}

@@ -1,0 +1,46 @@
+package palvorin.airport;
+
+import java.util.ArrayList;
+import java.util.Collections;
+import java.util.List;
+import palvorin.ReportedFlight;
+import palvorin.nativ_ManegingFlight;
+
+/**
+ * Reports every flight of one airport, departing and arriving alike, in ascending flight number.
+ * Set {@link #NumberAirport} and call {@link #setData()}.
+ */
+public class AirportFrame {
+    static {
+        nativ_ManegingFlight.load();
+    }
+
+    /** The airport whose flights {@link #setData()} reports. */
+    public int NumberAirport;
+
+    private final List<ReportedFlight> flights = new ArrayList<>();
+
+    public AirportFrame() {}
+
+    public AirportFrame(int numberAirport) {
+        this.NumberAirport = numberAirport;
+    }
+
+    /** Reports the flights of airport {@link #NumberAirport} through {@link #addFlitgh}. */
+    public native void setData();
+
+    /** Called by the library once per flight of the airport. */
+    public void addFlitgh(int airport, int flight, String name, int days, int from, int to, int booked) {
+        flights.add(new ReportedFlight(airport, flight, name, days, from, to, booked));
+    }
+
+    /** The flights reported so far, in the order they came. */
+    public List<ReportedFlight> flights() {
+        return Collections.unmodifiableList(flights);
+    }
+
+    /** Forgets the flights reported so far. */
+    public void clear() {
+        flights.clear();
+    }
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// The one way into the library from Java: every exported function runs its
+// body through withBoundary, which
+//  - serialises calls from all Java threads on one lock, which the body takes
+//    with lockNetwork() only around its work on the network, so that no JNI
+//    call that can run Java code (class lookups, exception construction,
+//    callbacks) is made while the lock is held;
+//  - turns every C++ exception into a Java exception in the calling thread:
+//    std::bad_alloc into OutOfMemoryError, other exceptions into
+//    RuntimeException, and NullArgument into NullPointerException;
+//  - leaves a Java exception that is already pending untouched
+//    (JavaExceptionPending), returning the neutral value at once.
+
+#include <jni.h>
+
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+namespace tavrik {
+
+// A Java exception is pending in the calling thread: return at once.
+struct JavaExceptionPending {};
+
+// A reference argument was null: throw NullPointerException with this message.
+struct NullArgument {
+    const char* message;
+};
+
+// Global references to the exception classes, made by the load hook.
+struct JavaExceptionClasses {
+    jclass outOfMemoryError = nullptr;
+    jclass runtimeException = nullptr;
+    jclass nullPointerException = nullptr;
+};
+JavaExceptionClasses& exceptionClasses();
+
+std::unique_lock<std::mutex> lockNetwork();
+
+void throwJava(JNIEnv* env, jclass type, const char* message);
+
+template <class Result, class Body>
+Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
+    const JavaExceptionClasses& classes = exceptionClasses();
+    try {
+        return body();
+    } catch (const JavaExceptionPending&) {
+    } catch (const NullArgument& e) {
+        throwJava(env, classes.nullPointerException, e.message);
+    } catch (const std::bad_alloc&) {
+        throwJava(env, classes.outOfMemoryError, "native heap exhausted in tavrik");
+    } catch (const std::exception& e) {
+        throwJava(env, classes.runtimeException, e.what());
+    } catch (...) {
+        throwJava(env, classes.runtimeException, "unknown native failure in tavrik");
+    }
+    return neutral;
+}
+
+template <class Body>
+void withBoundary(JNIEnv* env, Body&& body) noexcept {
+    withBoundary(env, 0, [&] {
+        body();
+        return 0;
+    });
+}
+
+// The characters of a Java string in modified UTF-8, as a std::string.
+// Throws NullArgument for null, JavaExceptionPending if the JVM cannot
+// supply them.
+std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
+
+// Deletes a local reference when it goes out of scope.
+template <class T>
+class LocalRef {
+public:
+    LocalRef(JNIEnv* env, T ref) : env(env), ref(ref) {}
+    ~LocalRef() {
+        if (ref != nullptr) env->DeleteLocalRef(ref);
+    }
+    LocalRef(const LocalRef&) = delete;
+    LocalRef& operator=(const LocalRef&) = delete;
+    T get() const { return ref; }
+    explicit operator bool() const { return ref != nullptr; }
+
+private:
+    JNIEnv* env;
+    T ref;
+};
+
+}  // namespace tavrik

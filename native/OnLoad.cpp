@@ -1,0 +1,61 @@
+#include <jni.h>
+
+#include <memory>
+
+#include "flights/TManagementFlight.h"
+#include "native/JniSupport.h"
+#include "native/tavrik.h"
+#include "store/TDataAccess.h"
+#include "tickets/TArmoringTicket.h"
+
+IManagementFlight* pManagementFlight = nullptr;
+IArmoringTicket* pArmoringTicket = nullptr;
+
+namespace {
+
+jclass globalClass(JNIEnv* env, const char* name) {
+    tavrik::LocalRef<jclass> local(env, env->FindClass(name));
+    if (!local) {
+        env->ExceptionClear();
+        return nullptr;
+    }
+    return static_cast<jclass>(env->NewGlobalRef(local.get()));
+}
+
+// One store, the flight-management service on it, then the booking service
+// on the same store. Built aside and published only when all three exist.
+bool buildObjectGraph() {
+    auto lock = tavrik::lockNetwork();
+    if (pManagementFlight != nullptr) return true;  // loaded before
+    try {
+        auto store = std::make_unique<DataAccess::TDataAccess>();
+        auto management = std::make_unique<ManagementFlight::TManagementFlight>(store.get());
+        auto booking = std::make_unique<ArmoringTicket::TArmoringTicket>(store.get());
+        store.release();  // lives as long as the process, like the services
+        pManagementFlight = management.release();
+        pArmoringTicket = booking.release();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
+extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
+    JNIEnv* env = nullptr;
+    if (vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_8) != JNI_OK) return JNI_ERR;
+
+    tavrik::JavaExceptionClasses& classes = tavrik::exceptionClasses();
+    if (classes.outOfMemoryError == nullptr) {
+        classes.outOfMemoryError = globalClass(env, "java/lang/OutOfMemoryError");
+        classes.runtimeException = globalClass(env, "java/lang/RuntimeException");
+        classes.nullPointerException = globalClass(env, "java/lang/NullPointerException");
+    }
+    if (classes.outOfMemoryError == nullptr || classes.runtimeException == nullptr ||
+        classes.nullPointerException == nullptr)
+        return JNI_ERR;
+
+    if (!buildObjectGraph()) return JNI_ERR;
+    return JNI_VERSION_1_8;
+}

@@ -1,0 +1,132 @@
+// Route fitting, booking and the two reports of flights back into Java.
+//
+// A report looks up the receiver's callback first (that may run Java code, so
+// it happens before the lock), copies the flights it reports under the lock,
+// releases it and only then calls addFlitgh once per flight. A callback may
+// therefore call any native method, editing ones included. Each Java string
+// is deleted right after its callback, so a report of any length uses a
+// bounded number of local references.
+
+#include <jni.h>
+
+#include <string>
+#include <vector>
+
+#include "native/JniSupport.h"
+#include "native/tavrik.h"
+#include "palvorin_aggregateFiting.h"
+#include "palvorin_airport_AirportFrame.h"
+
+using tavrik::JavaExceptionPending;
+using tavrik::LocalRef;
+using tavrik::lockNetwork;
+using tavrik::withBoundary;
+
+namespace {
+
+const char* const kCallbackName = "addFlitgh";
+const char* const kCallbackSignature = "(IILjava/lang/String;IIII)V";
+
+// One callback's arguments, copied out of the network.
+struct ReportedFlight {
+    int airport;
+    int flight;
+    std::string name;
+    int days;
+    int from;
+    int to;
+    int booked;
+};
+
+void appendFlight(std::vector<ReportedFlight>& out, int airport, int flight, const TFlightLink& link) {
+    out.push_back(ReportedFlight{airport, flight, link.name, link.days, link.from, link.to, link.booked});
+}
+
+// Throws JavaExceptionPending if the lookup failed (NoSuchMethodError pending).
+jmethodID callbackOf(JNIEnv* env, jclass type) {
+    jmethodID method = env->GetMethodID(type, kCallbackName, kCallbackSignature);
+    if (method == nullptr) throw JavaExceptionPending{};
+    return method;
+}
+
+jclass classOf(JNIEnv* env, jobject receiver) {
+    jclass type = env->GetObjectClass(receiver);
+    if (type == nullptr) throw JavaExceptionPending{};
+    return type;
+}
+
+// Calls back once per flight, in order; stops at the first pending exception.
+void deliver(JNIEnv* env, jobject receiver, jmethodID callback, const std::vector<ReportedFlight>& flights) {
+    for (const ReportedFlight& f : flights) {
+        LocalRef<jstring> name(env, env->NewStringUTF(f.name.c_str()));
+        if (!name) throw JavaExceptionPending{};
+        env->CallVoidMethod(receiver, callback, f.airport, f.flight, name.get(), f.days, f.from, f.to, f.booked);
+        if (env->ExceptionCheck()) throw JavaExceptionPending{};
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_getRouteFlight(JNIEnv* env, jobject, jint maxDays, jint from,
+                                                                    jint to) {
+    return withBoundary(env, jint{-8}, [&] {
+        auto lock = lockNetwork();
+        return pArmoringTicket->getRouteFlight(maxDays, from, to);
+    });
+}
+
+JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_armoringTickets(JNIEnv* env, jobject) {
+    return withBoundary(env, jint{-5}, [&] {
+        auto lock = lockNetwork();
+        return pArmoringTicket->armoringTickets();
+    });
+}
+
+JNIEXPORT void JNICALL Java_palvorin_aggregateFiting_setData(JNIEnv* env, jobject receiver) {
+    withBoundary(env, [&] {
+        LocalRef<jclass> type(env, classOf(env, receiver));
+        const jmethodID callback = callbackOf(env, type.get());
+
+        std::vector<ReportedFlight> flights;
+        {
+            auto lock = lockNetwork();
+            const std::list<TTicket>* tickets = pArmoringTicket->getTickets();
+            if (tickets == nullptr || tickets->empty()) return;
+            flights.reserve(tickets->size());
+            for (const TTicket& It_route : *tickets) {
+                // A ticket whose airport or flight has gone since the route was
+                // fitted has no record to report: it is skipped.
+                const std::map<int, TFlightLink>* table = pManagementFlight->getFlights(It_route.airport);
+                if (table == nullptr) continue;
+                auto entry = table->find(It_route.flight);
+                if (entry == table->end()) continue;
+                appendFlight(flights, It_route.airport, It_route.flight, entry->second);
+            }
+        }
+        deliver(env, receiver, callback, flights);
+    });
+}
+
+JNIEXPORT void JNICALL Java_palvorin_airport_AirportFrame_setData(JNIEnv* env, jobject receiver) {
+    withBoundary(env, [&] {
+        LocalRef<jclass> type(env, classOf(env, receiver));
+        const jfieldID numberField = env->GetFieldID(type.get(), "NumberAirport", "I");
+        if (numberField == nullptr) throw JavaExceptionPending{};
+        const jmethodID callback = callbackOf(env, type.get());
+        const int n = env->GetIntField(receiver, numberField);
+
+        std::vector<ReportedFlight> flights;
+        {
+            auto lock = lockNetwork();
+            const std::map<int, TFlightLink>* table = pManagementFlight->getFlights(n);
+            if (table == nullptr) return;
+            flights.reserve(table->size());
+            for (const auto& It_air : *table) appendFlight(flights, n, It_air.first, It_air.second);
+        }
+        deliver(env, receiver, callback, flights);
+    });
+}
+
+}  // extern "C"

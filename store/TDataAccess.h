@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <map>
+#include <string>
+
+#include "store/IDataAccess.h"
+#include "store/IGetNewAirport.h"
+
+namespace DataAccess {
+
+class TDataAccess : public IDataAccess {
+public:
+    TDataAccess();
+    // Uses the given factory and takes ownership of it (for tests).
+    explicit TDataAccess(IGetNewAirport* factory);
+    ~TDataAccess() override;
+    TDataAccess(const TDataAccess&) = delete;
+    TDataAccess& operator=(const TDataAccess&) = delete;
+
+    std::map<int, TAirportLink>* getAirports() override;
+    std::map<int, TFlightLink>* getFlights(int airport) override;
+    int armoringTicketList(std::list<TTicket>* tickets) override;
+    int addAirport(int airport, std::string name) override;
+    int addFlight(std::string name, int flight, int days, int from, int to) override;
+    int removeFlight(int airport, int flight) override;
+    int removeAirport(int airport) override;
+    std::uint64_t getRevision() const override;
+
+private:
+    // A pure lookup: never inserts.
+    bool airportExists(int airport) const;
+    // The airport object of a number known to be present.
+    IManagementAirport* airportOf(int airport) const;
+
+    std::map<int, TAirportLink> airports;
+    IGetNewAirport* factory;
+    std::uint64_t revision = 0;
+};
+
+}  // namespace DataAccess

@@ -1,0 +1,33 @@
+#include "tickets/TArmoringTicket.h"
+
+#include "fitting/TFitingFlight.h"
+
+namespace ArmoringTicket {
+
+TArmoringTicket::TArmoringTicket(IDataAccess* data)
+    : data(data),
+      fitting(new FitingFlight::TFitingFlight(data)),
+      tickets(new std::list<TTicket>()) {}
+
+TArmoringTicket::~TArmoringTicket() { data = nullptr; }
+
+int TArmoringTicket::armoringTickets() {
+    if (data == nullptr) return -1;
+    if (!fitting) return -2;
+    if (!tickets) return -3;
+    if (tickets->size() == 0) return -4;
+    if (data->armoringTicketList(tickets.get()) < 0) return -5;
+    return 0;
+}
+
+std::list<TTicket>* TArmoringTicket::getTickets() { return tickets.get(); }
+
+int TArmoringTicket::getRouteFlight(int maxDays, int from, int to) {
+    if (data == nullptr) return -1;
+    if (!fitting) return -2;
+    if (!tickets) return -3;
+    const int r = fitting->fitRoute(maxDays, from, to, tickets.get());
+    return r < 0 ? r - 4 : 0;
+}
+
+}  // namespace ArmoringTicket

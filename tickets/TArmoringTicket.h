@@ -1,0 +1,28 @@
+#pragma once
+
+#include <list>
+#include <memory>
+
+#include "fitting/IFitingFlight.h"
+#include "store/IDataAccess.h"
+#include "tickets/IArmoringTicket.h"
+
+namespace ArmoringTicket {
+
+class TArmoringTicket : public IArmoringTicket {
+public:
+    // Creates its own route fitting on the same store and an empty list.
+    explicit TArmoringTicket(IDataAccess* data);
+    ~TArmoringTicket() override;
+
+    int armoringTickets() override;
+    std::list<TTicket>* getTickets() override;
+    int getRouteFlight(int maxDays, int from, int to) override;
+
+private:
+    IDataAccess* data;
+    std::unique_ptr<IFitingFlight> fitting;
+    std::unique_ptr<std::list<TTicket>> tickets;
+};
+
+}  // namespace ArmoringTicket
