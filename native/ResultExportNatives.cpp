@@ -9,16 +9,17 @@
 
 #include <jni.h>
 
-#include <string>
 #include <vector>
 
 #include "native/JniSupport.h"
+#include "native/ReportCopy.h"
 #include "native/tavrik.h"
 #include "palvorin_aggregateFiting.h"
 #include "palvorin_airport_AirportFrame.h"
 
 using tavrik::JavaExceptionPending;
 using tavrik::LocalRef;
+using tavrik::ReportedFlight;
 using tavrik::lockNetwork;
 using tavrik::withBoundary;
 
@@ -26,21 +27,6 @@ namespace {
 
 const char* const kCallbackName = "addFlitgh";
 const char* const kCallbackSignature = "(IILjava/lang/String;IIII)V";
-
-// One callback's arguments, copied out of the network.
-struct ReportedFlight {
-    int airport;
-    int flight;
-    std::string name;
-    int days;
-    int from;
-    int to;
-    int booked;
-};
-
-void appendFlight(std::vector<ReportedFlight>& out, int airport, int flight, const TFlightLink& link) {
-    out.push_back(ReportedFlight{airport, flight, link.name, link.days, link.from, link.to, link.booked});
-}
 
 // Throws JavaExceptionPending if the lookup failed (NoSuchMethodError pending).
 jmethodID callbackOf(JNIEnv* env, jclass type) {
@@ -92,18 +78,7 @@ JNIEXPORT void JNICALL Java_palvorin_aggregateFiting_setData(JNIEnv* env, jobjec
         std::vector<ReportedFlight> flights;
         {
             auto lock = lockNetwork();
-            const std::list<TTicket>* tickets = pArmoringTicket->getTickets();
-            if (tickets == nullptr || tickets->empty()) return;
-            flights.reserve(tickets->size());
-            for (const TTicket& It_route : *tickets) {
-                // A ticket whose airport or flight has gone since the route was
-                // fitted has no record to report: it is skipped.
-                const std::map<int, TFlightLink>* table = pManagementFlight->getFlights(It_route.airport);
-                if (table == nullptr) continue;
-                auto entry = table->find(It_route.flight);
-                if (entry == table->end()) continue;
-                appendFlight(flights, It_route.airport, It_route.flight, entry->second);
-            }
+            flights = tavrik::copyRouteReport(*pArmoringTicket, *pManagementFlight);
         }
         deliver(env, receiver, callback, flights);
     });
@@ -120,10 +95,7 @@ JNIEXPORT void JNICALL Java_palvorin_airport_AirportFrame_setData(JNIEnv* env, j
         std::vector<ReportedFlight> flights;
         {
             auto lock = lockNetwork();
-            const std::map<int, TFlightLink>* table = pManagementFlight->getFlights(n);
-            if (table == nullptr) return;
-            flights.reserve(table->size());
-            for (const auto& It_air : *table) appendFlight(flights, n, It_air.first, It_air.second);
+            flights = tavrik::copyAirportReport(*pManagementFlight, n);
         }
         deliver(env, receiver, callback, flights);
     });

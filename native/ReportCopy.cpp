@@ -1,0 +1,37 @@
+#include "native/ReportCopy.h"
+
+namespace tavrik {
+
+namespace {
+
+ReportedFlight reported(int airport, int flight, const TFlightLink& link) {
+    return ReportedFlight{airport, flight, link.name, link.days, link.from, link.to, link.booked};
+}
+
+}  // namespace
+
+std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagementFlight& management) {
+    std::vector<ReportedFlight> flights;
+    const std::list<TTicket>* tickets = booking.getTickets();
+    if (tickets == nullptr || tickets->empty()) return flights;
+    flights.reserve(tickets->size());
+    for (const TTicket& It_route : *tickets) {
+        const std::map<int, TFlightLink>* table = management.getFlights(It_route.airport);
+        if (table == nullptr) continue;
+        auto entry = table->find(It_route.flight);
+        if (entry == table->end()) continue;
+        flights.push_back(reported(It_route.airport, It_route.flight, entry->second));
+    }
+    return flights;
+}
+
+std::vector<ReportedFlight> copyAirportReport(IManagementFlight& management, int airport) {
+    std::vector<ReportedFlight> flights;
+    const std::map<int, TFlightLink>* table = management.getFlights(airport);
+    if (table == nullptr) return flights;
+    flights.reserve(table->size());
+    for (const auto& It_air : *table) flights.push_back(reported(airport, It_air.first, It_air.second));
+    return flights;
+}
+
+}  // namespace tavrik

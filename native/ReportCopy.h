@@ -1,0 +1,34 @@
+#pragma once
+
+// What the two reports hand to Java, copied out of the network so that the
+// callbacks can run without the network lock. Plain C++, no JNI.
+
+#include <string>
+#include <vector>
+
+#include "flights/IManagementFlight.h"
+#include "tickets/IArmoringTicket.h"
+
+namespace tavrik {
+
+// One callback's arguments.
+struct ReportedFlight {
+    int airport;
+    int flight;
+    std::string name;
+    int days;
+    int from;
+    int to;
+    int booked;
+};
+
+// The flight entry of every ticket of the current list, in list order. A
+// ticket whose airport or flight has gone since the route was fitted has no
+// record to report and is skipped.
+std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagementFlight& management);
+
+// Every flight entry of one airport in ascending flight number; empty when
+// the airport is absent.
+std::vector<ReportedFlight> copyAirportReport(IManagementFlight& management, int airport);
+
+}  // namespace tavrik
