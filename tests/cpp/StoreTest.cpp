@@ -1,3 +1,257 @@
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <list>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "store/GetNewAirport.h"
+#include "store/TAirport.h"
 #include "store/TDataAccess.h"
-TEST(Smoke, AddAirport) { DataAccess::TDataAccess s; EXPECT_EQ(0, s.addAirport(1, "a")); }
+
+using DataAccess::TDataAccess;
+
+namespace {
+
+// Counts the airport objects it makes and how many of them are still alive.
+class CountingFactory : public IGetNewAirport {
+public:
+    struct Counts {
+        int made = 0;
+        int alive = 0;
+    };
+    explicit CountingFactory(Counts* counts) : counts(counts) {}
+    IManagementAirport* createAirport(int id) override {
+        ++counts->made;
+        return new Tracked(id, counts);
+    }
+
+private:
+    class Tracked : public ManagementAirport::TAirport {
+    public:
+        Tracked(int id, Counts* counts) : TAirport(id), counts(counts) { ++counts->alive; }
+        ~Tracked() override { --counts->alive; }
+
+    private:
+        Counts* counts;
+    };
+    Counts* counts;
+};
+
+// Every flight sits in the tables of both of its airports with the same
+// fields, and every airport entry has its object.
+::testing::AssertionResult consistent(IDataAccess& store) {
+    auto& airports = *store.getAirports();
+    for (const auto& airport : airports) {
+        if (airport.second.pAirport == nullptr)
+            return ::testing::AssertionFailure() << "airport " << airport.first << " has no object";
+        for (const auto& flight : *airport.second.pAirport->getFlights()) {
+            const TFlightLink& link = flight.second;
+            if (link.from != airport.first && link.to != airport.first)
+                return ::testing::AssertionFailure() << "flight " << flight.first << " is foreign to " << airport.first;
+            const int other = link.from == airport.first ? link.to : link.from;
+            auto otherAirport = airports.find(other);
+            if (otherAirport == airports.end())
+                return ::testing::AssertionFailure() << "flight " << flight.first << " leads to absent " << other;
+            auto twin = otherAirport->second.pAirport->getFlights()->find(flight.first);
+            if (twin == otherAirport->second.pAirport->getFlights()->end())
+                return ::testing::AssertionFailure() << "flight " << flight.first << " missing at " << other;
+            const TFlightLink& t = twin->second;
+            if (t.name != link.name || t.days != link.days || t.from != link.from || t.to != link.to)
+                return ::testing::AssertionFailure() << "flight " << flight.first << " differs at " << other;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::set<int> airportKeys(IDataAccess& store) {
+    std::set<int> out;
+    for (const auto& airport : *store.getAirports()) out.insert(airport.first);
+    return out;
+}
+
+std::set<int> flightKeys(IDataAccess& store, int airport) {
+    std::set<int> out;
+    for (const auto& flight : *store.getFlights(airport)) out.insert(flight.first);
+    return out;
+}
+
+int booked(IDataAccess& store, int airport, int flight) { return store.getFlights(airport)->at(flight).booked; }
+
+class Store : public ::testing::Test {
+protected:
+    CountingFactory::Counts counts;
+    TDataAccess store{new CountingFactory(&counts)};
+
+    void addAirports(std::initializer_list<int> numbers) {
+        for (int n : numbers) ASSERT_EQ(0, store.addAirport(n, "airport " + std::to_string(n)));
+    }
+};
+
+}  // namespace
+
+TEST_F(Store, AddAirportRefusesATakenNumberWithoutAskingTheFactory) {
+    ASSERT_EQ(0, store.addAirport(3, "first"));
+    IManagementAirport* object = store.getAirports()->at(3).pAirport;
+    EXPECT_EQ(-1, store.addAirport(3, "second"));
+    EXPECT_EQ("first", store.getAirports()->at(3).name);
+    EXPECT_EQ(object, store.getAirports()->at(3).pAirport);
+    EXPECT_EQ(1, counts.made);
+}
+
+TEST_F(Store, AFlightIsEnteredAtBothAirports) {
+    addAirports({1, 2});
+    ASSERT_EQ(0, store.addFlight("f", 21, 2, 1, 2));
+    EXPECT_EQ(std::set<int>{21}, flightKeys(store, 1));
+    EXPECT_EQ(std::set<int>{21}, flightKeys(store, 2));
+    EXPECT_TRUE(consistent(store));
+}
+
+TEST_F(Store, AddFlightChecksFromThenToThenEachTable) {
+    addAirports({1, 2, 3});
+    EXPECT_EQ(-1, store.addFlight("f", 1, 1, 9, 2));
+    EXPECT_EQ(-1, store.addFlight("f", 1, 1, 1, 9));
+    EXPECT_EQ(airportKeys(store), (std::set<int>{1, 2, 3})) << "lookups must not insert";
+    // Same airport at both ends: the second entry is refused, the first undone.
+    EXPECT_EQ(-2, store.addFlight("loop", 5, 1, 1, 1));
+    EXPECT_TRUE(flightKeys(store, 1).empty());
+    // Number held only by the arrival airport: refused, and the departure
+    // airport does not keep the entry it took first.
+    ASSERT_EQ(0, store.addFlight("g", 7, 1, 3, 2));
+    EXPECT_EQ(-2, store.addFlight("h", 7, 1, 1, 2));
+    EXPECT_TRUE(flightKeys(store, 1).empty());
+    EXPECT_EQ("g", store.getFlights(2)->at(7).name);
+    // Number held by the departure airport: refused, nothing changes.
+    EXPECT_EQ(-2, store.addFlight("h", 7, 1, 2, 1));
+    EXPECT_TRUE(flightKeys(store, 1).empty());
+    EXPECT_TRUE(consistent(store));
+}
+
+TEST_F(Store, FlightNumbersAreUniquePerAirportOnly) {
+    addAirports({1, 2, 3, 4});
+    EXPECT_EQ(0, store.addFlight("a", 9, 1, 1, 2));
+    EXPECT_EQ(0, store.addFlight("b", 9, 1, 3, 4));
+    EXPECT_TRUE(consistent(store));
+}
+
+TEST_F(Store, RemoveFlightFromEitherEnd) {
+    addAirports({1, 2, 3});
+    ASSERT_EQ(0, store.addFlight("a", 21, 1, 1, 2));
+    ASSERT_EQ(0, store.addFlight("b", 22, 1, 2, 3));
+    EXPECT_EQ(0, store.removeFlight(2, 21));  // given the arrival airport
+    EXPECT_TRUE(flightKeys(store, 1).empty());
+    EXPECT_EQ(std::set<int>{22}, flightKeys(store, 2));
+    EXPECT_EQ(-1, store.removeFlight(9, 22));
+    EXPECT_EQ(-2, store.removeFlight(1, 22)) << "held by other airports, not by 1";
+    EXPECT_EQ(std::set<int>{22}, flightKeys(store, 3));
+    EXPECT_EQ(airportKeys(store), (std::set<int>{1, 2, 3}));
+    EXPECT_TRUE(consistent(store));
+}
+
+TEST_F(Store, RemoveAirportCleansEveryOtherTableAndFreesTheObject) {
+    addAirports({1, 2, 3, 4});
+    ASSERT_EQ(0, store.addFlight("a", 1, 1, 1, 2));
+    ASSERT_EQ(0, store.addFlight("b", 2, 1, 3, 1));
+    ASSERT_EQ(0, store.addFlight("c", 3, 1, 2, 3));
+    ASSERT_EQ(0, store.addFlight("d", 1, 1, 3, 4));  // same number as a, elsewhere
+    EXPECT_EQ(1, store.removeAirport(9));
+    EXPECT_EQ(4, counts.alive);
+    EXPECT_EQ(0, store.removeAirport(1));
+    EXPECT_EQ(3, counts.alive);
+    EXPECT_EQ(airportKeys(store), (std::set<int>{2, 3, 4}));
+    EXPECT_EQ(std::set<int>{3}, flightKeys(store, 2));
+    EXPECT_EQ((std::set<int>{1, 3}), flightKeys(store, 3));
+    EXPECT_EQ(std::set<int>{1}, flightKeys(store, 4));
+    EXPECT_TRUE(consistent(store));
+    // The number is free again, with a new, empty airport.
+    EXPECT_EQ(0, store.addAirport(1, "again"));
+    EXPECT_TRUE(flightKeys(store, 1).empty());
+}
+
+TEST_F(Store, AddingAndRemovingAirportsInALoopKeepsNoObject) {
+    for (int round = 0; round < 1000; ++round) {
+        ASSERT_EQ(0, store.addAirport(round % 7, "x"));
+        ASSERT_EQ(0, store.removeAirport(round % 7));
+    }
+    EXPECT_EQ(1000, counts.made);
+    EXPECT_EQ(0, counts.alive);
+}
+
+TEST(StoreLifetime, DestroyingTheStoreFreesItsAirports) {
+    CountingFactory::Counts counts;
+    {
+        TDataAccess store(new CountingFactory(&counts));
+        store.addAirport(1, "a");
+        store.addAirport(2, "b");
+        EXPECT_EQ(2, counts.alive);
+    }
+    EXPECT_EQ(0, counts.alive);
+}
+
+TEST_F(Store, GetFlightsOfAnAbsentAirportIsNullAndInsertsNothing) {
+    addAirports({1});
+    EXPECT_EQ(nullptr, store.getFlights(2));
+    EXPECT_EQ(airportKeys(store), std::set<int>{1});
+    EXPECT_TRUE(store.getFlights(1)->empty());
+}
+
+TEST_F(Store, RevisionChangesOnEveryEditButNotOnBooking) {
+    addAirports({1, 2});
+    auto r = store.getRevision();
+    ASSERT_EQ(0, store.addFlight("a", 1, 1, 1, 2));
+    EXPECT_NE(r, store.getRevision());
+    r = store.getRevision();
+    std::list<TTicket> tickets{{1, 1}};
+    ASSERT_EQ(0, store.armoringTicketList(&tickets));
+    EXPECT_EQ(r, store.getRevision());
+    EXPECT_EQ(-1, store.addAirport(1, "again"));
+    EXPECT_EQ(r, store.getRevision()) << "a refusal changes nothing";
+    ASSERT_EQ(0, store.removeFlight(1, 1));
+    EXPECT_NE(r, store.getRevision());
+    r = store.getRevision();
+    ASSERT_EQ(0, store.removeAirport(2));
+    EXPECT_NE(r, store.getRevision());
+}
+
+TEST_F(Store, BookingRaisesEachNamedEntry) {
+    addAirports({1, 2, 3});
+    ASSERT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
+    ASSERT_EQ(0, store.addFlight("b", 22, 3, 2, 3));
+    std::list<TTicket> empty;
+    EXPECT_EQ(0, store.armoringTicketList(&empty));
+    std::list<TTicket> route{{3, 22}, {2, 22}, {2, 21}, {1, 21}};
+    ASSERT_EQ(0, store.armoringTicketList(&route));
+    ASSERT_EQ(0, store.armoringTicketList(&route));
+    for (const TTicket& t : route) EXPECT_EQ(2, booked(store, t.airport, t.flight));
+}
+
+TEST_F(Store, BookingIsAllOrNothingAndTheFirstFailingTicketDecides) {
+    addAirports({1, 2, 3});
+    ASSERT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
+    ASSERT_EQ(0, store.addFlight("b", 22, 3, 2, 3));
+    std::list<TTicket> missingAirport{{3, 22}, {9, 22}, {2, 99}};
+    EXPECT_EQ(-1, store.armoringTicketList(&missingAirport));
+    std::list<TTicket> missingFlight{{3, 22}, {2, 22}, {1, 22}, {9, 1}};
+    EXPECT_EQ(-2, store.armoringTicketList(&missingFlight));
+    EXPECT_EQ(0, booked(store, 3, 22));
+    EXPECT_EQ(0, booked(store, 2, 22));
+    EXPECT_EQ(0, booked(store, 1, 21));
+    EXPECT_EQ(airportKeys(store), (std::set<int>{1, 2, 3}));
+    EXPECT_EQ(std::set<int>{21}, flightKeys(store, 1)) << "lookups must not insert";
+}
+
+TEST_F(Store, BookingThatWouldOverflowACountIsRefusedAsAWhole) {
+    addAirports({1, 2});
+    ASSERT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
+    (*store.getFlights(1))[21].booked = INT_MAX - 1;
+    std::list<TTicket> twice{{2, 21}, {1, 21}, {1, 21}};
+    EXPECT_EQ(-2, store.armoringTicketList(&twice));
+    EXPECT_EQ(0, booked(store, 2, 21));
+    EXPECT_EQ(INT_MAX - 1, booked(store, 1, 21));
+    std::list<TTicket> once{{2, 21}, {1, 21}};
+    EXPECT_EQ(0, store.armoringTicketList(&once));
+    EXPECT_EQ(INT_MAX, booked(store, 1, 21));
+    EXPECT_EQ(-2, store.armoringTicketList(&once));
+    EXPECT_EQ(1, booked(store, 2, 21));
+}

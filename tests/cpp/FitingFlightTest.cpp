@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <list>
+#include <vector>
+
+#include "fitting/TFitingFlight.h"
+#include "store/TDataAccess.h"
+
+using FitingFlight::TFitingFlight;
+
+namespace {
+
+using Tickets = std::vector<TTicket>;
+
+class Fitting : public ::testing::Test {
+protected:
+    DataAccess::TDataAccess store;
+    TFitingFlight fitting{&store};
+    std::list<TTicket> route;
+
+    void airports(std::initializer_list<int> numbers) {
+        for (int n : numbers) ASSERT_EQ(0, store.addAirport(n, "a"));
+    }
+    void flight(int number, int days, int from, int to) {
+        ASSERT_EQ(0, store.addFlight("f", number, days, from, to));
+    }
+    int fit(int maxDays, int from, int to) { return fitting.fitRoute(maxDays, from, to, &route); }
+    Tickets tickets() const { return Tickets(route.begin(), route.end()); }
+    // A route left over from an earlier call, to see that refusals empty it.
+    void stale() { route.assign({{7, 7}, {8, 8}}); }
+};
+
+}  // namespace
+
+TEST_F(Fitting, ChainWrittenFromArrivalBackTwoTicketsPerLeg) {
+    airports({1, 2, 3});
+    flight(21, 2, 1, 2);
+    flight(22, 3, 2, 3);
+    EXPECT_EQ(0, fit(5, 1, 3));
+    EXPECT_EQ((Tickets{{3, 22}, {2, 22}, {2, 21}, {1, 21}}), tickets());
+    stale();
+    EXPECT_EQ(-3, fit(4, 1, 3));
+    EXPECT_TRUE(route.empty());
+}
+
+TEST_F(Fitting, DirectFlightWinsOnlyWhenStrictlyShorterOrEqualAndIncludedFirst) {
+    airports({1, 2, 3});
+    flight(21, 2, 1, 2);
+    flight(22, 3, 2, 3);
+    flight(30, 6, 1, 3);
+    EXPECT_EQ(0, fit(100, 1, 3));
+    EXPECT_EQ((Tickets{{3, 22}, {2, 22}, {2, 21}, {1, 21}}), tickets());
+    ASSERT_EQ(0, store.removeFlight(1, 30));
+    flight(30, 5, 1, 3);
+    // Equal totals: the leg from airport 1, included first, came first.
+    EXPECT_EQ(0, fit(100, 1, 3));
+    EXPECT_EQ((Tickets{{3, 30}, {1, 30}}), tickets());
+}
+
+TEST_F(Fitting, ParallelFlightsTakeTheSmallerNumber) {
+    airports({1, 2});
+    flight(8, 2, 1, 2);
+    flight(4, 2, 1, 2);
+    flight(6, 1, 2, 1);
+    EXPECT_EQ(0, fit(2, 1, 2));
+    EXPECT_EQ((Tickets{{2, 4}, {1, 4}}), tickets());
+}
+
+TEST_F(Fitting, FlightsArrivingAtTheDepartureAreNotUsedToLeaveIt) {
+    airports({1, 2});
+    flight(5, 1, 2, 1);
+    stale();
+    EXPECT_EQ(-4, fit(100, 1, 2));
+    EXPECT_TRUE(route.empty());
+    EXPECT_EQ(0, fit(100, 2, 1));
+    EXPECT_EQ((Tickets{{1, 5}, {2, 5}}), tickets());
+}
+
+TEST_F(Fitting, CodesComeInTheOrderOfTheChecks) {
+    airports({1, 2, 3});
+    flight(21, 2, 1, 2);
+    stale();
+    EXPECT_EQ(-1, fit(100, 9, 8));
+    EXPECT_TRUE(route.empty());
+    EXPECT_EQ(-1, fit(100, 9, 1));
+    EXPECT_EQ(-2, fit(100, 1, 9));
+    // Unreachable arrival: -4 unless the limit is below -1, then -3.
+    EXPECT_EQ(-4, fit(100, 1, 3));
+    EXPECT_EQ(-4, fit(-1, 1, 3));
+    EXPECT_EQ(-3, fit(-2, 1, 3));
+    EXPECT_EQ(-3, fit(INT_MIN, 1, 3));
+    // Departure equal to arrival: no legs.
+    stale();
+    EXPECT_EQ(0, fit(0, 2, 2));
+    EXPECT_TRUE(route.empty());
+    EXPECT_EQ(-3, fit(-1, 2, 2));
+}
+
+TEST_F(Fitting, UnconnectedAirportsDoNotDisturbAndNothingIsInserted) {
+    airports({-5, 1, 2, 3, 50, 60});
+    flight(1, 4, 50, 60);
+    flight(21, 2, 1, 2);
+    flight(22, 3, 2, 3);
+    flight(2, 0, -5, 60);
+    EXPECT_EQ(0, fit(5, 1, 3));
+    EXPECT_EQ((Tickets{{3, 22}, {2, 22}, {2, 21}, {1, 21}}), tickets());
+    EXPECT_EQ(6u, store.getAirports()->size());
+}
+
+TEST_F(Fitting, MinusOneIsAnOrdinaryAirportAndFlightNumber) {
+    airports({-1, 0, 2, 5, 6});
+    flight(-1, 1, -1, 0);
+    flight(-1, 1, 5, 6);  // same number, other pair
+    flight(7, 1, 0, 2);
+    flight(8, 1, 2, -1);
+    EXPECT_EQ(0, fit(2, -1, 2));
+    EXPECT_EQ((Tickets{{2, 7}, {0, 7}, {0, -1}, {-1, -1}}), tickets());
+    EXPECT_EQ(0, fit(1, 2, -1));
+    EXPECT_EQ((Tickets{{-1, 8}, {2, 8}}), tickets());
+}
+
+TEST_F(Fitting, ZeroDayFlightsChooseByTotalThenNumberAtEveryStep) {
+    // 5 is reached at total 1 before 2 is reached (through 5) at the same
+    // total; 2 must then be included after 5 although its number is smaller.
+    airports({1, 2, 5, 9});
+    flight(1, 1, 1, 5);
+    flight(2, 0, 5, 2);
+    flight(3, 1, 5, 9);
+    flight(4, 0, 2, 9);
+    EXPECT_EQ(0, fit(1, 1, 9));
+    // 9 is first reached from 5 (total 2), then improved through 2 (total 1).
+    EXPECT_EQ((Tickets{{9, 4}, {2, 4}, {2, 2}, {5, 2}, {5, 1}, {1, 1}}), tickets());
+}
+
+TEST_F(Fitting, TotalsBeyondTheIntRangeExceedAnyLimit) {
+    airports({1, 2, 3});
+    flight(1, INT_MAX, 1, 2);
+    flight(2, INT_MAX, 2, 3);
+    EXPECT_EQ(-3, fit(INT_MAX, 1, 3));
+    EXPECT_EQ(0, fit(INT_MAX, 1, 2));
+}
+
+TEST_F(Fitting, NegativeDayCountsFollowTheGreedyRuleAndAlwaysEnd) {
+    airports({1, 2, 3});
+    flight(1, 1, 1, 2);
+    flight(2, -1, 2, 1);  // a loop that keeps improving
+    flight(3, 5, 1, 3);
+    // Airport 1 is improved through 2 after it was included; the route to 3
+    // was fixed when 1 relaxed first.
+    EXPECT_EQ(0, fit(10, 1, 3));
+    EXPECT_EQ((Tickets{{3, 3}, {1, 3}}), tickets());
+    // A total of -1 is an ordinary total, not "unreached".
+    EXPECT_EQ(0, fit(-1, 2, 1));
+    EXPECT_EQ((Tickets{{1, 2}, {2, 2}}), tickets());
+}
+
+TEST_F(Fitting, NegativeLoopMakesTheWalkBackEndWithNoRoute) {
+    // Four airports allow three relaxations: 1, 2, then 3, whose flight back
+    // to 2 improves 2 (already included) to -3 through 3, while 3 keeps its
+    // label through 2: the walk back from 3 or 2 circles between them.
+    airports({1, 2, 3, 4});
+    flight(1, 1, 1, 2);
+    flight(2, 1, 2, 3);
+    flight(3, -5, 3, 2);
+    stale();
+    EXPECT_EQ(-4, fit(100, 1, 3));
+    EXPECT_TRUE(route.empty());
+    EXPECT_EQ(-4, fit(100, 1, 2));
+    // Without the fourth airport, 3 is chosen last and never relaxed.
+    ASSERT_EQ(0, store.removeAirport(4));
+    EXPECT_EQ(0, fit(100, 1, 3));
+    EXPECT_EQ((Tickets{{3, 2}, {2, 2}, {2, 1}, {1, 1}}), tickets());
+}
+
+TEST_F(Fitting, EveryChangeOfTheNetworkIsSeenByTheNextQuery) {
+    airports({1, 2, 3});
+    flight(21, 2, 1, 2);
+    flight(22, 3, 2, 3);
+    ASSERT_EQ(0, fit(100, 1, 3));
+    ASSERT_EQ(0, fit(100, 1, 2));  // resumes the same search
+    flight(5, 1, 1, 3);
+    EXPECT_EQ(0, fit(100, 1, 3));
+    EXPECT_EQ((Tickets{{3, 5}, {1, 5}}), tickets());
+    ASSERT_EQ(0, store.removeAirport(3));
+    EXPECT_EQ(-2, fit(100, 1, 3));
+    ASSERT_EQ(0, store.addAirport(3, "back"));
+    EXPECT_EQ(-4, fit(100, 1, 3));
+    ASSERT_EQ(0, store.addAirport(0, "smaller number shifts every index"));
+    ASSERT_EQ(0, store.addFlight("g", 9, 1, 2, 3));
+    EXPECT_EQ(0, fit(100, 1, 3));
+    EXPECT_EQ((Tickets{{3, 9}, {2, 9}, {2, 21}, {1, 21}}), tickets());
+}
+
+TEST_F(Fitting, ResumedQueriesGiveWhatFreshSearchesGive) {
+    // A grid with ties everywhere; every query from 0 after the first resumes.
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(0, store.addAirport(i, "g"));
+    int number = 0;
+    for (int i = 0; i < 16; ++i) {
+        if (i % 4 != 3) {
+            ASSERT_EQ(0, store.addFlight("r", number++, (i % 3), i, i + 1));
+        }
+        if (i < 12) {
+            ASSERT_EQ(0, store.addFlight("d", number++, 1, i, i + 4));
+        }
+    }
+    std::vector<Tickets> resumed;
+    for (int to = 15; to >= 0; --to) {
+        ASSERT_EQ(0, fit(100, 0, to));
+        resumed.push_back(tickets());
+    }
+    std::size_t k = 0;
+    for (int to = 15; to >= 0; --to, ++k) {
+        TFitingFlight fresh(&store);
+        ASSERT_EQ(0, fresh.fitRoute(100, 0, to, &route));
+        EXPECT_EQ(resumed[k], tickets()) << "to " << to;
+    }
+}
