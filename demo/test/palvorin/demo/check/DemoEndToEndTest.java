@@ -1,0 +1,531 @@
+package palvorin.demo.check;
+
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNotNull;
+import static org.junit.jupiter.api.Assertions.assertTrue;
+import static org.junit.jupiter.api.Assertions.fail;
+
+import java.io.IOException;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.HashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.PriorityQueue;
+import java.util.concurrent.TimeUnit;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Test;
+
+/**
+ * Runs the host application through its launcher in a JVM with -Xcheck:jni on the bundled
+ * OpenFlights data and checks what it prints against figures worked out here from the data files
+ * themselves: leg days from the great-circle distance, and the fewest total days by a plain
+ * shortest-path search over routes.dat.
+ */
+class DemoEndToEndTest {
+    // Airports the script uses; they are looked up in airports.dat, so only their codes are fixed.
+    static final String HUB = "LHR";
+    static final String HUB_PARTNER = "JFK";
+    static final String REGIONAL = "GKA";
+    static final String FAR_AWAY = "USH";
+
+    record Airport(int id, String code, String name, double lat, double lon) {}
+
+    record Route(int line, int from, int to, int days) {}
+
+    record Output(String text, int exitCode) {}
+
+    /** One command of a script run and the lines it printed. */
+    record Block(String command, List<String> lines) {}
+
+    record Leg(int flight, String name, int days, int booked, String from, String to) {}
+
+    record ListedFlight(int flight, int days, int booked, boolean departing, String other) {}
+
+    static Map<Integer, Airport> airports = new HashMap<>();
+    static Map<String, Integer> idOfCode = new HashMap<>();
+    static Map<Integer, Route> routeByLine = new HashMap<>();
+    static Map<Integer, List<Route>> departing = new HashMap<>();
+
+    /** An airport whose quoted name holds a quote and a code to ask for it by. */
+    static Airport quotedName;
+    static int longTotal;
+    static int hubTotal;
+    static int hubDirectDays;
+    static List<Block> script;
+    static Output scriptRun;
+
+    @BeforeAll
+    static void runScript() throws Exception {
+        Path data = Path.of(property("demo.data"));
+        readData(data);
+        longTotal = shortest(id(REGIONAL), id(FAR_AWAY));
+        hubTotal = shortest(id(HUB), id(HUB_PARTNER));
+        hubDirectDays = Integer.MAX_VALUE;
+        for (Route r : departing.getOrDefault(id(HUB), List.of()))
+            if (r.to() == id(HUB_PARTNER)) hubDirectDays = Math.min(hubDirectDays, r.days());
+        assertTrue(hubDirectDays < Integer.MAX_VALUE, "the data has a direct " + HUB + "-" + HUB_PARTNER + " flight");
+        assertTrue(longTotal > 1 && longTotal < Integer.MAX_VALUE, "the data links " + REGIONAL + " to " + FAR_AWAY);
+
+        quotedName = airports.values().stream()
+                .filter(a -> a.name().contains("\"") && !a.code().startsWith("#"))
+                .min((x, y) -> Integer.compare(x.id(), y.id())).orElseThrow();
+
+        List<String> commands = List.of(
+                "route " + HUB + " " + HUB_PARTNER,
+                "route " + REGIONAL.toLowerCase() + " " + FAR_AWAY + " " + (longTotal - 1),
+                "book",
+                "route " + REGIONAL + " " + FAR_AWAY + " " + longTotal,
+                "airport " + REGIONAL,
+                "airport " + FAR_AWAY,
+                "book",
+                "airport " + REGIONAL,
+                "airport " + FAR_AWAY,
+                // bad input: each gets one error line and the run goes on
+                "fly " + HUB,
+                "route " + HUB,
+                "route " + HUB + " " + HUB_PARTNER + " soon",
+                "route QQQQQ " + HUB,
+                "airport",
+                "remove-flight " + HUB + " first",
+                "add-flight 1 " + HUB,
+                // refusals from the library, in words
+                "route 999999 " + HUB,
+                "route " + HUB + " 999998",
+                // a small network of our own, joined to the world at the hub
+                "add-airport 990001 ZZA Alpha Field",
+                "add-airport 990002 ZZB Bravo Field",
+                "add-airport 990002 ZZC Taken Number",
+                "add-flight 9900001 ZZA ZZB 3 TT ZZA-ZZB",
+                "add-flight 9900002 zzb " + HUB + " 2",
+                "add-flight 9900001 ZZA " + HUB + " 1",
+                "route ZZA ZZB",
+                "route ZZA " + HUB_PARTNER,
+                "remove-flight ZZB 9900001",
+                "route ZZA ZZB",
+                "book",
+                "add-flight 9900003 ZZA ZZB 1",
+                "route ZZA ZZB",
+                "remove-airport ZZB",
+                "book",
+                "route ZZA ZZB",
+                "airport ZZB",
+                "airport " + quotedName.code(),
+                "help");
+        Path work = Files.createDirectories(Path.of(property("demo.work")));
+        Path file = work.resolve("script.txt");
+        Files.write(file, commands, StandardCharsets.UTF_8);
+        scriptRun = launch(List.of("--script", file.toString()), null);
+        script = blocks(scriptRun.text());
+        assertEquals(commands.size(), script.size(), "every command is echoed once:\n" + scriptRun.text());
+        for (int i = 0; i < commands.size(); ++i) assertEquals(commands.get(i), script.get(i).command());
+    }
+
+    // ---- routes ----
+
+    @Test
+    void routesChainTheirLegsAndTakeTheFewestDays() {
+        List<Leg> hub = legs(block(0));
+        checkRoute(hub, HUB, HUB_PARTNER, block(0));
+        int total = total(block(0));
+        assertEquals(hubTotal, total);
+        assertTrue(total <= hubDirectDays, "never longer than the direct flight");
+
+        Block regional = block(3);
+        List<Leg> legs = legs(regional);
+        checkRoute(legs, REGIONAL, FAR_AWAY, regional);
+        assertEquals(longTotal, total(regional));
+        assertTrue(legs.size() > 1);
+        for (Leg leg : legs) assertEquals(0, leg.booked(), "nothing booked yet");
+    }
+
+    @Test
+    void aRouteOverTheLimitIsRefusedWithTheShortestTotal() {
+        Block over = block(1);
+        String text = String.join("\n", over.lines());
+        assertTrue(legs(over).isEmpty(), text);
+        assertTrue(text.contains("at most " + (longTotal - 1) + " days"), text);
+        assertTrue(text.contains("shortest takes " + longTotal + " days"), text);
+        // The refused route is not left behind to be booked.
+        assertTrue(line(block(2)).contains("no route is fitted"), line(block(2)));
+    }
+
+    @Test
+    void editsChangeTheRoutesFound() {
+        assertEquals(1, block(20).lines().size());
+        assertTrue(line(block(20)).contains("already taken"), line(block(20)));
+        assertTrue(line(block(23)).contains("already has a flight numbered 9900001"), line(block(23)));
+
+        List<Leg> own = legs(block(24));
+        assertEquals(1, own.size());
+        assertEquals(new Leg(9900001, "TT ZZA-ZZB", 3, 0, "ZZA", "ZZB"), own.get(0));
+        assertEquals(3, total(block(24)));
+
+        // Through our two flights to the hub, then the world's fewest days onwards.
+        List<Leg> joined = legs(block(25));
+        assertEquals("ZZA", joined.get(0).from());
+        assertEquals("ZZB", joined.get(1).from());
+        assertEquals(HUB, joined.get(1).to());
+        assertEquals(HUB_PARTNER, joined.get(joined.size() - 1).to());
+        for (int i = 1; i < joined.size(); ++i) assertEquals(joined.get(i - 1).to(), joined.get(i).from());
+        assertEquals(3 + 2 + hubTotal, total(block(25)));
+        for (Leg leg : joined.subList(2, joined.size())) checkAgainstData(leg);
+
+        assertTrue(line(block(26)).startsWith("Removed flight 9900001"), line(block(26)));
+        assertTrue(line(block(27)).contains("no chain of flights"), line(block(27)));
+        assertTrue(line(block(28)).contains("no route is fitted"), line(block(28)));
+        assertEquals(1, legs(block(30)).size());
+        assertTrue(line(block(31)).contains("and its 2 flights"), line(block(31)));
+        assertTrue(line(block(32)).contains("removed since it was fitted"), line(block(32)));
+        assertTrue(line(block(33)).contains("arrival airport ZZB is not in the network"), line(block(33)));
+        assertTrue(line(block(34)).contains("not in the network"), line(block(34)));
+    }
+
+    // ---- booking ----
+
+    @Test
+    void bookingRaisesTheCountsOfExactlyTheRoutesFlights() {
+        List<Leg> route = legs(block(3));
+        List<Leg> booked = legs(block(6));
+        assertEquals(route.size(), booked.size(), String.join("\n", block(6).lines()));
+        for (int i = 0; i < route.size(); ++i) {
+            assertEquals(route.get(i).flight(), booked.get(i).flight());
+            assertEquals(route.get(i).booked() + 1, booked.get(i).booked());
+        }
+        int first = route.get(0).flight();
+        int last = route.get(route.size() - 1).flight();
+        checkOneRaised(listed(block(4)), listed(block(7)), first, true);
+        checkOneRaised(listed(block(5)), listed(block(8)), last, false);
+    }
+
+    private static void checkOneRaised(List<ListedFlight> before, List<ListedFlight> after, int flight, boolean departs) {
+        assertEquals(before.size(), after.size());
+        assertFalse(before.isEmpty());
+        for (int i = 0; i < before.size(); ++i) {
+            ListedFlight b = before.get(i);
+            ListedFlight a = after.get(i);
+            assertEquals(b.flight(), a.flight());
+            boolean ours = b.flight() == flight && b.departing() == departs;
+            assertEquals(b.booked() + (ours ? 1 : 0), a.booked(), "flight " + b.flight());
+        }
+        assertTrue(after.stream().anyMatch(f -> f.flight() == flight && f.departing() == departs));
+    }
+
+    @Test
+    void airportListsMatchTheData() {
+        int gka = id(REGIONAL);
+        List<ListedFlight> listed = listed(block(4));
+        long dep = listed.stream().filter(ListedFlight::departing).count();
+        assertEquals(departing.getOrDefault(gka, List.of()).size(), dep);
+        long arr = routeByLine.values().stream().filter(r -> r.to() == gka).count();
+        assertEquals(arr, listed.size() - dep);
+        for (ListedFlight f : listed) {
+            Route r = routeByLine.get(f.flight());
+            assertNotNull(r, "flight " + f.flight() + " is a line of routes.dat");
+            assertEquals(f.departing() ? r.from() : r.to(), gka);
+            assertEquals(code(f.departing() ? r.to() : r.from()), f.other());
+            assertEquals(r.days(), f.days());
+        }
+    }
+
+    @Test
+    void airportNamesSurviveQuotingInTheData() {
+        String header = line(block(script.size() - 2));
+        assertTrue(header.startsWith("Airport " + quotedName.code() + " " + quotedName.name()), header);
+        assertTrue(line(block(4)).startsWith("Airport " + REGIONAL + " " + airports.get(id(REGIONAL)).name()),
+                line(block(4)));
+    }
+
+    // ---- bad input ----
+
+    @Test
+    void badInputGetsOneErrorLineInWords() {
+        for (int i = 9; i <= 15; ++i) {
+            Block b = block(i);
+            assertEquals(1, b.lines().size(), b.command() + " -> " + b.lines());
+            assertTrue(line(b).matches("error: [a-zA-Z].*[a-zA-Z'\\])].*"), line(b));
+        }
+        assertTrue(line(block(16)).contains("departure airport #999999 is not in the network"), line(block(16)));
+        assertTrue(line(block(17)).contains("arrival airport #999998 is not in the network"), line(block(17)));
+        // The run went on to the end.
+        assertTrue(block(script.size() - 1).lines().size() > 3, "help printed");
+        assertEquals(0, scriptRun.exitCode());
+    }
+
+    @Test
+    void noJniWarnings() {
+        checkNoJniWarnings(scriptRun.text());
+    }
+
+    // ---- the other ways to start it ----
+
+    @Test
+    void oneCommandOnTheCommandLine() throws Exception {
+        Output run = launch(List.of("route", HUB, HUB_PARTNER), null);
+        checkNoJniWarnings(run.text());
+        assertEquals(0, run.exitCode(), run.text());
+        Block b = new Block("route", Arrays.asList(run.text().split("\n")));
+        checkRoute(legs(b), HUB, HUB_PARTNER, b);
+        assertEquals(hubTotal, total(b));
+
+        Output bad = launch(List.of("route", HUB), null);
+        assertEquals(1, bad.exitCode(), bad.text());
+        assertTrue(bad.text().contains("error: missing argument"), bad.text());
+    }
+
+    @Test
+    void withoutArgumentsASampleSessionRunsThenStandardInput() throws Exception {
+        Output run = launch(List.of(), "airport " + REGIONAL + "\nquit\nroute " + HUB + " " + HUB_PARTNER + "\n");
+        checkNoJniWarnings(run.text());
+        assertEquals(0, run.exitCode(), run.text());
+        List<Block> blocks = blocks(run.text());
+        assertTrue(blocks.size() >= 3, run.text());
+        Block sampleRoute = blocks.stream().filter(b -> b.command().startsWith("route ")).findFirst().orElseThrow();
+        String[] ends = sampleRoute.command().split(" ");
+        checkRoute(legs(sampleRoute), ends[1], ends[2], sampleRoute);
+        assertTrue(blocks.stream().anyMatch(b -> b.command().equals("book") && line(b).startsWith("Booked")));
+        // stdin came after the sample and stopped at quit
+        assertEquals("airport " + REGIONAL, blocks.get(blocks.size() - 2).command());
+        assertEquals("quit", blocks.get(blocks.size() - 1).command());
+    }
+
+    // ---- checks on printed routes ----
+
+    private static void checkRoute(List<Leg> legs, String from, String to, Block block) {
+        String text = block.command() + "\n" + String.join("\n", block.lines());
+        assertFalse(legs.isEmpty(), text);
+        assertEquals(code(id(from)), legs.get(0).from(), text);
+        assertEquals(code(id(to)), legs.get(legs.size() - 1).to(), text);
+        int sum = 0;
+        for (int i = 0; i < legs.size(); ++i) {
+            if (i > 0) assertEquals(legs.get(i - 1).to(), legs.get(i).from(), "legs chain: " + text);
+            checkAgainstData(legs.get(i));
+            sum += legs.get(i).days();
+        }
+        assertEquals(sum, total(block), "the total is the sum of the legs: " + text);
+        Matcher limit = Pattern.compile("^(?:route|ROUTE) \\S+ \\S+ (\\d+)$").matcher(block.command());
+        if (limit.matches()) assertTrue(sum <= Integer.parseInt(limit.group(1)), text);
+    }
+
+    /** The leg is the routes.dat line its flight number names, with the days of its distance. */
+    private static void checkAgainstData(Leg leg) {
+        Route r = routeByLine.get(leg.flight());
+        assertNotNull(r, "flight " + leg.flight() + " is a usable line of routes.dat");
+        assertEquals(code(r.from()), leg.from());
+        assertEquals(code(r.to()), leg.to());
+        assertEquals(r.days(), leg.days(), "days of flight " + leg.flight());
+        assertTrue(leg.name().endsWith(code(r.from()) + "-" + code(r.to())), leg.name());
+    }
+
+    private static final List<String> COMPLAINTS = List.of("WARNING in native method", "WARNING: JNI local refs",
+            "FATAL ERROR", "A fatal error has been detected", "AddressSanitizer", "LeakSanitizer",
+            "UndefinedBehaviorSanitizer", "runtime error:");
+
+    private static void checkNoJniWarnings(String text) {
+        for (String l : text.split("\n"))
+            for (String complaint : COMPLAINTS)
+                if (l.contains(complaint)) fail("the JVM or a sanitizer complained: " + l);
+    }
+
+    // ---- reading the program's output ----
+
+    private static final Pattern LEG = Pattern.compile(
+            "^\\s+\\d+\\. (.+) \\(flight (\\d+)\\), (\\d+) days?, booked (\\d+).*$");
+    private static final Pattern FROM = Pattern.compile("^\\s+from (\\S+)( .*)?$");
+    private static final Pattern TO = Pattern.compile("^\\s+to\\s+(\\S+)( .*)?$");
+    private static final Pattern TOTAL = Pattern.compile("^Total: (\\d+) flights?, (\\d+) days?\\b.*$");
+    private static final Pattern LISTED = Pattern.compile(
+            "^\\s+flight (\\d+)\\s.*?\\s(\\d+) days?\\s+booked (\\d+)\\s+(to|from)\\s+(\\S+).*$");
+
+    static List<Block> blocks(String text) {
+        List<Block> blocks = new ArrayList<>();
+        for (String l : text.split("\n")) {
+            if (l.startsWith("> ")) blocks.add(new Block(l.substring(2), new ArrayList<>()));
+            else if (!blocks.isEmpty() && !l.isBlank()) blocks.get(blocks.size() - 1).lines().add(l);
+        }
+        return blocks;
+    }
+
+    static List<Leg> legs(Block b) {
+        List<Leg> legs = new ArrayList<>();
+        List<String> lines = b.lines();
+        for (int i = 0; i < lines.size(); ++i) {
+            Matcher m = LEG.matcher(lines.get(i));
+            if (!m.matches()) continue;
+            assertTrue(i + 2 < lines.size(), "a leg is followed by its two airports");
+            Matcher f = FROM.matcher(lines.get(i + 1));
+            Matcher t = TO.matcher(lines.get(i + 2));
+            assertTrue(f.matches() && t.matches(), lines.get(i + 1) + " / " + lines.get(i + 2));
+            legs.add(new Leg(Integer.parseInt(m.group(2)), m.group(1), Integer.parseInt(m.group(3)),
+                    Integer.parseInt(m.group(4)), f.group(1), t.group(1)));
+        }
+        return legs;
+    }
+
+    static int total(Block b) {
+        for (String l : b.lines()) {
+            Matcher m = TOTAL.matcher(l);
+            if (m.matches()) {
+                assertEquals(legs(b).size(), Integer.parseInt(m.group(1)), l);
+                return Integer.parseInt(m.group(2));
+            }
+        }
+        return fail("no total in " + b);
+    }
+
+    static List<ListedFlight> listed(Block b) {
+        List<ListedFlight> flights = new ArrayList<>();
+        for (String l : b.lines()) {
+            Matcher m = LISTED.matcher(l);
+            if (m.matches())
+                flights.add(new ListedFlight(Integer.parseInt(m.group(1)), Integer.parseInt(m.group(2)),
+                        Integer.parseInt(m.group(3)), m.group(4).equals("to"), m.group(5)));
+        }
+        return flights;
+    }
+
+    static Block block(int i) {
+        return script.get(i);
+    }
+
+    static String line(Block b) {
+        assertFalse(b.lines().isEmpty(), b.command() + " printed nothing");
+        return b.lines().get(0);
+    }
+
+    // ---- running the program ----
+
+    static Output launch(List<String> args, String stdin) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>();
+        command.add(property("demo.launcher"));
+        command.addAll(args);
+        ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(true);
+        pb.environment().put("JAVA_OPTS", "-Xcheck:jni");
+        String preload = System.getProperty("demo.preload", "");
+        if (!preload.isBlank()) {
+            // A sanitizer build: its runtimes go first, and the JVM keeps the signals it relies on.
+            pb.environment().put("LD_PRELOAD", preload);
+            pb.environment().put("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:"
+                    + "allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0");
+            pb.environment().put("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
+        }
+        if (stdin == null) pb.redirectInput(ProcessBuilder.Redirect.from(new java.io.File("/dev/null")));
+        Process p = pb.start();
+        if (stdin != null) {
+            p.getOutputStream().write(stdin.getBytes(StandardCharsets.UTF_8));
+        }
+        p.getOutputStream().close();
+        byte[] out = p.getInputStream().readAllBytes();
+        if (!p.waitFor(120, TimeUnit.SECONDS)) {
+            p.destroyForcibly();
+            fail("the program did not end");
+        }
+        return new Output(new String(out, StandardCharsets.UTF_8), p.exitValue());
+    }
+
+    static String property(String name) {
+        String v = System.getProperty(name);
+        assertNotNull(v, "system property " + name);
+        return v;
+    }
+
+    // ---- the data, read independently of the program ----
+
+    static void readData(Path data) throws IOException {
+        for (String l : Files.readAllLines(data.resolve("airports.dat"), StandardCharsets.UTF_8)) {
+            List<String> f = fields(l);
+            int id = Integer.parseInt(f.get(0));
+            String iata = f.get(4);
+            String icao = f.get(5);
+            String code = !iata.equals("\\N") ? iata : !icao.equals("\\N") ? icao : "#" + id;
+            airports.put(id, new Airport(id, code, f.get(1), Double.parseDouble(f.get(6)), Double.parseDouble(f.get(7))));
+            for (String c : new String[] {iata, icao})
+                if (!c.equals("\\N")) idOfCode.putIfAbsent(c, id);
+        }
+        List<String> lines = Files.readAllLines(data.resolve("routes.dat"), StandardCharsets.UTF_8);
+        for (int i = 0; i < lines.size(); ++i) {
+            String[] f = lines.get(i).split(",", -1);
+            if (f[3].equals("\\N") || f[5].equals("\\N")) continue;
+            Airport a = airports.get(Integer.parseInt(f[3]));
+            Airport b = airports.get(Integer.parseInt(f[5]));
+            if (a == null || b == null || a == b) continue;
+            Route r = new Route(i + 1, a.id(), b.id(), 1 + (int) (kilometres(a, b) / 2000));
+            routeByLine.put(r.line(), r);
+            departing.computeIfAbsent(a.id(), k -> new ArrayList<>()).add(r);
+        }
+    }
+
+    /** Great-circle distance (haversine, atan2 form) on a sphere of radius 6371 km. */
+    static double kilometres(Airport a, Airport b) {
+        double la1 = Math.toRadians(a.lat()), la2 = Math.toRadians(b.lat());
+        double s1 = Math.sin((la2 - la1) / 2), s2 = Math.sin(Math.toRadians(b.lon() - a.lon()) / 2);
+        double h = s1 * s1 + Math.cos(la1) * Math.cos(la2) * s2 * s2;
+        return 6371.0 * 2 * Math.atan2(Math.sqrt(h), Math.sqrt(1 - h));
+    }
+
+    /** Fewest total days from one airport to another over routes.dat (Integer.MAX_VALUE if none). */
+    static int shortest(int from, int to) {
+        Map<Integer, Integer> best = new HashMap<>();
+        PriorityQueue<int[]> queue = new PriorityQueue<>((x, y) -> Integer.compare(x[1], y[1]));
+        best.put(from, 0);
+        queue.add(new int[] {from, 0});
+        while (!queue.isEmpty()) {
+            int[] top = queue.poll();
+            if (top[1] > best.get(top[0])) continue;
+            if (top[0] == to) return top[1];
+            for (Route r : departing.getOrDefault(top[0], List.of())) {
+                int d = top[1] + r.days();
+                if (d < best.getOrDefault(r.to(), Integer.MAX_VALUE)) {
+                    best.put(r.to(), d);
+                    queue.add(new int[] {r.to(), d});
+                }
+            }
+        }
+        return Integer.MAX_VALUE;
+    }
+
+    /** One CSV line; quoted fields may hold commas and doubled quotes. */
+    static List<String> fields(String line) {
+        List<String> out = new ArrayList<>();
+        StringBuilder cur = new StringBuilder();
+        boolean inQuotes = false;
+        for (int i = 0; i < line.length(); ++i) {
+            char c = line.charAt(i);
+            if (inQuotes) {
+                if (c == '"' && i + 1 < line.length() && line.charAt(i + 1) == '"') {
+                    cur.append('"');
+                    ++i;
+                } else if (c == '"') {
+                    inQuotes = false;
+                } else {
+                    cur.append(c);
+                }
+            } else if (c == '"') {
+                inQuotes = true;
+            } else if (c == ',') {
+                out.add(cur.toString());
+                cur.setLength(0);
+            } else {
+                cur.append(c);
+            }
+        }
+        out.add(cur.toString());
+        return out;
+    }
+
+    static int id(String code) {
+        Integer id = idOfCode.get(code);
+        assertNotNull(id, "airports.dat has " + code);
+        return id;
+    }
+
+    static String code(int id) {
+        return airports.get(id).code();
+    }
+}
