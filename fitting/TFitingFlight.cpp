@@ -8,11 +8,7 @@ namespace FitingFlight {
 
 namespace {
 
-// Heap order: smaller total first, then smaller airport (dense indices follow
-// ascending airport number, so this is the smaller airport number).
-inline bool before(std::int64_t dayA, int a, std::int64_t dayB, int b) {
-    return dayA < dayB || (dayA == dayB && a < b);
-}
+constexpr std::uint32_t kNoEdge = std::numeric_limits<std::uint32_t>::max();
 
 }  // namespace
 
@@ -47,19 +43,48 @@ void TFitingFlight::refreshNetwork() {
     }
     fresh.first.reserve(airports.size() + 1);
     fresh.edges.reserve(departing);
+    fresh.flight.reserve(departing);
+    fresh.source.reserve(departing);
+
+    struct Candidate {
+        std::uint32_t to;
+        int days;
+        int flight;
+    };
+    std::vector<Candidate> out;
+    int largest = 0;
+    std::uint32_t index = 0;
     for (const auto& entry : airports) {
         fresh.first.push_back(static_cast<std::uint32_t>(fresh.edges.size()));
+        out.clear();
+        // The table holds arriving flights too; only departing ones lead on.
+        // It is in ascending flight number, which the stable sort keeps among
+        // flights to the same airport with the same days.
         for (const auto& flight : *entry.second.pAirport->getFlights()) {
             const TFlightLink& link = flight.second;
-            // The table holds arriving flights too; only departing ones lead on.
             if (link.from != entry.first) continue;
             auto to = std::lower_bound(fresh.ids.begin(), fresh.ids.end(), link.to);
             if (to == fresh.ids.end() || *to != link.to) continue;
-            fresh.edges.push_back(Edge{static_cast<int>(to - fresh.ids.begin()), link.days, flight.first});
+            out.push_back(Candidate{static_cast<std::uint32_t>(to - fresh.ids.begin()), link.days, flight.first});
             if (link.days < 0) fresh.negativeDays = true;
+            largest = std::max(largest, link.days);
         }
+        std::stable_sort(out.begin(), out.end(), [](const Candidate& a, const Candidate& b) {
+            return a.to < b.to || (a.to == b.to && a.days < b.days);
+        });
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            if (i > 0 && out[i].to == out[i - 1].to) continue;  // a parallel flight that never wins
+            fresh.edges.push_back(Edge{out[i].to, out[i].days});
+            fresh.flight.push_back(out[i].flight);
+            fresh.source.push_back(index);
+        }
+        ++index;
     }
     fresh.first.push_back(static_cast<std::uint32_t>(fresh.edges.size()));
+    const std::uint64_t bound =
+        static_cast<std::uint64_t>(fresh.ids.size()) * static_cast<std::uint64_t>(largest);
+    fresh.packedKeys = !fresh.negativeDays && bound < (std::uint64_t{1} << 32) &&
+                       fresh.ids.size() < std::numeric_limits<std::uint32_t>::max();
     fresh.revision = revision;
     fresh.valid = true;
 
@@ -67,22 +92,24 @@ void TFitingFlight::refreshNetwork() {
     net = std::move(fresh);
 }
 
-void TFitingFlight::push(std::int64_t day, int airport) {
-    std::size_t i = queue.size();
-    queue.push_back(QueueEntry{day, airport});
+template <class Entry>
+void TFitingFlight::Heap<Entry>::push(Entry e) {
+    std::size_t i = items.size();
+    items.push_back(e);
     while (i > 0) {
         std::size_t parent = (i - 1) / 4;
-        if (!before(day, airport, queue[parent].day, queue[parent].airport)) break;
-        queue[i] = queue[parent];
+        if (!(e < items[parent])) break;
+        items[i] = items[parent];
         i = parent;
     }
-    queue[i] = QueueEntry{day, airport};
+    items[i] = e;
 }
 
-void TFitingFlight::popTop() {
-    QueueEntry last = queue.back();
-    queue.pop_back();
-    const std::size_t n = queue.size();
+template <class Entry>
+void TFitingFlight::Heap<Entry>::pop() {
+    const Entry last = items.back();
+    items.pop_back();
+    const std::size_t n = items.size();
     if (n == 0) return;
     std::size_t i = 0;
     for (;;) {
@@ -91,73 +118,77 @@ void TFitingFlight::popTop() {
         std::size_t best = child;
         const std::size_t end = std::min(child + 4, n);
         for (std::size_t c = child + 1; c < end; ++c)
-            if (before(queue[c].day, queue[c].airport, queue[best].day, queue[best].airport)) best = c;
-        if (!before(queue[best].day, queue[best].airport, last.day, last.airport)) break;
-        queue[i] = queue[best];
+            if (items[c] < items[best]) best = c;
+        if (!(items[best] < last)) break;
+        items[i] = items[best];
         i = best;
     }
-    queue[i] = last;
+    items[i] = last;
 }
 
-void TFitingFlight::startSearch(int from) {
+void TFitingFlight::startSearch(std::uint32_t from) {
     const std::size_t n = net.ids.size();
-    if (mark.size() != n) {
-        mark.assign(n, 0);
-        est_Way.resize(n);
+    if (labels.size() != n) {
+        labels.assign(n, Label{0, 0, kNoEdge});
         base = 0;
     }
     if (base >= std::numeric_limits<std::uint32_t>::max() - 2) {
-        std::fill(mark.begin(), mark.end(), 0);
+        for (Label& l : labels) l.mark = 0;
         base = 0;
     }
     base += 2;
-    queue.clear();
-    source = from;
+    packedHeap.items.clear();
+    wideHeap.items.clear();
+    sourceIndex = from;
     included = 0;
     searchEnded = false;
-    mark[from] = base;
-    est_Way[from] = day_link{0, net.ids[from], -1};
-    push(0, from);
+    labels[from] = Label{0, base, kNoEdge};
+    if (net.packedKeys)
+        packedHeap.push(PackedEntry::make(0, from));
+    else
+        wideHeap.push(WideEntry::make(0, from));
 }
 
-void TFitingFlight::relax(int u) {
-    const std::int64_t du = est_Way[u].day;
-    const int uNumber = net.ids[u];
-    const Edge* e = net.edges.data() + net.first[u];
-    const Edge* end = net.edges.data() + net.first[u + 1];
-    for (; e != end; ++e) {
-        const std::int64_t cand = du + e->days;
-        const int v = e->to;
-        if (mark[v] < base) {
-            mark[v] = base;
-            est_Way[v] = day_link{cand, uNumber, e->flight};
-            push(cand, v);
-        } else if (cand < est_Way[v].day) {
-            est_Way[v] = day_link{cand, uNumber, e->flight};
-            // An included airport keeps its improved total but is not chosen again.
-            if (mark[v] == base) push(cand, v);
-        }
-    }
-}
-
-void TFitingFlight::advanceSearch(int target) {
+template <class Entry>
+void TFitingFlight::advanceSearch(Heap<Entry>& heap, std::uint32_t target) {
     const std::size_t n = net.ids.size();
     const bool stopEarly = !net.negativeDays;
-    while (!queue.empty()) {
-        if (stopEarly && mark[target] == base + 1) return;
-        const QueueEntry top = queue.front();
+    Label* const label = labels.data();
+    const Edge* const edges = net.edges.data();
+    const std::uint32_t* const first = net.first.data();
+    const std::uint32_t reached = base;
+    while (!heap.items.empty()) {
+        if (stopEarly && label[target].mark == reached + 1) return;
+        const Entry top = heap.items.front();
+        const std::uint32_t u = top.airport();
         // Entries left behind by a later improvement, or for an airport
         // already included, are skipped.
-        if (mark[top.airport] != base || est_Way[top.airport].day != top.day) {
-            popTop();
+        if (label[u].mark != reached || label[u].day != top.day()) {
+            heap.pop();
             continue;
         }
         // The N-th airport chosen is never relaxed.
         if (included + 1 >= n) break;
-        popTop();
-        mark[top.airport] = base + 1;
+        heap.pop();
+        label[u].mark = reached + 1;
         ++included;
-        relax(top.airport);
+
+        // Relaxing: a new total replaces only a strictly larger one; an
+        // included airport keeps its improved total but is not chosen again.
+        const std::int64_t du = label[u].day;
+        const std::uint32_t end = first[u + 1];
+        for (std::uint32_t e = first[u]; e != end; ++e) {
+            const std::int64_t cand = du + edges[e].days;
+            Label& l = label[edges[e].to];
+            if (l.mark < reached) {
+                l = Label{cand, reached, e};
+                heap.push(Entry::make(cand, edges[e].to));
+            } else if (cand < l.day) {
+                l.day = cand;
+                l.via = e;
+                if (l.mark == reached) heap.push(Entry::make(cand, edges[e].to));
+            }
+        }
     }
     searchEnded = true;
 }
@@ -175,9 +206,9 @@ int TFitingFlight::search(int maxDays, int from, int to, std::list<TTicket>* rou
     if (!airportExists(to)) return -2;
 
     refreshNetwork();
-    const int fi = indexOf(from);
-    const int ti = indexOf(to);
-    if (!searchValid || source != fi) {
+    const std::uint32_t fi = static_cast<std::uint32_t>(indexOf(from));
+    const std::uint32_t ti = static_cast<std::uint32_t>(indexOf(to));
+    if (!searchValid || sourceIndex != fi) {
         searchValid = false;
         startSearch(fi);
     }
@@ -185,22 +216,26 @@ int TFitingFlight::search(int maxDays, int from, int to, std::list<TTicket>* rou
         // A failed allocation inside leaves the search unusable: the next
         // call starts it again.
         searchValid = false;
-        advanceSearch(ti);
+        if (net.packedKeys)
+            advanceSearch(packedHeap, ti);
+        else
+            advanceSearch(wideHeap, ti);
     }
     searchValid = true;
 
-    if (mark[ti] < base) return maxDays < -1 ? -3 : -4;
-    if (est_Way[ti].day > maxDays) return -3;
+    if (labels[ti].mark < base) return maxDays < -1 ? -3 : -4;
+    if (labels[ti].day > maxDays) return -3;
 
     std::list<TTicket> tickets;
     const std::size_t n = net.ids.size();
     std::size_t legs = 0;
-    for (int N_A = ti; N_A != fi;) {
-        if (mark[N_A] < base || ++legs > n) return -4;
-        const day_link& link = est_Way[N_A];
-        tickets.push_back(TTicket{net.ids[N_A], link.flight});
-        tickets.push_back(TTicket{link.prev_airport, link.flight});
-        N_A = indexOf(link.prev_airport);
+    for (std::uint32_t N_A = ti; N_A != fi;) {
+        if (labels[N_A].mark < base || ++legs > n) return -4;
+        const std::uint32_t e = labels[N_A].via;
+        const std::uint32_t prev = net.source[e];
+        tickets.push_back(TTicket{net.ids[N_A], net.flight[e]});
+        tickets.push_back(TTicket{net.ids[prev], net.flight[e]});
+        N_A = prev;
     }
     route->swap(tickets);
     return 0;

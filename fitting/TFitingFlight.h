@@ -25,9 +25,13 @@ namespace FitingFlight {
 // the same greedy rule; the walk back then gives -4 if it is longer than N
 // legs (a loop of improved airports).
 //
-// Between calls it keeps a compact copy of the network (airports in ascending
-// number, each with its departing flights in ascending flight number), which
-// it rebuilds when the store's revision changes, and the last search.
+// Between calls it keeps a compact copy of the network, which it rebuilds
+// when the store's revision changes, and the last search. In the copy each
+// airport (in ascending number) keeps one edge per arrival airport: of its
+// parallel flights only the one with the fewest days, the smallest number
+// among equals. Relaxing the flights one by one in ascending number ends in
+// exactly that edge's total and flight, since an equal total never replaces,
+// so the search does the same work once per pair of airports.
 class TFitingFlight : public IFitingFlight {
 public:
     explicit TFitingFlight(IDataAccess* data);
@@ -36,22 +40,58 @@ public:
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
 
 private:
+    // What relaxing needs, 8 bytes; the rest of an edge is in `flight` and
+    // `source`, read only when a route is written out.
     struct Edge {
-        int to;  // dense index of the arrival airport
+        std::uint32_t to;  // dense index of the arrival airport
         int days;
-        int flight;
     };
     struct Network {
         std::uint64_t revision = 0;
         bool valid = false;
         bool negativeDays = false;
+        // No total can reach 2^32 (all days >= 0 and N * largest < 2^32),
+        // so (total, airport) fits one 64-bit heap key.
+        bool packedKeys = true;
         std::vector<int> ids;               // airport numbers, ascending
-        std::vector<std::uint32_t> first;   // departing flights of i: [first[i], first[i+1])
+        std::vector<std::uint32_t> first;   // departing edges of i: [first[i], first[i+1])
         std::vector<Edge> edges;
+        std::vector<int> flight;            // flight number of each edge
+        std::vector<std::uint32_t> source;  // dense index of each edge's departure airport
     };
-    struct QueueEntry {
+    // The search's record of one airport. mark < base: unreached; base:
+    // reached; base + 1: included. A new search only raises base, so it costs
+    // nothing per airport.
+    struct Label {
         std::int64_t day;
-        int airport;  // dense index
+        std::uint32_t mark;
+        std::uint32_t via;  // edge of the last leg (unused for the departure)
+    };
+    // Heap entry ordered by (total, airport); the packed form is the total in
+    // the high half and the dense index in the low half of one key.
+    struct PackedEntry {
+        std::uint64_t key;
+        std::int64_t day() const { return static_cast<std::int64_t>(key >> 32); }
+        std::uint32_t airport() const { return static_cast<std::uint32_t>(key); }
+        bool operator<(const PackedEntry& o) const { return key < o.key; }
+        static PackedEntry make(std::int64_t day, std::uint32_t airport) {
+            return PackedEntry{(static_cast<std::uint64_t>(day) << 32) | airport};
+        }
+    };
+    struct WideEntry {
+        std::int64_t d;
+        std::uint32_t a;
+        std::int64_t day() const { return d; }
+        std::uint32_t airport() const { return a; }
+        bool operator<(const WideEntry& o) const { return d < o.d || (d == o.d && a < o.a); }
+        static WideEntry make(std::int64_t day, std::uint32_t airport) { return WideEntry{day, airport}; }
+    };
+    // 4-ary min-heap.
+    template <class Entry>
+    struct Heap {
+        std::vector<Entry> items;
+        void push(Entry e);
+        void pop();
     };
 
     // fitRoute without emptying the list on refusal.
@@ -59,26 +99,23 @@ private:
     bool airportExists(int airport);
     void refreshNetwork();
     int indexOf(int airport) const;
-    void startSearch(int source);
+    void startSearch(std::uint32_t source);
     // Runs the search until `target` is included or the search has ended.
-    void advanceSearch(int target);
-    void relax(int u);
-    void push(std::int64_t day, int airport);
-    void popTop();
+    template <class Entry>
+    void advanceSearch(Heap<Entry>& heap, std::uint32_t target);
 
     IDataAccess* data;
     Network net;
 
-    // The last search. mark[v] < base: unreached; base: reached; base + 1:
-    // included. A new search only raises base, so it costs nothing per airport.
+    // The last search.
     bool searchValid = false;
     bool searchEnded = false;
-    int source = -1;
+    std::uint32_t sourceIndex = 0;
     std::size_t included = 0;
     std::uint32_t base = 0;
-    std::vector<std::uint32_t> mark;
-    std::vector<day_link> est_Way;
-    std::vector<QueueEntry> queue;  // 4-ary min-heap on (day, airport)
+    std::vector<Label> labels;
+    Heap<PackedEntry> packedHeap;
+    Heap<WideEntry> wideHeap;
 };
 
 }  // namespace FitingFlight
