@@ -9,6 +9,7 @@ namespace FitingFlight {
 namespace {
 
 constexpr std::uint32_t kNoEdge = std::numeric_limits<std::uint32_t>::max();
+constexpr int kMaxBucketCount = 256;
 
 }  // namespace
 
@@ -85,6 +86,10 @@ void TFitingFlight::refreshNetwork() {
         static_cast<std::uint64_t>(fresh.ids.size()) * static_cast<std::uint64_t>(largest);
     fresh.packedKeys = !fresh.negativeDays && bound < (std::uint64_t{1} << 32) &&
                        fresh.ids.size() < std::numeric_limits<std::uint32_t>::max();
+    // Small day counts (airline networks count a few days per flight) keep
+    // the bitmaps small: bucketCount rows of N bits.
+    fresh.bucketed = !fresh.negativeDays && largest < kMaxBucketCount;
+    while (fresh.bucketCount <= static_cast<std::uint32_t>(std::max(largest, 0))) fresh.bucketCount *= 2;
     fresh.revision = revision;
     fresh.valid = true;
 
@@ -143,7 +148,26 @@ void TFitingFlight::startSearch(std::uint32_t from) {
     included = 0;
     searchEnded = false;
     labels[from] = Label{0, base, kNoEdge};
-    if (net.packedKeys)
+    if (net.bucketed) {
+        const std::size_t words = (n + 63) / 64;
+        if (bucketWords != words || bucketSize.size() != net.bucketCount) {
+            bucketWords = 0;
+            bucketBits.assign(words * net.bucketCount, 0);
+            bucketSize.assign(net.bucketCount, 0);
+            bucketWords = words;
+        } else {
+            // Only rows that still hold airports of the last search need clearing.
+            for (std::size_t b = 0; b < bucketSize.size(); ++b) {
+                if (bucketSize[b] == 0) continue;
+                std::fill_n(bucketBits.begin() + b * words, words, 0);
+                bucketSize[b] = 0;
+            }
+        }
+        bucketsQueued = 0;
+        bucketDay = 0;
+        bucketCursor = 0;
+        enqueue(from, 0);
+    } else if (net.packedKeys)
         packedHeap.push(PackedEntry::make(0, from));
     else
         wideHeap.push(WideEntry::make(0, from));
@@ -193,6 +217,80 @@ void TFitingFlight::advanceSearch(Heap<Entry>& heap, std::uint32_t target) {
     searchEnded = true;
 }
 
+void TFitingFlight::enqueue(std::uint32_t airport, std::int64_t day) {
+    const std::size_t row = static_cast<std::size_t>(static_cast<std::uint64_t>(day) & (net.bucketCount - 1));
+    const std::size_t word = airport >> 6;
+    bucketBits[row * bucketWords + word] |= std::uint64_t{1} << (airport & 63);
+    ++bucketSize[row];
+    ++bucketsQueued;
+    // A zero-day flight can queue an airport with a smaller number at the
+    // total being taken.
+    if (day == bucketDay && word < bucketCursor) bucketCursor = word;
+}
+
+void TFitingFlight::dequeue(std::uint32_t airport, std::int64_t day) {
+    const std::size_t row = static_cast<std::size_t>(static_cast<std::uint64_t>(day) & (net.bucketCount - 1));
+    bucketBits[row * bucketWords + (airport >> 6)] &= ~(std::uint64_t{1} << (airport & 63));
+    --bucketSize[row];
+    --bucketsQueued;
+}
+
+// Every queued total lies in [bucketDay, bucketDay + largest day count], and
+// bucketCount exceeds the largest day count, so totals modulo bucketCount
+// never share a row. Day counts are >= 0 here, so an included airport is
+// never improved and each airport is queued at most once.
+void TFitingFlight::advanceBuckets(std::uint32_t target) {
+    const std::size_t n = net.ids.size();
+    Label* const label = labels.data();
+    const Edge* const edges = net.edges.data();
+    const std::uint32_t* const first = net.first.data();
+    const std::uint32_t reached = base;
+    const std::uint64_t rowMask = net.bucketCount - 1;
+    while (bucketsQueued > 0) {
+        if (label[target].mark == reached + 1) return;
+        const std::size_t row = static_cast<std::size_t>(static_cast<std::uint64_t>(bucketDay) & rowMask);
+        if (bucketSize[row] == 0) {
+            ++bucketDay;
+            bucketCursor = 0;
+            continue;
+        }
+        std::uint64_t* const bits = bucketBits.data() + row * bucketWords;
+        while (bits[bucketCursor] == 0) ++bucketCursor;
+        const std::uint32_t u =
+            static_cast<std::uint32_t>(bucketCursor * 64 + static_cast<std::size_t>(__builtin_ctzll(bits[bucketCursor])));
+        // The N-th airport chosen is never relaxed.
+        if (included + 1 >= n) break;
+        bits[bucketCursor] &= bits[bucketCursor] - 1;
+        --bucketSize[row];
+        --bucketsQueued;
+        label[u].mark = reached + 1;
+        ++included;
+
+        const std::int64_t du = label[u].day;
+        const std::uint32_t end = first[u + 1];
+        for (std::uint32_t e = first[u]; e != end; ++e) {
+            const std::int64_t cand = du + edges[e].days;
+            const std::uint32_t v = edges[e].to;
+            Label& l = label[v];
+            if (l.mark < reached) {
+                l = Label{cand, reached, e};
+                enqueue(v, cand);
+            } else if (cand < l.day) {
+                dequeue(v, l.day);
+                l.day = cand;
+                l.via = e;
+                enqueue(v, cand);
+            }
+        }
+    }
+    searchEnded = true;
+}
+
+day_link TFitingFlight::linkOf(std::uint32_t airport) const {
+    const Label& l = labels[airport];
+    return day_link{l.day, net.ids[net.source[l.via]], net.flight[l.via]};
+}
+
 int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
     // The list is replaced only once the outcome is known, so an allocation
     // failure anywhere below leaves it as it was.
@@ -216,7 +314,9 @@ int TFitingFlight::search(int maxDays, int from, int to, std::list<TTicket>* rou
         // A failed allocation inside leaves the search unusable: the next
         // call starts it again.
         searchValid = false;
-        if (net.packedKeys)
+        if (net.bucketed)
+            advanceBuckets(ti);
+        else if (net.packedKeys)
             advanceSearch(packedHeap, ti);
         else
             advanceSearch(wideHeap, ti);
@@ -231,11 +331,10 @@ int TFitingFlight::search(int maxDays, int from, int to, std::list<TTicket>* rou
     std::size_t legs = 0;
     for (std::uint32_t N_A = ti; N_A != fi;) {
         if (labels[N_A].mark < base || ++legs > n) return -4;
-        const std::uint32_t e = labels[N_A].via;
-        const std::uint32_t prev = net.source[e];
-        tickets.push_back(TTicket{net.ids[N_A], net.flight[e]});
-        tickets.push_back(TTicket{net.ids[prev], net.flight[e]});
-        N_A = prev;
+        const day_link link = linkOf(N_A);
+        tickets.push_back(TTicket{net.ids[N_A], link.flight});
+        tickets.push_back(TTicket{link.prev_airport, link.flight});
+        N_A = net.source[labels[N_A].via];
     }
     route->swap(tickets);
     return 0;

@@ -53,6 +53,10 @@ private:
         // No total can reach 2^32 (all days >= 0 and N * largest < 2^32),
         // so (total, airport) fits one 64-bit heap key.
         bool packedKeys = true;
+        // All day counts lie in [0, bucketCount): the search can use one
+        // bitmap of airports per total instead of a heap (see advanceBuckets).
+        bool bucketed = false;
+        std::uint32_t bucketCount = 1;  // a power of two
         std::vector<int> ids;               // airport numbers, ascending
         std::vector<std::uint32_t> first;   // departing edges of i: [first[i], first[i+1])
         std::vector<Edge> edges;
@@ -103,6 +107,13 @@ private:
     // Runs the search until `target` is included or the search has ended.
     template <class Entry>
     void advanceSearch(Heap<Entry>& heap, std::uint32_t target);
+    // The same search with the queue kept as one bitmap of airports per total
+    // (totals modulo bucketCount): taking the lowest set bit of the lowest
+    // non-empty total is exactly the heap's (total, airport) minimum.
+    void advanceBuckets(std::uint32_t target);
+    void enqueue(std::uint32_t airport, std::int64_t day);
+    void dequeue(std::uint32_t airport, std::int64_t day);
+    day_link linkOf(std::uint32_t airport) const;
 
     IDataAccess* data;
     Network net;
@@ -116,6 +127,12 @@ private:
     std::vector<Label> labels;
     Heap<PackedEntry> packedHeap;
     Heap<WideEntry> wideHeap;
+    std::vector<std::uint64_t> bucketBits;  // bucketCount rows of bucketWords
+    std::vector<std::uint32_t> bucketSize;  // airports queued per row
+    std::size_t bucketWords = 0;
+    std::size_t bucketsQueued = 0;
+    std::int64_t bucketDay = 0;     // the total being taken
+    std::size_t bucketCursor = 0;   // no queued airport of bucketDay lies below this word
 };
 
 }  // namespace FitingFlight

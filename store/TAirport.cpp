@@ -15,15 +15,17 @@ int TAirport::addFlight(int flight, std::string name, int days, int from, int to
     // The airports are tested before the duplicate, so a call failing both
     // reports -1.
     if (from != id && to != id) return -1;
-    if (flightExists(flight)) return -2;
+    // One walk down the table finds both the duplicate and the place to insert.
+    auto place = flights.lower_bound(flight);
+    if (place != flights.end() && place->first == flight) return -2;
     TFlightLink record;
     record.name = std::move(name);
     record.days = days;
     record.from = from;
     record.to = to;
     record.booked = 0;
-    // emplace either inserts or throws leaving the table as it was.
-    flights.emplace(flight, std::move(record));
+    // Either inserts or throws leaving the table as it was.
+    flights.emplace_hint(place, flight, std::move(record));
     return 0;
 }
 

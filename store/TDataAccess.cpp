@@ -18,20 +18,15 @@ TDataAccess::~TDataAccess() {
     delete factory;
 }
 
-bool TDataAccess::airportExists(int airport) const {
+IManagementAirport* TDataAccess::findAirport(int airport) const {
     auto fe = airports.find(airport);
-    return fe != airports.end();
-}
-
-IManagementAirport* TDataAccess::airportOf(int airport) const {
-    return airports.find(airport)->second.pAirport;
+    return fe == airports.end() ? nullptr : fe->second.pAirport;
 }
 
 std::map<int, TAirportLink>* TDataAccess::getAirports() { return &airports; }
 
 std::map<int, TFlightLink>* TDataAccess::getFlights(int airport) {
-    if (!airportExists(airport)) return nullptr;
-    IManagementAirport* p = airportOf(airport);
+    IManagementAirport* p = findAirport(airport);
     if (p == nullptr) return nullptr;
     return p->getFlights();
 }
@@ -43,11 +38,12 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
     int result = 0;
     auto p_Iter = tickets->begin();
     for (; p_Iter != tickets->end(); ++p_Iter) {
-        if (!airportExists(p_Iter->airport)) {
+        IManagementAirport* airport = findAirport(p_Iter->airport);
+        if (airport == nullptr) {
             result = -1;
             break;
         }
-        if (airportOf(p_Iter->airport)->bookTicket(p_Iter->flight) < 0) {
+        if (airport->bookTicket(p_Iter->flight) < 0) {
             result = -2;
             break;
         }
@@ -55,29 +51,30 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
     if (result != 0) {
         while (p_Iter != tickets->begin()) {
             --p_Iter;
-            airportOf(p_Iter->airport)->unbookTicket(p_Iter->flight);
+            findAirport(p_Iter->airport)->unbookTicket(p_Iter->flight);
         }
     }
     return result;
 }
 
 int TDataAccess::addAirport(int airport, std::string name) {
-    if (airportExists(airport)) return -1;
+    auto place = airports.lower_bound(airport);
+    if (place != airports.end() && place->first == airport) return -1;
     std::unique_ptr<IManagementAirport> object(factory->createAirport(airport));
     TAirportLink AirportLink;
     AirportLink.name = std::move(name);
     AirportLink.pAirport = object.get();
-    airports.emplace(airport, std::move(AirportLink));
+    airports.emplace_hint(place, airport, std::move(AirportLink));
     object.release();  // now owned through the table
     ++revision;
     return 0;
 }
 
 int TDataAccess::addFlight(std::string name, int flight, int days, int from, int to) {
-    if (!airportExists(from)) return -1;
-    if (!airportExists(to)) return -1;
-    IManagementAirport* departure = airportOf(from);
-    IManagementAirport* arrival = airportOf(to);
+    IManagementAirport* departure = findAirport(from);
+    if (departure == nullptr) return -1;
+    IManagementAirport* arrival = findAirport(to);
+    if (arrival == nullptr) return -1;
     if (departure->addFlight(flight, name, days, from, to) < 0) return -2;
     // If the second entry is refused or its allocation fails, the first one
     // is taken out again: a flight is never held at one airport only.
@@ -97,8 +94,8 @@ int TDataAccess::addFlight(std::string name, int flight, int days, int from, int
 }
 
 int TDataAccess::removeFlight(int airport, int flight) {
-    if (!airportExists(airport)) return -1;
-    IManagementAirport* here = airportOf(airport);
+    IManagementAirport* here = findAirport(airport);
+    if (here == nullptr) return -1;
     std::map<int, TFlightLink>* table = here->getFlights();
     auto entry = table->find(flight);
     if (entry == table->end()) return -2;
@@ -106,7 +103,8 @@ int TDataAccess::removeFlight(int airport, int flight) {
     // nothing, so the two removals below cannot be interrupted.
     int other = airport == entry->second.from ? entry->second.to : entry->second.from;
     if (here->removeFlight(flight) < 0) return -2;
-    if (airportExists(other) && airportOf(other)->removeFlight(flight) < 0) return -2;
+    IManagementAirport* there = findAirport(other);
+    if (there != nullptr && there->removeFlight(flight) < 0) return -2;
     ++revision;
     return 0;
 }
@@ -125,8 +123,9 @@ int TDataAccess::removeAirport(int airport) {
         others.emplace_back(It_air.first, link.from == airport ? link.to : link.from);
     }
     for (const auto& flightAndOther : others) {
-        if (flightAndOther.second != airport && airportExists(flightAndOther.second))
-            airportOf(flightAndOther.second)->removeFlight(flightAndOther.first);
+        if (flightAndOther.second == airport) continue;
+        IManagementAirport* there = findAirport(flightAndOther.second);
+        if (there != nullptr) there->removeFlight(flightAndOther.first);
     }
     airports.erase(fe);
     delete object;

@@ -29,10 +29,9 @@ public:
     std::uint64_t getRevision() const override;
 
 private:
-    // A pure lookup: never inserts.
-    bool airportExists(int airport) const;
-    // The airport object of a number known to be present.
-    IManagementAirport* airportOf(int airport) const;
+    // The airport object of `airport`, or null when it is absent. A pure
+    // lookup: never inserts.
+    IManagementAirport* findAirport(int airport) const;
 
     std::map<int, TAirportLink> airports;
     IGetNewAirport* factory;
