@@ -7,11 +7,15 @@ JavaExceptionClasses& exceptionClasses() {
     return classes;
 }
 
-std::unique_lock<std::mutex> lockNetwork() {
-    // Never destroyed: Java threads may still call in while the process exits.
-    static std::mutex* network = new std::mutex();
-    return std::unique_lock<std::mutex>(*network);
-}
+namespace {
+
+// Constant-initialised and trivially destructible: it exists before the load
+// hook runs, needs no allocation, and stays usable while the process exits.
+std::mutex network;
+
+}  // namespace
+
+std::unique_lock<std::mutex> lockNetwork() { return std::unique_lock<std::mutex>(network); }
 
 void throwJava(JNIEnv* env, jclass type, const char* message) {
     // An exception already pending (from the JVM itself) is the better report.
@@ -20,32 +24,17 @@ void throwJava(JNIEnv* env, jclass type, const char* message) {
     env->ThrowNew(type, message);
 }
 
-namespace {
-
-// Gives the characters back to the JVM on every path.
-class Utf8Chars {
-public:
-    Utf8Chars(JNIEnv* env, jstring text) : env(env), text(text), chars(env->GetStringUTFChars(text, nullptr)) {}
-    ~Utf8Chars() {
-        if (chars != nullptr) env->ReleaseStringUTFChars(text, chars);
-    }
-    Utf8Chars(const Utf8Chars&) = delete;
-    Utf8Chars& operator=(const Utf8Chars&) = delete;
-    const char* get() const { return chars; }
-
-private:
-    JNIEnv* env;
-    jstring text;
-    const char* chars;
-};
-
-}  // namespace
-
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
     if (text == nullptr) throw NullArgument{argumentName};
-    Utf8Chars chars(env, text);
-    if (chars.get() == nullptr) throw JavaExceptionPending{};
-    return std::string(chars.get());
+    // Copied straight into the string: no buffer of the JVM's to allocate and
+    // give back. The region call also writes a terminating NUL, which lands
+    // on the string's own terminator.
+    const jsize length = env->GetStringLength(text);
+    const jsize bytes = env->GetStringUTFLength(text);
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    env->GetStringUTFRegion(text, 0, length, &out[0]);
+    if (env->ExceptionCheck()) throw JavaExceptionPending{};
+    return out;
 }
 
 }  // namespace tavrik

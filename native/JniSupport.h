@@ -68,8 +68,7 @@ void withBoundary(JNIEnv* env, Body&& body) noexcept {
 }
 
 // The characters of a Java string in modified UTF-8, as a std::string.
-// Throws NullArgument for null, JavaExceptionPending if the JVM cannot
-// supply them.
+// Throws NullArgument for null.
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
 
 // Deletes a local reference when it goes out of scope.

@@ -25,9 +25,9 @@ jclass globalClass(JNIEnv* env, const char* name) {
 // One store, the flight-management service on it, then the booking service
 // on the same store. Built aside and published only when all three exist.
 bool buildObjectGraph() {
-    auto lock = tavrik::lockNetwork();
-    if (pManagementFlight != nullptr) return true;  // loaded before
     try {
+        auto lock = tavrik::lockNetwork();
+        if (pManagementFlight != nullptr) return true;  // loaded before
         auto store = std::make_unique<DataAccess::TDataAccess>();
         auto management = std::make_unique<ManagementFlight::TManagementFlight>(store.get());
         auto booking = std::make_unique<ArmoringTicket::TArmoringTicket>(store.get());

@@ -9,8 +9,6 @@ TAirport::TAirport(int id) : id(id) {}
 
 TAirport::~TAirport() { flights.clear(); }
 
-bool TAirport::flightExists(int flight) const { return flights.find(flight) != flights.end(); }
-
 int TAirport::addFlight(int flight, std::string name, int days, int from, int to) {
     // The airports are tested before the duplicate, so a call failing both
     // reports -1.

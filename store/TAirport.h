@@ -20,9 +20,6 @@ public:
     int unbookTicket(int flight) override;
 
 private:
-    // A pure lookup: never inserts.
-    bool flightExists(int flight) const;
-
     int id;
     std::map<int, TFlightLink> flights;
 };
