@@ -186,6 +186,7 @@ enum class Days {
     Small,          // 0..3
     ZeroOrOne,      // 0..1, mostly ties
     WithNegative,   // -3..3, about a third negative
+    Wide,           // 0..2 and 255..258: too wide for the bitmap queue, ties kept
     HugePositive,   // near INT_MAX and small ones
     HugeBothSigns,  // near INT_MAX and near INT_MIN
 };
@@ -207,6 +208,7 @@ public:
             case Days::Small: return pick(0, 3);
             case Days::ZeroOrOne: return pick(0, 1);
             case Days::WithNegative: return chance(0.3) ? pick(-3, -1) : pick(0, 3);
+            case Days::Wide: return chance(0.5) ? pick(0, 2) : pick(255, 258);
             case Days::HugePositive: {
                 static const int values[] = {INT_MAX, INT_MAX - 1, INT_MAX / 2, INT_MAX / 2 + 1, 0, 1, 2};
                 return values[pick(0, 6)];
@@ -351,6 +353,11 @@ TEST(RouteExactness, RandomNetworksMostlyTies) {
 // With a negative day count anywhere the library follows the same greedy rule
 // to its end, so it must still give exactly the oracle's codes and lists,
 // loops of improved airports included.
+// Day counts past the bitmap queue's range send the search through its heap.
+TEST(RouteExactness, RandomNetworksWideDays) {
+    runRandom("days 0..2 and 255..258", Days::Wide, scaled(4000), 5000000);
+}
+
 TEST(RouteExactness, RandomNetworksWithNegativeDays) {
     runRandom("days -3..3", Days::WithNegative, scaled(8000), 2000000);
 }
