@@ -133,6 +133,21 @@ TEST_F(Fitting, ZeroDayFlightsChooseByTotalThenNumberAtEveryStep) {
     EXPECT_EQ((Tickets{{9, 4}, {2, 4}, {2, 2}, {5, 2}, {5, 1}, {1, 1}}), tickets());
 }
 
+TEST_F(Fitting, ZeroDayFlightQueuesASmallerNumberBehindTheOnesAlreadyTaken) {
+    // Airports spread over several 64-airport words. At total 1 the search
+    // takes 100 and 150; 150's zero-day flight then reaches 5 at total 1,
+    // which must come before 180, although 5 lies before everything taken.
+    for (int n = 0; n < 200; ++n) ASSERT_EQ(0, store.addAirport(n, "a"));
+    flight(1, 1, 0, 100);
+    flight(2, 1, 0, 150);
+    flight(3, 1, 0, 180);
+    flight(4, 0, 150, 5);
+    flight(5, 1, 5, 199);
+    flight(6, 1, 180, 199);
+    EXPECT_EQ(0, fit(2, 0, 199));
+    EXPECT_EQ((Tickets{{199, 5}, {5, 5}, {5, 4}, {150, 4}, {150, 2}, {0, 2}}), tickets());
+}
+
 TEST_F(Fitting, TotalsBeyondTheIntRangeExceedAnyLimit) {
     airports({1, 2, 3});
     flight(1, INT_MAX, 1, 2);
