@@ -173,13 +173,37 @@ void TFitingFlight::startSearch(std::uint32_t from) {
         wideHeap.push(WideEntry::make(0, from));
 }
 
+// A new total replaces only a strictly larger one; an included airport keeps
+// an improved total but is not queued again (only negative day counts can
+// improve one).
+template <class OnReached, class OnImproved>
+inline void TFitingFlight::relax(std::uint32_t u, OnReached&& reachedFirst, OnImproved&& improved) {
+    Label* const label = labels.data();
+    const Edge* const edges = net.edges.data();
+    const std::uint32_t reached = base;
+    const std::int64_t du = label[u].day;
+    const std::uint32_t end = net.first[u + 1];
+    for (std::uint32_t e = net.first[u]; e != end; ++e) {
+        const std::int64_t cand = du + edges[e].days;
+        const std::uint32_t v = edges[e].to;
+        Label& l = label[v];
+        if (l.mark < reached) {
+            l = Label{cand, reached, e};
+            reachedFirst(v, cand);
+        } else if (cand < l.day) {
+            const std::int64_t oldDay = l.day;
+            l.day = cand;
+            l.via = e;
+            if (l.mark == reached) improved(v, oldDay, cand);
+        }
+    }
+}
+
 template <class Entry>
 void TFitingFlight::advanceSearch(Heap<Entry>& heap, std::uint32_t target) {
     const std::size_t n = net.ids.size();
     const bool stopEarly = !net.negativeDays;
-    Label* const label = labels.data();
-    const Edge* const edges = net.edges.data();
-    const std::uint32_t* const first = net.first.data();
+    const Label* const label = labels.data();
     const std::uint32_t reached = base;
     while (!heap.items.empty()) {
         if (stopEarly && label[target].mark == reached + 1) return;
@@ -194,25 +218,11 @@ void TFitingFlight::advanceSearch(Heap<Entry>& heap, std::uint32_t target) {
         // The N-th airport chosen is never relaxed.
         if (included + 1 >= n) break;
         heap.pop();
-        label[u].mark = reached + 1;
+        labels[u].mark = reached + 1;
         ++included;
 
-        // Relaxing: a new total replaces only a strictly larger one; an
-        // included airport keeps its improved total but is not chosen again.
-        const std::int64_t du = label[u].day;
-        const std::uint32_t end = first[u + 1];
-        for (std::uint32_t e = first[u]; e != end; ++e) {
-            const std::int64_t cand = du + edges[e].days;
-            Label& l = label[edges[e].to];
-            if (l.mark < reached) {
-                l = Label{cand, reached, e};
-                heap.push(Entry::make(cand, edges[e].to));
-            } else if (cand < l.day) {
-                l.day = cand;
-                l.via = e;
-                if (l.mark == reached) heap.push(Entry::make(cand, edges[e].to));
-            }
-        }
+        relax(u, [&](std::uint32_t v, std::int64_t day) { heap.push(Entry::make(day, v)); },
+              [&](std::uint32_t v, std::int64_t, std::int64_t day) { heap.push(Entry::make(day, v)); });
     }
     searchEnded = true;
 }
@@ -241,9 +251,7 @@ void TFitingFlight::dequeue(std::uint32_t airport, std::int64_t day) {
 // never improved and each airport is queued at most once.
 void TFitingFlight::advanceBuckets(std::uint32_t target) {
     const std::size_t n = net.ids.size();
-    Label* const label = labels.data();
-    const Edge* const edges = net.edges.data();
-    const std::uint32_t* const first = net.first.data();
+    const Label* const label = labels.data();
     const std::uint32_t reached = base;
     const std::uint64_t rowMask = net.bucketCount - 1;
     while (bucketsQueued > 0) {
@@ -263,25 +271,14 @@ void TFitingFlight::advanceBuckets(std::uint32_t target) {
         bits[bucketCursor] &= bits[bucketCursor] - 1;
         --bucketSize[row];
         --bucketsQueued;
-        label[u].mark = reached + 1;
+        labels[u].mark = reached + 1;
         ++included;
 
-        const std::int64_t du = label[u].day;
-        const std::uint32_t end = first[u + 1];
-        for (std::uint32_t e = first[u]; e != end; ++e) {
-            const std::int64_t cand = du + edges[e].days;
-            const std::uint32_t v = edges[e].to;
-            Label& l = label[v];
-            if (l.mark < reached) {
-                l = Label{cand, reached, e};
-                enqueue(v, cand);
-            } else if (cand < l.day) {
-                dequeue(v, l.day);
-                l.day = cand;
-                l.via = e;
-                enqueue(v, cand);
-            }
-        }
+        relax(u, [&](std::uint32_t v, std::int64_t day) { enqueue(v, day); },
+              [&](std::uint32_t v, std::int64_t oldDay, std::int64_t day) {
+                  dequeue(v, oldDay);
+                  enqueue(v, day);
+              });
     }
     searchEnded = true;
 }

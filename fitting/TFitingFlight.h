@@ -111,6 +111,10 @@ private:
     // (totals modulo bucketCount): taking the lowest set bit of the lowest
     // non-empty total is exactly the heap's (total, airport) minimum.
     void advanceBuckets(std::uint32_t target);
+    // Relaxes the departing flights of u, telling the queue about every
+    // airport reached for the first time and every improved one.
+    template <class OnReached, class OnImproved>
+    void relax(std::uint32_t u, OnReached&& reachedFirst, OnImproved&& improved);
     void enqueue(std::uint32_t airport, std::int64_t day);
     void dequeue(std::uint32_t airport, std::int64_t day);
     day_link linkOf(std::uint32_t airport) const;
