@@ -30,7 +30,7 @@ tavrik_install_missing() {
   fi
   # The JDK 17 that the build and the tests run on, whatever else is installed.
   if [ -z "${JAVA_HOME:-}" ] || [ ! -x "$JAVA_HOME/bin/javac" ] || ! "$JAVA_HOME/bin/java" -version 2>&1 | grep -q '"17'; then
-    JAVA_HOME=/usr/lib/jvm/java-17-openjdk-amd64
+    JAVA_HOME=/usr/lib/jvm/java-17-openjdk-$(dpkg --print-architecture)
   fi
   export JAVA_HOME
   export PATH="$JAVA_HOME/bin:$PATH"
