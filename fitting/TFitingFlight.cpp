@@ -37,11 +37,10 @@ void TFitingFlight::refreshNetwork() {
     const std::map<int, TAirportLink>& airports = *data->getAirports();
     fresh.ids.reserve(airports.size());
     for (const auto& entry : airports) fresh.ids.push_back(entry.first);
-    std::size_t departing = 0;
-    for (const auto& entry : airports) {
-        for (const auto& flight : *entry.second.pAirport->getFlights())
-            if (flight.second.from == entry.first) ++departing;
-    }
+    // Every flight is held at both of its airports, departing at one of them.
+    std::size_t entries = 0;
+    for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
+    const std::size_t departing = entries / 2;
     fresh.first.reserve(airports.size() + 1);
     fresh.edges.reserve(departing);
     fresh.flight.reserve(departing);
