@@ -22,6 +22,11 @@ struct ReportedFlight {
     int booked;
 };
 
+inline bool operator==(const ReportedFlight& a, const ReportedFlight& b) {
+    return a.airport == b.airport && a.flight == b.flight && a.name == b.name && a.days == b.days &&
+           a.from == b.from && a.to == b.to && a.booked == b.booked;
+}
+
 // The flight entry of every ticket of the current list, in list order. A
 // ticket whose airport or flight has gone since the route was fitted has no
 // record to report and is skipped.

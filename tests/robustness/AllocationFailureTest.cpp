@@ -53,7 +53,7 @@ std::string describe(const Observed& o) {
 }
 
 Observed observe(World& w, const Outcome& out) {
-    return Observed{out.code, robustness::rowsOf(out.report), robustness::networkOf(w.store),
+    return Observed{out.code, out.report, robustness::networkOf(w.store),
                     robustness::ticketsOf(w.booking)};
 }
 

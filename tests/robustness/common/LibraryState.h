@@ -106,13 +106,6 @@ inline std::string invariantBreach(IDataAccess& store) {
     return {};
 }
 
-inline std::vector<model::Row> rowsOf(const std::vector<tavrik::ReportedFlight>& flights) {
-    std::vector<model::Row> rows;
-    rows.reserve(flights.size());
-    for (const auto& f : flights) rows.push_back(model::Row{f.airport, f.flight, f.name, f.days, f.from, f.to, f.booked});
-    return rows;
-}
-
 // ---- readable descriptions for failure messages ----
 
 inline std::string describe(const model::Airports& net) {

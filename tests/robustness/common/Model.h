@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "native/ReportCopy.h"
 #include "store/TFlightLink.h"
 #include "tests/support/LiteralFitting.h"
 #include "tickets/TTicket.h"
@@ -39,21 +40,8 @@ inline bool operator==(const Airport& a, const Airport& b) { return a.name == b.
 
 using Airports = std::map<int, Airport>;
 
-// One reported flight, as the report copies give it.
-struct Row {
-    int airport;
-    int flight;
-    std::string name;
-    int days;
-    int from;
-    int to;
-    int booked;
-};
-
-inline bool operator==(const Row& a, const Row& b) {
-    return a.airport == b.airport && a.flight == b.flight && a.name == b.name && a.days == b.days &&
-           a.from == b.from && a.to == b.to && a.booked == b.booked;
-}
+// One reported flight, the record the report copies give.
+using Row = tavrik::ReportedFlight;
 
 class Network {
 public:
