@@ -2,7 +2,7 @@
 
 #include <list>
 
-#include "tickets/TTicket.h"
+#include "store/TTicket.h"
 
 // Finds the route with the smallest total day count between two airports.
 class IFitingFlight {

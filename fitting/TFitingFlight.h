@@ -2,141 +2,95 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "fitting/IFitingFlight.h"
+#include "fitting/SearchNetwork.h"
+#include "fitting/SearchQueues.h"
 #include "fitting/day_link.h"
 #include "store/IDataAccess.h"
+#include "store/INetworkListener.h"
 
 namespace FitingFlight {
 
-// Dijkstra's search over the store's network with the following exact rules,
-// which decide every tie:
-//  - airports are included in order of (total days, airport number);
+// Dijkstra's search over the store's network. The rules that decide every
+// result, ties included:
+//  - airports are included in order of (total days, airport number), the
+//    departure first;
 //  - including an airport relaxes its departing flights in ascending flight
 //    number; a flight's arrival takes the new total only when it is strictly
 //    smaller than the one it has (an equal total never replaces an earlier
 //    one), whether or not that airport is already included;
-//  - at most N - 1 airports are included (N = number of airports).
-// With day counts >= 0 no included airport can improve any more, so the
-// search stops as soon as the arrival airport is included, and a later query
-// from the same departure airport resumes it where it stopped. With a
-// negative day count anywhere in the network it runs to its end, following
-// the same greedy rule; the walk back then gives -4 if it is longer than N
-// legs (a loop of improved airports).
+//  - at most N - 1 airports are included (N = number of airports);
+//  - an arrival that was never reached gives -4, or -3 when maxDays < -1
+//    (the limit is tested first, and an unreached airport counts as total
+//    -1); a reached one gives -3 when its total exceeds maxDays;
+//  - with negative day counts an included airport can still be improved, and
+//    the walk back gives -4 when it is longer than N legs (a loop).
+// Termination: with day counts >= 0 no included airport can improve any
+// more, so the search stops as soon as the arrival airport is included and a
+// later query from the same departure resumes it where it stopped. With a
+// negative day count anywhere it runs to its end.
 //
-// Between calls it keeps a compact copy of the network, which it rebuilds
-// when the store's revision changes, and the last search. In the copy each
-// airport (in ascending number) keeps one edge per arrival airport: of its
-// parallel flights only the one with the fewest days, the smallest number
-// among equals. Relaxing the flights one by one in ascending number ends in
-// exactly that edge's total and flight, since an equal total never replaces,
-// so the search does the same work once per pair of airports.
-class TFitingFlight : public IFitingFlight {
+// Beside the store it keeps a copy of the network (SearchNetwork), which the
+// store's editing operations keep current through INetworkListener, edit by
+// edit. Each query runs on a search state of its own, taken from a pool, so
+// queries may run on several threads at once while nothing edits the
+// network; an edit must not overlap a query (the caller's lock sees to it).
+// A stopped search survives an edit only when the edit cannot change what it
+// did so far: a flight edit whose departure airport it has not included, or
+// the removal of an airport it has not reached.
+class TFitingFlight final : public IFitingFlight, private INetworkListener {
 public:
     explicit TFitingFlight(IDataAccess* data);
     ~TFitingFlight() override;
+    TFitingFlight(const TFitingFlight&) = delete;
+    TFitingFlight& operator=(const TFitingFlight&) = delete;
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
 
 private:
-    // What relaxing needs, 8 bytes; the rest of an edge is in `flight` and
-    // `source`, read only when a route is written out.
-    struct Edge {
-        std::uint32_t to;  // dense index of the arrival airport
-        int days;
-    };
-    struct Network {
-        std::uint64_t revision = 0;
-        bool valid = false;
-        bool negativeDays = false;
-        // No total can reach 2^32 (all days >= 0 and N * largest < 2^32),
-        // so (total, airport) fits one 64-bit heap key.
-        bool packedKeys = true;
-        // All day counts lie in [0, bucketCount): the search can use one
-        // bitmap of airports per total instead of a heap (see advanceBuckets).
-        bool bucketed = false;
-        std::uint32_t bucketCount = 1;  // a power of two
-        std::vector<int> ids;               // airport numbers, ascending
-        std::vector<std::uint32_t> first;   // departing edges of i: [first[i], first[i+1])
-        std::vector<Edge> edges;
-        std::vector<int> flight;            // flight number of each edge
-        std::vector<std::uint32_t> source;  // dense index of each edge's departure airport
-    };
-    // The search's record of one airport. mark < base: unreached; base:
-    // reached; base + 1: included. A new search only raises base, so it costs
-    // nothing per airport.
-    struct Label {
-        std::int64_t day;
-        std::uint32_t mark;
-        std::uint32_t via;  // edge of the last leg (unused for the departure)
-    };
-    // Heap entry ordered by (total, airport); the packed form is the total in
-    // the high half and the dense index in the low half of one key.
-    struct PackedEntry {
-        std::uint64_t key;
-        std::int64_t day() const { return static_cast<std::int64_t>(key >> 32); }
-        std::uint32_t airport() const { return static_cast<std::uint32_t>(key); }
-        bool operator<(const PackedEntry& o) const { return key < o.key; }
-        static PackedEntry make(std::int64_t day, std::uint32_t airport) {
-            return PackedEntry{(static_cast<std::uint64_t>(day) << 32) | airport};
-        }
-    };
-    struct WideEntry {
-        std::int64_t d;
-        std::uint32_t a;
-        std::int64_t day() const { return d; }
-        std::uint32_t airport() const { return a; }
-        bool operator<(const WideEntry& o) const { return d < o.d || (d == o.d && a < o.a); }
-        static WideEntry make(std::int64_t day, std::uint32_t airport) { return WideEntry{day, airport}; }
-    };
-    // 4-ary min-heap.
-    template <class Entry>
-    struct Heap {
-        std::vector<Entry> items;
-        void push(Entry e);
-        void pop();
+    // Everything one search knows; a new search resets it as a whole.
+    struct SearchState {
+        bool valid = false;   // labels and queue are a search's exact state
+        bool ended = false;   // nothing more can be included
+        std::uint64_t layout = 0;
+        std::uint32_t source = 0;
+        std::size_t included = 0;
+        std::uint32_t base = 0;
+        QueueKind kind = QueueKind::Buckets;
+        std::vector<Label> labels;
+        BucketQueue buckets;
+        PackedHeapQueue packedHeap;
+        WideHeapQueue wideHeap;
     };
 
-    // fitRoute without emptying the list on refusal.
-    int search(int maxDays, int from, int to, std::list<TTicket>* route);
+    void airportAdded(int airport) override;
+    void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override;
+    void flightAdded(int flight, int days, int from, int to) override;
+    void flightRemoved(int flight, int days, int from, int to) noexcept override;
+
     bool airportExists(int airport);
-    void refreshNetwork();
-    int indexOf(int airport) const;
-    void startSearch(std::uint32_t source);
-    // Runs the search until `target` is included or the search has ended.
-    template <class Entry>
-    void advanceSearch(Heap<Entry>& heap, std::uint32_t target);
-    // The same search with the queue kept as one bitmap of airports per total
-    // (totals modulo bucketCount): taking the lowest set bit of the lowest
-    // non-empty total is exactly the heap's (total, airport) minimum.
-    void advanceBuckets(std::uint32_t target);
-    // Relaxes the departing flights of u, telling the queue about every
-    // airport reached for the first time and every improved one.
-    template <class OnReached, class OnImproved>
-    void relax(std::uint32_t u, OnReached&& reachedFirst, OnImproved&& improved);
-    void enqueue(std::uint32_t airport, std::int64_t day);
-    void dequeue(std::uint32_t airport, std::int64_t day);
-    day_link linkOf(std::uint32_t airport) const;
+    int search(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to, std::list<TTicket>* route);
+    void startSearch(SearchState& s, std::uint32_t source);
+    // Includes airports until `target` is included or nothing is left.
+    template <class Queue>
+    void advance(SearchState& s, Queue& queue, std::uint32_t target);
+    day_link linkOf(const SearchState& s, std::uint32_t slot) const;
+
+    std::unique_ptr<SearchState> acquire(std::uint32_t source);
+    void release(std::unique_ptr<SearchState> s) noexcept;
+    // Drops every idle search for which `stale` says so.
+    template <class Stale>
+    void dropSearches(Stale&& stale) noexcept;
 
     IDataAccess* data;
-    Network net;
-
-    // The last search.
-    bool searchValid = false;
-    bool searchEnded = false;
-    std::uint32_t sourceIndex = 0;
-    std::size_t included = 0;
-    std::uint32_t base = 0;
-    std::vector<Label> labels;
-    Heap<PackedEntry> packedHeap;
-    Heap<WideEntry> wideHeap;
-    std::vector<std::uint64_t> bucketBits;  // bucketCount rows of bucketWords
-    std::vector<std::uint32_t> bucketSize;  // airports queued per row
-    std::size_t bucketWords = 0;
-    std::size_t bucketsQueued = 0;
-    std::int64_t bucketDay = 0;     // the total being taken
-    std::size_t bucketCursor = 0;   // no queued airport of bucketDay lies below this word
+    SearchNetwork net;
+    std::mutex pool;
+    std::vector<std::unique_ptr<SearchState>> idle;
+    std::size_t states = 0;  // idle has room for all of them
 };
 
 }  // namespace FitingFlight

@@ -7,16 +7,6 @@ JavaExceptionClasses& exceptionClasses() {
     return classes;
 }
 
-namespace {
-
-// Constant-initialised and trivially destructible: it exists before the load
-// hook runs, needs no allocation, and stays usable while the process exits.
-std::mutex network;
-
-}  // namespace
-
-std::unique_lock<std::mutex> lockNetwork() { return std::unique_lock<std::mutex>(network); }
-
 void throwJava(JNIEnv* env, jclass type, const char* message) {
     // An exception already pending (from the JVM itself) is the better report.
     if (env->ExceptionCheck()) return;

@@ -2,10 +2,10 @@
 
 // The one way into the library from Java: every exported function runs its
 // body through withBoundary, which
-//  - serialises calls from all Java threads on one lock, which the body takes
-//    with lockNetwork() only around its work on the network, so that no JNI
-//    call that can run Java code (class lookups, exception construction,
-//    callbacks) is made while the lock is held;
+//  - reaches the network only through tavrik::library(), whose operations
+//    take the library's locks and release them before they return, so that
+//    no JNI call that can run Java code (class lookups, exception
+//    construction, callbacks) is made while a lock is held;
 //  - turns every C++ exception into a Java exception in the calling thread:
 //    std::bad_alloc into OutOfMemoryError, other exceptions into
 //    RuntimeException, and NullArgument into NullPointerException;
@@ -14,7 +14,6 @@
 
 #include <jni.h>
 
-#include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -36,8 +35,6 @@ struct JavaExceptionClasses {
     jclass nullPointerException = nullptr;
 };
 JavaExceptionClasses& exceptionClasses();
-
-std::unique_lock<std::mutex> lockNetwork();
 
 void throwJava(JNIEnv* env, jclass type, const char* message);
 

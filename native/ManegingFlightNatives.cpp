@@ -1,5 +1,6 @@
 // The four network-editing methods of palvorin.nativ_ManegingFlight: each
-// forwards to the flight-management service and returns its code unchanged.
+// forwards to the flight-management service (through the library's locks)
+// and returns its code unchanged.
 
 #include <jni.h>
 
@@ -8,7 +9,7 @@
 #include "palvorin_nativ_ManegingFlight.h"
 
 using tavrik::copyUtf;
-using tavrik::lockNetwork;
+using tavrik::library;
 using tavrik::withBoundary;
 
 extern "C" {
@@ -17,8 +18,7 @@ JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_addAirport(JNIEnv* en
                                                                       jstring name) {
     return withBoundary(env, jint{-2}, [&] {
         std::string text = copyUtf(env, name, "airport name is null");
-        auto lock = lockNetwork();
-        return pManagementFlight->addAirport(airport, std::move(text));
+        return library().addAirport(airport, std::move(text));
     });
 }
 
@@ -27,23 +27,20 @@ JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_addFlight(JNIEnv* env
                                                                      jint to) {
     return withBoundary(env, jint{-2}, [&] {
         std::string text = copyUtf(env, name, "flight name is null");
-        auto lock = lockNetwork();
-        return pManagementFlight->addFlight(std::move(text), flight, days, from, to);
+        return library().addFlight(std::move(text), flight, days, from, to);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_removeFlight(JNIEnv* env, jclass, jint airport,
                                                                         jint flight) {
     return withBoundary(env, jint{-2}, [&] {
-        auto lock = lockNetwork();
-        return pManagementFlight->removeFlight(airport, flight);
+        return library().removeFlight(airport, flight);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_removeAirport(JNIEnv* env, jclass, jint airport) {
     return withBoundary(env, jint{-2}, [&] {
-        auto lock = lockNetwork();
-        return pManagementFlight->removeAirport(airport);
+        return library().removeAirport(airport);
     });
 }
 

@@ -1,6 +1,8 @@
 #include <jni.h>
 
 #include <memory>
+#include <mutex>
+#include <new>
 
 #include "flights/TManagementFlight.h"
 #include "native/JniSupport.h"
@@ -12,6 +14,14 @@ IManagementFlight* pManagementFlight = nullptr;
 IArmoringTicket* pArmoringTicket = nullptr;
 
 namespace {
+
+// The library object lives in static storage and is never destroyed: Java
+// threads may still call in while the process exits.
+alignas(tavrik::Library) unsigned char libraryStorage[sizeof(tavrik::Library)];
+tavrik::Library* theLibrary = nullptr;
+
+// Serialises loads (a library loaded again after a failed load).
+std::mutex loading;
 
 jclass globalClass(JNIEnv* env, const char* name) {
     tavrik::LocalRef<jclass> local(env, env->FindClass(name));
@@ -26,14 +36,15 @@ jclass globalClass(JNIEnv* env, const char* name) {
 // on the same store. Built aside and published only when all three exist.
 bool buildObjectGraph() {
     try {
-        auto lock = tavrik::lockNetwork();
-        if (pManagementFlight != nullptr) return true;  // loaded before
+        std::lock_guard<std::mutex> lock(loading);
+        if (theLibrary != nullptr) return true;  // loaded before
         auto store = std::make_unique<DataAccess::TDataAccess>();
         auto management = std::make_unique<ManagementFlight::TManagementFlight>(store.get());
         auto booking = std::make_unique<ArmoringTicket::TArmoringTicket>(store.get());
         store.release();  // lives as long as the process, like the services
         pManagementFlight = management.release();
         pArmoringTicket = booking.release();
+        theLibrary = new (libraryStorage) tavrik::Library(*pManagementFlight, *pArmoringTicket);
         return true;
     } catch (...) {
         return false;
@@ -41,6 +52,8 @@ bool buildObjectGraph() {
 }
 
 }  // namespace
+
+tavrik::Library& tavrik::library() { return *theLibrary; }
 
 extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
     JNIEnv* env = nullptr;

@@ -1,8 +1,9 @@
 // Route fitting, booking and the two reports of flights back into Java.
 //
 // A report looks up the receiver's callback first (that may run Java code, so
-// it happens before the lock), copies the flights it reports under the lock,
-// releases it and only then calls addFlitgh once per flight. A callback may
+// it happens before any lock), copies the flights it reports under the
+// library's locks, which are released when the copy returns, and only then
+// calls addFlitgh once per flight. A callback may
 // therefore call any native method, editing ones included. Each Java string
 // is deleted right after its callback, so a report of any length uses a
 // bounded number of local references.
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "native/JniSupport.h"
-#include "native/ReportCopy.h"
+#include "library/ReportCopy.h"
 #include "native/tavrik.h"
 #include "palvorin_aggregateFiting.h"
 #include "palvorin_airport_AirportFrame.h"
@@ -20,7 +21,7 @@
 using tavrik::JavaExceptionPending;
 using tavrik::LocalRef;
 using tavrik::ReportedFlight;
-using tavrik::lockNetwork;
+using tavrik::library;
 using tavrik::withBoundary;
 
 namespace {
@@ -58,15 +59,13 @@ extern "C" {
 JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_getRouteFlight(JNIEnv* env, jobject, jint maxDays, jint from,
                                                                     jint to) {
     return withBoundary(env, jint{-8}, [&] {
-        auto lock = lockNetwork();
-        return pArmoringTicket->getRouteFlight(maxDays, from, to);
+        return library().getRouteFlight(maxDays, from, to);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_armoringTickets(JNIEnv* env, jobject) {
     return withBoundary(env, jint{-5}, [&] {
-        auto lock = lockNetwork();
-        return pArmoringTicket->armoringTickets();
+        return library().armoringTickets();
     });
 }
 
@@ -75,11 +74,7 @@ JNIEXPORT void JNICALL Java_palvorin_aggregateFiting_setData(JNIEnv* env, jobjec
         LocalRef<jclass> type(env, classOf(env, receiver));
         const jmethodID callback = callbackOf(env, type.get());
 
-        std::vector<ReportedFlight> flights;
-        {
-            auto lock = lockNetwork();
-            flights = tavrik::copyRouteReport(*pArmoringTicket, *pManagementFlight);
-        }
+        const std::vector<ReportedFlight> flights = library().routeReport();
         deliver(env, receiver, callback, flights);
     });
 }
@@ -92,11 +87,7 @@ JNIEXPORT void JNICALL Java_palvorin_airport_AirportFrame_setData(JNIEnv* env, j
         const jmethodID callback = callbackOf(env, type.get());
         const int n = env->GetIntField(receiver, numberField);
 
-        std::vector<ReportedFlight> flights;
-        {
-            auto lock = lockNetwork();
-            flights = tavrik::copyAirportReport(*pManagementFlight, n);
-        }
+        const std::vector<ReportedFlight> flights = library().airportReport(n);
         deliver(env, receiver, callback, flights);
     });
 }

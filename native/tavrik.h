@@ -1,6 +1,7 @@
 #pragma once
 
 #include "flights/IManagementFlight.h"
+#include "library/Library.h"
 #include "tickets/IArmoringTicket.h"
 
 // The two services, built once by the load hook over one shared store and
@@ -8,3 +9,11 @@
 // process exits, so nothing is destroyed).
 extern IManagementFlight* pManagementFlight;
 extern IArmoringTicket* pArmoringTicket;
+
+namespace tavrik {
+
+// The two services behind the library's locks: the one way the exported
+// functions reach them. Built by the load hook together with the services.
+Library& library();
+
+}  // namespace tavrik

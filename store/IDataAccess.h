@@ -5,9 +5,10 @@
 #include <map>
 #include <string>
 
+#include "store/INetworkListener.h"
 #include "store/TAirportLink.h"
 #include "store/TFlightLink.h"
-#include "tickets/TTicket.h"
+#include "store/TTicket.h"
 
 // The one data store: the airport table and every change spanning airports.
 // Every editing operation either succeeds or leaves the network exactly as it
@@ -21,7 +22,9 @@ public:
     // That airport's live flight table, or null when the airport is absent.
     virtual std::map<int, TFlightLink>* getFlights(int airport) = 0;
     // Books every ticket or none. 0; -1 a ticket's airport is absent; -2 its
-    // flight is absent from that airport's table, or a count would overflow.
+    // flight is absent from that airport's table, is no longer the flight
+    // the ticket was fitted for (a pinned ticket whose entry now joins other
+    // airports), or a count would overflow.
     // The first failing ticket decides the code.
     virtual int armoringTicketList(std::list<TTicket>* tickets) = 0;
     // 0; -1 the number is taken.
@@ -35,4 +38,9 @@ public:
     // A counter that changes whenever an airport or a flight is added or
     // removed (not on booking), so that readers can keep derived indexes.
     virtual std::uint64_t getRevision() const = 0;
+    // Reports every later change of airports and flights to `listener` (see
+    // INetworkListener), until it is taken off again. The store does not own
+    // it. May throw on allocation, adding nothing.
+    virtual void addListener(INetworkListener* listener) = 0;
+    virtual void removeListener(INetworkListener* listener) noexcept = 0;
 };

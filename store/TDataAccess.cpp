@@ -31,6 +31,17 @@ std::map<int, TFlightLink>* TDataAccess::getFlights(int airport) {
     return p->getFlights();
 }
 
+void TDataAccess::addListener(INetworkListener* listener) { listeners.push_back(listener); }
+
+void TDataAccess::removeListener(INetworkListener* listener) noexcept {
+    for (auto it = listeners.begin(); it != listeners.end(); ++it) {
+        if (*it == listener) {
+            listeners.erase(it);  // moves pointers down: cannot throw
+            return;
+        }
+    }
+}
+
 int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
     // Book in order; at the first ticket that cannot be booked, take back the
     // bookings already made (in reverse, which allocates nothing) so that a
@@ -41,6 +52,15 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
         IManagementAirport* airport = findAirport(p_Iter->airport);
         if (airport == nullptr) {
             result = -1;
+            break;
+        }
+        // A pinned ticket books only the flight it was fitted for: an entry
+        // under the same number that now joins other airports is another
+        // flight, and the ticket counts as gone.
+        std::map<int, TFlightLink>* table = airport->getFlights();
+        auto entry = table->find(p_Iter->flight);
+        if (entry != table->end() && !ticketHonoured(*p_Iter, entry->second)) {
+            result = -2;
             break;
         }
         if (airport->bookTicket(p_Iter->flight) < 0) {
@@ -64,7 +84,18 @@ int TDataAccess::addAirport(int airport, std::string name) {
     TAirportLink AirportLink;
     AirportLink.name = std::move(name);
     AirportLink.pAirport = object.get();
-    airports.emplace_hint(place, airport, std::move(AirportLink));
+    auto entry = airports.emplace_hint(place, airport, std::move(AirportLink));
+    // Every listener learns of the airport, or none keeps it: if one fails,
+    // those told before are told of its removal and the entry goes again.
+    std::size_t told = 0;
+    try {
+        for (; told < listeners.size(); ++told) listeners[told]->airportAdded(airport);
+    } catch (...) {
+        const std::map<int, TFlightLink>& noFlights = *object->getFlights();
+        while (told > 0) listeners[--told]->airportRemoving(airport, noFlights);
+        airports.erase(entry);
+        throw;
+    }
     object.release();  // now owned through the table
     ++revision;
     return 0;
@@ -89,6 +120,15 @@ int TDataAccess::addFlight(std::string name, int flight, int days, int from, int
         departure->removeFlight(flight);
         return -2;
     }
+    std::size_t told = 0;
+    try {
+        for (; told < listeners.size(); ++told) listeners[told]->flightAdded(flight, days, from, to);
+    } catch (...) {
+        departure->removeFlight(flight);
+        arrival->removeFlight(flight);
+        while (told > 0) listeners[--told]->flightRemoved(flight, days, from, to);
+        throw;
+    }
     ++revision;
     return 0;
 }
@@ -101,10 +141,12 @@ int TDataAccess::removeFlight(int airport, int flight) {
     if (entry == table->end()) return -2;
     // The other end is read before anything is erased. Erasing allocates
     // nothing, so the two removals below cannot be interrupted.
-    int other = airport == entry->second.from ? entry->second.to : entry->second.from;
-    if (here->removeFlight(flight) < 0) return -2;
+    const int from = entry->second.from, to = entry->second.to, days = entry->second.days;
+    const int other = airport == from ? to : from;
+    here->removeFlight(flight);
     IManagementAirport* there = findAirport(other);
-    if (there != nullptr && there->removeFlight(flight) < 0) return -2;
+    if (there != nullptr) there->removeFlight(flight);
+    for (INetworkListener* listener : listeners) listener->flightRemoved(flight, days, from, to);
     ++revision;
     return 0;
 }
@@ -122,6 +164,7 @@ int TDataAccess::removeAirport(int airport) {
         const TFlightLink& link = It_air.second;
         others.emplace_back(It_air.first, link.from == airport ? link.to : link.from);
     }
+    for (INetworkListener* listener : listeners) listener->airportRemoving(airport, *table);
     for (const auto& flightAndOther : others) {
         if (flightAndOther.second == airport) continue;
         IManagementAirport* there = findAirport(flightAndOther.second);

@@ -4,13 +4,14 @@
 #include <list>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "store/IDataAccess.h"
 #include "store/IGetNewAirport.h"
 
 namespace DataAccess {
 
-class TDataAccess : public IDataAccess {
+class TDataAccess final : public IDataAccess {
 public:
     TDataAccess();
     // Uses the given factory and takes ownership of it (for tests).
@@ -27,6 +28,8 @@ public:
     int removeFlight(int airport, int flight) override;
     int removeAirport(int airport) override;
     std::uint64_t getRevision() const override;
+    void addListener(INetworkListener* listener) override;
+    void removeListener(INetworkListener* listener) noexcept override;
 
 private:
     // The airport object of `airport`, or null when it is absent. A pure
@@ -36,6 +39,7 @@ private:
     std::map<int, TAirportLink> airports;
     IGetNewAirport* factory;
     std::uint64_t revision = 0;
+    std::vector<INetworkListener*> listeners;
 };
 
 }  // namespace DataAccess

@@ -2,18 +2,30 @@
 
 #include <list>
 
-#include "tickets/TTicket.h"
+#include "store/TTicket.h"
 
 // Keeps the current ticket list: fits a route into it and books it.
 class IArmoringTicket {
 public:
     virtual ~IArmoringTicket() = default;
 
-    // 0; -1/-2/-3 a member is missing; -4 empty list; -5 the store refused
-    // (then no count changed).
+    // 0; -1/-2/-3 a member is missing; -4 empty list; -5 the store refused:
+    // a ticket's airport or flight has gone, or its flight number now names
+    // another flight (then no count changed).
     virtual int armoringTickets() = 0;
     // The current list, still owned by the service.
     virtual std::list<TTicket>* getTickets() = 0;
-    // 0; -1/-2/-3 a member is missing; -5..-8 route fitting's -1..-4.
+    // 0; -1/-2/-3 a member is missing; -5 unknown departure; -6 unknown
+    // arrival; -7 the smallest total exceeds maxDays (also when the arrival
+    // is unreached and maxDays < -1, since the limit is tested first); -8 no
+    // route. The current list holds the route, or is empty after a refusal.
     virtual int getRouteFlight(int maxDays, int from, int to) = 0;
+
+    // getRouteFlight in two steps, for callers that run several queries at
+    // once: fitRoute writes the route into *route and leaves the current
+    // list alone (same codes; safe to call from several threads at once while
+    // nothing edits the network); setTickets then makes *route the current
+    // list, handing the old contents back in *route (allocates nothing).
+    virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) = 0;
+    virtual void setTickets(std::list<TTicket>* route) noexcept = 0;
 };

@@ -26,8 +26,25 @@ int TArmoringTicket::getRouteFlight(int maxDays, int from, int to) {
     if (data == nullptr) return -1;
     if (!fitting) return -2;
     if (!tickets) return -3;
-    const int r = fitting->fitRoute(maxDays, from, to, tickets.get());
+    // Fitted aside first: an allocation failure leaves the current list as
+    // it was.
+    std::list<TTicket> route;
+    const int result = fitRoute(maxDays, from, to, &route);
+    setTickets(&route);
+    return result;
+}
+
+int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
+    route->clear();
+    if (data == nullptr) return -1;
+    if (!fitting) return -2;
+    if (!tickets) return -3;
+    const int r = fitting->fitRoute(maxDays, from, to, route);
     return r < 0 ? r - 4 : 0;
+}
+
+void TArmoringTicket::setTickets(std::list<TTicket>* route) noexcept {
+    if (tickets) tickets->swap(*route);
 }
 
 }  // namespace ArmoringTicket

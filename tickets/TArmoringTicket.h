@@ -9,7 +9,7 @@
 
 namespace ArmoringTicket {
 
-class TArmoringTicket : public IArmoringTicket {
+class TArmoringTicket final : public IArmoringTicket {
 public:
     // Creates its own route fitting on the same store and an empty list.
     explicit TArmoringTicket(IDataAccess* data);
@@ -18,6 +18,8 @@ public:
     int armoringTickets() override;
     std::list<TTicket>* getTickets() override;
     int getRouteFlight(int maxDays, int from, int to) override;
+    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
+    void setTickets(std::list<TTicket>* route) noexcept override;
 
 private:
     IDataAccess* data;

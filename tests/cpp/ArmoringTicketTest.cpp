@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "flights/TManagementFlight.h"
-#include "native/ReportCopy.h"
+#include "library/ReportCopy.h"
 #include "store/TDataAccess.h"
 #include "tickets/TArmoringTicket.h"
 

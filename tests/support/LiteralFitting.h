@@ -14,7 +14,7 @@
 
 #include "store/IDataAccess.h"
 #include "store/TFlightLink.h"
-#include "tickets/TTicket.h"
+#include "store/TTicket.h"
 
 namespace oracle {
 

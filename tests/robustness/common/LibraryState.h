@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "flights/TManagementFlight.h"
-#include "native/ReportCopy.h"
+#include "library/ReportCopy.h"
 #include "store/TDataAccess.h"
 #include "tests/robustness/common/Model.h"
 #include "tickets/TArmoringTicket.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "native/ReportCopy.h"
+#include "library/ReportCopy.h"
 #include "store/TFlightLink.h"
 #include "tests/support/LiteralFitting.h"
-#include "tickets/TTicket.h"
+#include "store/TTicket.h"
 
 namespace model {
 
@@ -99,6 +99,7 @@ public:
             if (a == trial.end()) return -1;
             auto f = a->second.flights.find(t.flight);
             if (f == a->second.flights.end()) return -2;
+            if (t.pinned && (f->second.from != t.from || f->second.to != t.to)) return -2;
             if (f->second.booked == INT_MAX) return -2;
             ++f->second.booked;
         }
@@ -114,6 +115,11 @@ public:
         std::list<TTicket> route;
         const int r = oracle::literalFitRoute(toOracle(), maxDays, from, to, route);
         ticketList.assign(route.begin(), route.end());
+        // A fitted ticket holds on to the airports its flight joins now.
+        for (TTicket& t : ticketList) {
+            const Flight& f = net.at(t.airport).flights.at(t.flight);
+            t = pinnedTicket(t.airport, t.flight, f.from, f.to);
+        }
         return r;
     }
 
@@ -135,6 +141,7 @@ public:
             if (a == net.end()) continue;
             auto f = a->second.flights.find(t.flight);
             if (f == a->second.flights.end()) continue;
+            if (t.pinned && (f->second.from != t.from || f->second.to != t.to)) continue;
             rows.push_back(row(t.airport, f->first, f->second));
         }
         return rows;

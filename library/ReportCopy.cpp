@@ -1,4 +1,4 @@
-#include "native/ReportCopy.h"
+#include "library/ReportCopy.h"
 
 namespace tavrik {
 
@@ -19,7 +19,7 @@ std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagemen
         const std::map<int, TFlightLink>* table = management.getFlights(It_route.airport);
         if (table == nullptr) continue;
         auto entry = table->find(It_route.flight);
-        if (entry == table->end()) continue;
+        if (entry == table->end() || !ticketHonoured(It_route, entry->second)) continue;
         flights.push_back(reported(It_route.airport, It_route.flight, entry->second));
     }
     return flights;

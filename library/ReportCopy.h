@@ -28,8 +28,9 @@ inline bool operator==(const ReportedFlight& a, const ReportedFlight& b) {
 }
 
 // The flight entry of every ticket of the current list, in list order. A
-// ticket whose airport or flight has gone since the route was fitted has no
-// record to report and is skipped.
+// ticket whose airport or flight has gone since the route was fitted, or whose
+// flight number now names another flight, has no record to report and is
+// skipped.
 std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagementFlight& management);
 
 // Every flight entry of one airport in ascending flight number; empty when

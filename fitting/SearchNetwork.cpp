@@ -1,0 +1,240 @@
+#include "fitting/SearchNetwork.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace FitingFlight {
+
+namespace {
+
+// Day counts up to this many bits use the bitmap queue (0..255).
+constexpr int kBucketClasses = 8;
+
+// A rebuild is due when this many slots (at least) are dead or out of order,
+// or this many pool entries (at least) are abandoned, and they make up the
+// given share of the whole.
+constexpr std::size_t kSlotSlack = 64;
+constexpr std::size_t kEdgeSlack = 4096;
+
+}  // namespace
+
+bool SearchNetwork::findSlot(int airport, std::uint32_t& slot) const {
+    auto fe = slots.find(airport);
+    if (fe == slots.end()) return false;
+    slot = fe->second;
+    return true;
+}
+
+int SearchNetwork::dayClass(int days) {
+    return days == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(days));
+}
+
+int SearchNetwork::largestClass() const {
+    for (int c = 31; c > 0; --c)
+        if (classes[c] != 0) return c;
+    return 0;
+}
+
+QueueKind SearchNetwork::queueKind() const {
+    if (negatives > 0) return QueueKind::WideHeap;
+    const int largest = largestClass();
+    if (largest <= kBucketClasses) return QueueKind::Buckets;
+    // A route has fewer legs than there are slots, each below 2^largest days.
+    const std::uint64_t bound = static_cast<std::uint64_t>(ids.size()) << largest;
+    return largest < 32 && bound < (std::uint64_t{1} << 32) ? QueueKind::PackedHeap : QueueKind::WideHeap;
+}
+
+void SearchNetwork::countDays(int days, int delta) noexcept {
+    if (days < 0)
+        negatives += static_cast<std::size_t>(delta);
+    else
+        classes[dayClass(days)] += static_cast<std::size_t>(delta);
+}
+
+void SearchNetwork::noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept {
+    if (queueKind() != kindBefore || bucketCount() != bucketsBefore) ++layout;
+}
+
+bool SearchNetwork::wantsRebuild() const {
+    const std::size_t badSlots = deadSlots + outOfOrder;
+    if (badSlots >= kSlotSlack && badSlots * 8 >= ids.size()) return true;
+    return wastedEdges >= kEdgeSlack && wastedEdges * 2 >= pool.size();
+}
+
+void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
+    // Built aside and swapped in, so a failed allocation leaves the old copy.
+    SearchNetwork fresh;
+    fresh.ids.reserve(airports.size());
+    fresh.slots.reserve(airports.size());
+    for (const auto& entry : airports) {
+        fresh.slots.emplace(entry.first, static_cast<std::uint32_t>(fresh.ids.size()));
+        fresh.ids.push_back(entry.first);
+    }
+    fresh.ordered.assign(fresh.ids.size(), 1);
+    fresh.ranges.resize(fresh.ids.size());
+    std::size_t entries = 0;
+    for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
+    fresh.pool.reserve(entries / 2);  // every flight is held at both airports
+
+    std::vector<Edge> out;
+    std::uint32_t slot = 0;
+    for (const auto& entry : airports) {
+        out.clear();
+        // The table holds arriving flights too; only departing ones lead on.
+        // It is in ascending flight number, which the stable sort keeps among
+        // flights to the same airport with the same days.
+        for (const auto& flight : *entry.second.pAirport->getFlights()) {
+            const TFlightLink& link = flight.second;
+            if (link.from != entry.first) continue;
+            std::uint32_t to;
+            if (!fresh.findSlot(link.to, to)) continue;
+            out.push_back(Edge{to, link.days, flight.first});
+            fresh.countDays(link.days, +1);
+        }
+        std::stable_sort(out.begin(), out.end(), [](const Edge& a, const Edge& b) {
+            return a.to < b.to || (a.to == b.to && a.days < b.days);
+        });
+        Range& range = fresh.ranges[slot];
+        range.begin = static_cast<std::uint32_t>(fresh.pool.size());
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            if (i > 0 && out[i].to == out[i - 1].to) continue;  // a parallel flight that never wins
+            fresh.pool.push_back(out[i]);
+        }
+        range.size = range.capacity = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
+        ++slot;
+    }
+    fresh.live = fresh.ids.size();
+    if (!fresh.ids.empty()) {
+        fresh.haveLargest = true;
+        fresh.largestOrdered = fresh.ids.back();
+    }
+    fresh.layout = layout + 1;
+    *this = std::move(fresh);
+}
+
+void SearchNetwork::addAirport(int airport) {
+    // Room first: past the insertion into `slots` nothing can fail.
+    const QueueKind kindBefore = queueKind();
+    const std::uint32_t bucketsBefore = bucketCount();
+    const std::size_t n = ids.size() + 1;
+    ids.reserve(n);
+    ordered.reserve(n);
+    ranges.reserve(n);
+    const std::uint32_t slot = static_cast<std::uint32_t>(ids.size());
+    slots.emplace(airport, slot);
+    const bool inOrder = !haveLargest || airport > largestOrdered;
+    ids.push_back(airport);
+    ordered.push_back(inOrder ? 1 : 0);
+    ranges.push_back(Range{});
+    if (inOrder) {
+        haveLargest = true;
+        largestOrdered = airport;
+    } else {
+        ++outOfOrder;
+    }
+    ++live;
+    // More slots can end the room for 32-bit heap keys.
+    noteLayout(kindBefore, bucketsBefore);
+}
+
+Edge* SearchNetwork::findEdge(std::uint32_t from, std::uint32_t to) noexcept {
+    Edge* e = pool.data() + ranges[from].begin;
+    Edge* const end = e + ranges[from].size;
+    for (; e != end; ++e)
+        if (e->to == to) return e;
+    return nullptr;
+}
+
+void SearchNetwork::eraseEdge(std::uint32_t from, Edge* edge) noexcept {
+    Range& range = ranges[from];
+    *edge = pool[range.begin + range.size - 1];
+    --range.size;
+}
+
+void SearchNetwork::addFlight(int flight, int days, int from, int to) {
+    std::uint32_t u, v;
+    if (!findSlot(from, u) || !findSlot(to, v)) return;
+    const QueueKind kindBefore = queueKind();
+    const std::uint32_t bucketsBefore = bucketCount();
+    if (Edge* e = findEdge(u, v)) {
+        if (days < e->days || (days == e->days && flight < e->flight)) {
+            e->days = days;
+            e->flight = flight;
+        }
+    } else {
+        Range& range = ranges[u];
+        if (range.size == range.capacity) {
+            // Move the range to the end of the pool with twice the room. The
+            // pool grows geometrically, so this costs the degree, amortised.
+            const std::uint32_t room = std::max<std::uint32_t>(2, range.capacity * 2);
+            const std::size_t needed = pool.size() + room;
+            if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
+            const std::uint32_t begin = static_cast<std::uint32_t>(pool.size());
+            pool.resize(needed);  // no allocation: reserved above
+            std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
+            wastedEdges += range.capacity;
+            range.begin = begin;
+            range.capacity = room;
+        }
+        pool[range.begin + range.size] = Edge{v, days, flight};
+        ++range.size;
+    }
+    countDays(days, +1);
+    noteLayout(kindBefore, bucketsBefore);
+}
+
+void SearchNetwork::removeFlight(int flight, int days, int from, int to,
+                                 const std::map<int, TFlightLink>& departureTable) noexcept {
+    std::uint32_t u, v;
+    if (!findSlot(from, u) || !findSlot(to, v)) return;
+    const QueueKind kindBefore = queueKind();
+    const std::uint32_t bucketsBefore = bucketCount();
+    countDays(days, -1);
+    Edge* e = findEdge(u, v);
+    if (e != nullptr && e->flight == flight) {
+        // The edge's flight has gone: the best parallel flight left takes
+        // over, or the edge goes.
+        bool found = false;
+        Edge best{v, 0, 0};
+        for (const auto& entry : departureTable) {
+            const TFlightLink& link = entry.second;
+            if (link.from != from || link.to != to) continue;
+            if (!found || link.days < best.days) {
+                best.days = link.days;
+                best.flight = entry.first;
+                found = true;
+            }
+        }
+        if (found)
+            *e = best;
+        else
+            eraseEdge(u, e);
+    }
+    noteLayout(kindBefore, bucketsBefore);
+}
+
+void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept {
+    std::uint32_t x;
+    if (!findSlot(airport, x)) return;
+    const QueueKind kindBefore = queueKind();
+    const std::uint32_t bucketsBefore = bucketCount();
+    for (const auto& entry : flights) {
+        const TFlightLink& link = entry.second;
+        countDays(link.days, -1);
+        if (link.to != airport || link.from == airport) continue;
+        std::uint32_t w;
+        if (!findSlot(link.from, w)) continue;
+        if (Edge* e = findEdge(w, x)) eraseEdge(w, e);
+    }
+    Range& range = ranges[x];
+    wastedEdges += range.capacity;
+    range = Range{};
+    slots.erase(airport);
+    // A dead slot waits for the next rebuild like an out-of-order one.
+    if (!ordered[x]) --outOfOrder;
+    ++deadSlots;
+    --live;
+    noteLayout(kindBefore, bucketsBefore);
+}
+
+}  // namespace FitingFlight

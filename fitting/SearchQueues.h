@@ -1,0 +1,189 @@
+#pragma once
+
+// The search's labels and the three queues it can take airports from. Every
+// queue hands out the reached, not yet included airport with the smallest
+// (total, airport number); they differ only in how they find it.
+//
+// A queue's operations:
+//   reset(net)                 empty, sized for the network
+//   push(slot, day)            an airport reached for the first time
+//   decrease(slot, old, day)   a queued airport's total went down
+//   top(labels, reached, slot) the minimum, without taking it; false if none
+//   pop(slot, day)             takes the minimum that top gave
+// Heaps are lazy: an entry whose total no longer matches its label, or whose
+// airport is already included, is dropped when it comes to the top.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "fitting/SearchNetwork.h"
+
+namespace FitingFlight {
+
+// The search's record of one airport. mark < base: unreached; base: reached;
+// base + 1: included. A new search only raises base, so it costs nothing per
+// airport.
+struct Label {
+    std::int64_t day;
+    std::uint32_t mark;
+    std::uint32_t prev;  // slot the last leg leaves from (the departure: itself)
+    int flight;          // number of that last leg
+};
+
+// Airport numbers as unsigned values in the same order.
+inline std::uint32_t orderOf(int airport) { return static_cast<std::uint32_t>(airport) ^ 0x80000000u; }
+
+// 4-ary min-heap.
+template <class Entry>
+class Heap {
+public:
+    bool empty() const { return items.empty(); }
+    const Entry& front() const { return items.front(); }
+    void clear() { items.clear(); }
+    void push(Entry e) {
+        std::size_t i = items.size();
+        items.push_back(e);
+        while (i > 0) {
+            const std::size_t parent = (i - 1) / 4;
+            if (!(e < items[parent])) break;
+            items[i] = items[parent];
+            i = parent;
+        }
+        items[i] = e;
+    }
+    void pop() {
+        const Entry last = items.back();
+        items.pop_back();
+        const std::size_t n = items.size();
+        if (n == 0) return;
+        std::size_t i = 0;
+        for (;;) {
+            const std::size_t child = 4 * i + 1;
+            if (child >= n) break;
+            std::size_t best = child;
+            const std::size_t end = std::min(child + 4, n);
+            for (std::size_t c = child + 1; c < end; ++c)
+                if (items[c] < items[best]) best = c;
+            if (!(items[best] < last)) break;
+            items[i] = items[best];
+            i = best;
+        }
+        items[i] = last;
+    }
+
+private:
+    std::vector<Entry> items;
+};
+
+// (total, airport number) in one 64-bit key: totals below 2^32, >= 0.
+struct PackedEntry {
+    std::uint64_t key;
+    std::uint32_t slot;
+    std::int64_t day() const { return static_cast<std::int64_t>(key >> 32); }
+    bool operator<(const PackedEntry& o) const { return key < o.key; }
+};
+
+struct WideEntry {
+    std::int64_t total;
+    std::uint32_t order;
+    std::uint32_t slot;
+    std::int64_t day() const { return total; }
+    bool operator<(const WideEntry& o) const { return total < o.total || (total == o.total && order < o.order); }
+};
+
+// Drops stale entries from the top; true if a live one is left.
+template <class Entry>
+bool liveTop(Heap<Entry>& heap, const Label* labels, std::uint32_t reached) {
+    while (!heap.empty()) {
+        const Entry& e = heap.front();
+        const Label& l = labels[e.slot];
+        if (l.mark == reached && l.day == e.day()) return true;
+        heap.pop();
+    }
+    return false;
+}
+
+class PackedHeapQueue {
+public:
+    void reset(const SearchNetwork& network) {
+        net = &network;
+        heap.clear();
+    }
+    void push(std::uint32_t slot, std::int64_t day) {
+        heap.push(PackedEntry{static_cast<std::uint64_t>(day) << 32 | orderOf(net->idOf(slot)), slot});
+    }
+    void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
+    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+        if (!liveTop(heap, labels, reached)) return false;
+        slot = heap.front().slot;
+        return true;
+    }
+    void pop(std::uint32_t, std::int64_t) { heap.pop(); }
+
+private:
+    const SearchNetwork* net = nullptr;
+    Heap<PackedEntry> heap;
+};
+
+class WideHeapQueue {
+public:
+    void reset(const SearchNetwork& network) {
+        net = &network;
+        heap.clear();
+    }
+    void push(std::uint32_t slot, std::int64_t day) { heap.push(WideEntry{day, orderOf(net->idOf(slot)), slot}); }
+    void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
+    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+        if (!liveTop(heap, labels, reached)) return false;
+        slot = heap.front().slot;
+        return true;
+    }
+    void pop(std::uint32_t, std::int64_t) { heap.pop(); }
+
+private:
+    const SearchNetwork* net = nullptr;
+    Heap<WideEntry> heap;
+};
+
+// For day counts in 0..255: one set of airports per total, as bitmaps over
+// slots, rows taken modulo a power of two above the largest day count.
+// Every queued total lies in [current, current + largest day count], so the
+// totals in the queue never share a row. Within a row the lowest slot is the
+// smallest airport number, since ordered slots follow number order; each row
+// is a three-level bitmap (a bit per slot, a bit per non-empty word, a bit
+// per non-empty word of those), so the lowest slot is found in a few word
+// reads wherever it lies, and a non-empty-row mask finds the next total.
+// Airports out of slot order (added below the largest number) wait in a
+// small heap beside the bitmaps, and the smaller of the two minima wins.
+// Day counts are >= 0 here, so an included airport is never improved.
+class BucketQueue {
+public:
+    void reset(const SearchNetwork& network);
+    void push(std::uint32_t slot, std::int64_t day);
+    void decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day);
+    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot);
+    void pop(std::uint32_t slot, std::int64_t day);
+
+private:
+    std::size_t rowOf(std::int64_t day) const {
+        return static_cast<std::size_t>(static_cast<std::uint64_t>(day) & (rows - 1));
+    }
+    void set(std::size_t row, std::uint32_t slot);
+    void clear(std::size_t row, std::uint32_t slot);
+    std::uint32_t lowest(std::size_t row) const;
+    // Zeroes a row's bits, reading only its non-empty words.
+    void wipe(std::size_t row);
+
+    const SearchNetwork* net = nullptr;
+    std::uint32_t rows = 0;
+    std::size_t words0 = 0, words1 = 0, words2 = 0;  // words per row at each level
+    std::vector<std::uint64_t> level0, level1, level2;
+    std::vector<std::uint32_t> rowSize;
+    std::uint64_t nonEmpty[4] = {};  // one bit per row (at most 256 rows)
+    std::size_t queued = 0;          // airports in the bitmaps
+    std::int64_t current = 0;        // total of the last airport taken
+    Heap<WideEntry> apart;           // airports out of slot order
+};
+
+}  // namespace FitingFlight

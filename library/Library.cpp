@@ -1,0 +1,68 @@
+#include "library/Library.h"
+
+#include <list>
+#include <shared_mutex>
+#include <utility>
+
+namespace tavrik {
+
+NetworkLock::~NetworkLock() { pthread_rwlock_destroy(&rw); }
+
+// The calls fail only on misuse (EDEADLK, EAGAIN on a reader-count overflow),
+// which the library never does: no thread takes the lock twice.
+void NetworkLock::lock() { pthread_rwlock_wrlock(&rw); }
+void NetworkLock::unlock() { pthread_rwlock_unlock(&rw); }
+void NetworkLock::lock_shared() { pthread_rwlock_rdlock(&rw); }
+void NetworkLock::unlock_shared() { pthread_rwlock_unlock(&rw); }
+
+Library::Library(IManagementFlight& management, IArmoringTicket& booking)
+    : management(management), booking(booking) {}
+
+int Library::addAirport(int airport, std::string name) {
+    std::unique_lock<NetworkLock> lock(network);
+    return management.addAirport(airport, std::move(name));
+}
+
+int Library::addFlight(std::string name, int flight, int days, int from, int to) {
+    std::unique_lock<NetworkLock> lock(network);
+    return management.addFlight(std::move(name), flight, days, from, to);
+}
+
+int Library::removeFlight(int airport, int flight) {
+    std::unique_lock<NetworkLock> lock(network);
+    return management.removeFlight(airport, flight);
+}
+
+int Library::removeAirport(int airport) {
+    std::unique_lock<NetworkLock> lock(network);
+    return management.removeAirport(airport);
+}
+
+int Library::armoringTickets() {
+    std::unique_lock<NetworkLock> lock(network);
+    return booking.armoringTickets();
+}
+
+int Library::getRouteFlight(int maxDays, int from, int to) {
+    // The old list comes back into `route` and is freed after both locks are
+    // released.
+    std::list<TTicket> route;
+    std::shared_lock<NetworkLock> lock(network);
+    const int result = booking.fitRoute(maxDays, from, to, &route);
+    std::lock_guard<std::mutex> list(ticketList);
+    booking.setTickets(&route);
+    return result;
+}
+
+std::vector<ReportedFlight> Library::routeReport() {
+    std::shared_lock<NetworkLock> lock(network);
+    std::lock_guard<std::mutex> list(ticketList);
+    return copyRouteReport(booking, management);
+}
+
+std::vector<ReportedFlight> Library::airportReport(int airport) {
+    std::shared_lock<NetworkLock> lock(network);
+    return copyAirportReport(management, airport);
+}
+
+}  // namespace tavrik
