@@ -75,8 +75,14 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     std::size_t entries = 0;
     for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
     fresh.pool.reserve(entries / 2);  // every flight is held at both airports
+    fresh.poolFlights.reserve(entries / 2);
 
-    std::vector<Edge> out;
+    struct Candidate {
+        std::uint32_t to;
+        int days;
+        int flight;
+    };
+    std::vector<Candidate> out;
     std::uint32_t slot = 0;
     for (const auto& entry : airports) {
         out.clear();
@@ -88,17 +94,18 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             if (link.from != entry.first) continue;
             std::uint32_t to;
             if (!fresh.findSlot(link.to, to)) continue;
-            out.push_back(Edge{to, link.days, flight.first});
+            out.push_back(Candidate{to, link.days, flight.first});
             fresh.countDays(link.days, +1);
         }
-        std::stable_sort(out.begin(), out.end(), [](const Edge& a, const Edge& b) {
+        std::stable_sort(out.begin(), out.end(), [](const Candidate& a, const Candidate& b) {
             return a.to < b.to || (a.to == b.to && a.days < b.days);
         });
         Range& range = fresh.ranges[slot];
         range.begin = static_cast<std::uint32_t>(fresh.pool.size());
         for (std::size_t i = 0; i < out.size(); ++i) {
             if (i > 0 && out[i].to == out[i - 1].to) continue;  // a parallel flight that never wins
-            fresh.pool.push_back(out[i]);
+            fresh.pool.push_back(Edge{out[i].to, out[i].days});
+            fresh.poolFlights.push_back(out[i].flight);
         }
         range.size = range.capacity = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
         ++slot;
@@ -137,17 +144,20 @@ void SearchNetwork::addAirport(int airport) {
     noteLayout(kindBefore, bucketsBefore);
 }
 
-Edge* SearchNetwork::findEdge(std::uint32_t from, std::uint32_t to) noexcept {
-    Edge* e = pool.data() + ranges[from].begin;
-    Edge* const end = e + ranges[from].size;
-    for (; e != end; ++e)
-        if (e->to == to) return e;
-    return nullptr;
+std::size_t SearchNetwork::findEdge(std::uint32_t from, std::uint32_t to) const noexcept {
+    const std::size_t begin = ranges[from].begin, end = begin + ranges[from].size;
+    for (std::size_t e = begin; e != end; ++e)
+        if (pool[e].to == to) return e;
+    return kNone;
 }
 
-void SearchNetwork::eraseEdge(std::uint32_t from, Edge* edge) noexcept {
+int SearchNetwork::flightOf(std::uint32_t from, std::uint32_t to) const { return poolFlights[findEdge(from, to)]; }
+
+void SearchNetwork::eraseEdge(std::uint32_t from, std::size_t edge) noexcept {
     Range& range = ranges[from];
-    *edge = pool[range.begin + range.size - 1];
+    const std::size_t last = range.begin + range.size - 1;
+    pool[edge] = pool[last];
+    poolFlights[edge] = poolFlights[last];
     --range.size;
 }
 
@@ -156,10 +166,11 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
     if (!findSlot(from, u) || !findSlot(to, v)) return;
     const QueueKind kindBefore = queueKind();
     const std::uint32_t bucketsBefore = bucketCount();
-    if (Edge* e = findEdge(u, v)) {
-        if (days < e->days || (days == e->days && flight < e->flight)) {
-            e->days = days;
-            e->flight = flight;
+    const std::size_t e = findEdge(u, v);
+    if (e != kNone) {
+        if (days < pool[e].days || (days == pool[e].days && flight < poolFlights[e])) {
+            pool[e].days = days;
+            poolFlights[e] = flight;
         }
     } else {
         Range& range = ranges[u];
@@ -169,14 +180,19 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             const std::uint32_t room = std::max<std::uint32_t>(2, range.capacity * 2);
             const std::size_t needed = pool.size() + room;
             if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
+            if (needed > poolFlights.capacity()) poolFlights.reserve(pool.capacity());
             const std::uint32_t begin = static_cast<std::uint32_t>(pool.size());
             pool.resize(needed);  // no allocation: reserved above
+            poolFlights.resize(needed);
             std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
+            std::copy(poolFlights.begin() + range.begin, poolFlights.begin() + range.begin + range.size,
+                      poolFlights.begin() + begin);
             wastedEdges += range.capacity;
             range.begin = begin;
             range.capacity = room;
         }
-        pool[range.begin + range.size] = Edge{v, days, flight};
+        pool[range.begin + range.size] = Edge{v, days};
+        poolFlights[range.begin + range.size] = flight;
         ++range.size;
     }
     countDays(days, +1);
@@ -190,25 +206,27 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to,
     const QueueKind kindBefore = queueKind();
     const std::uint32_t bucketsBefore = bucketCount();
     countDays(days, -1);
-    Edge* e = findEdge(u, v);
-    if (e != nullptr && e->flight == flight) {
+    const std::size_t e = findEdge(u, v);
+    if (e != kNone && poolFlights[e] == flight) {
         // The edge's flight has gone: the best parallel flight left takes
         // over, or the edge goes.
         bool found = false;
-        Edge best{v, 0, 0};
+        int bestDays = 0, bestFlight = 0;
         for (const auto& entry : departureTable) {
             const TFlightLink& link = entry.second;
             if (link.from != from || link.to != to) continue;
-            if (!found || link.days < best.days) {
-                best.days = link.days;
-                best.flight = entry.first;
+            if (!found || link.days < bestDays) {
+                bestDays = link.days;
+                bestFlight = entry.first;
                 found = true;
             }
         }
-        if (found)
-            *e = best;
-        else
+        if (found) {
+            pool[e].days = bestDays;
+            poolFlights[e] = bestFlight;
+        } else {
             eraseEdge(u, e);
+        }
     }
     noteLayout(kindBefore, bucketsBefore);
 }
@@ -224,7 +242,8 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
         if (link.to != airport || link.from == airport) continue;
         std::uint32_t w;
         if (!findSlot(link.from, w)) continue;
-        if (Edge* e = findEdge(w, x)) eraseEdge(w, e);
+        const std::size_t e = findEdge(w, x);
+        if (e != kNone) eraseEdge(w, e);
     }
     Range& range = ranges[x];
     wastedEdges += range.capacity;

@@ -23,10 +23,11 @@ enum class QueueKind {
 // Relaxing the flights of a pair one by one in ascending flight number ends
 // in exactly this edge's total and flight, since an equal total never
 // replaces an earlier one.
+// Only what relaxing reads, 8 bytes; the flight number lies in a parallel
+// array, read when a route is written out.
 struct Edge {
     std::uint32_t to;  // slot of the arrival airport
     int days;
-    int flight;
 };
 
 // The route search's copy of the store's network, kept current edit by edit.
@@ -58,6 +59,8 @@ public:
     bool findSlot(int airport, std::uint32_t& slot) const;
     const Edge* edgesBegin(std::uint32_t slot) const { return pool.data() + ranges[slot].begin; }
     const Edge* edgesEnd(std::uint32_t slot) const { return pool.data() + ranges[slot].begin + ranges[slot].size; }
+    // The flight number of the edge from `from` to `to`, which must exist.
+    int flightOf(std::uint32_t from, std::uint32_t to) const;
 
     bool negativeDays() const { return negatives > 0; }
     QueueKind queueKind() const;
@@ -92,14 +95,17 @@ private:
     static int dayClass(int days);
     int largestClass() const;
     void countDays(int days, int delta) noexcept;
-    Edge* findEdge(std::uint32_t from, std::uint32_t to) noexcept;
-    void eraseEdge(std::uint32_t from, Edge* edge) noexcept;
+    // Index in the pool of the edge from `from` to `to`, or kNone.
+    std::size_t findEdge(std::uint32_t from, std::uint32_t to) const noexcept;
+    void eraseEdge(std::uint32_t from, std::size_t edge) noexcept;
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
 
     std::vector<int> ids;                 // airport number of each slot
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
     std::vector<Range> ranges;            // edges of each slot in `pool`
     std::vector<Edge> pool;
+    std::vector<int> poolFlights;         // flight number of each pool entry
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
     std::size_t live = 0;
     std::size_t deadSlots = 0;

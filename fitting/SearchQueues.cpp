@@ -101,18 +101,20 @@ void BucketQueue::decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t
     }
 }
 
-bool BucketQueue::top(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+bool BucketQueue::take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
     const bool haveApart = liveTop(apart, labels, reached);
     if (queued == 0) {
         if (!haveApart) return false;
         slot = apart.front().slot;
+        current = apart.front().total;
+        apart.pop();
         return true;
     }
     // The next non-empty row at or after the current total, cyclically.
     const std::size_t start = rowOf(current);
-    std::size_t row = rows;
+    std::size_t row = rowSize[start] != 0 ? start : rows;
     std::size_t w = start >> 6;
-    std::uint64_t bits = nonEmpty[w] & (~std::uint64_t{0} << (start & 63));
+    std::uint64_t bits = row == rows ? nonEmpty[w] & (~std::uint64_t{0} << (start & 63)) : 0;
     for (int i = 0; i < 4 && row == rows; ++i) {
         if (bits != 0) row = (w << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
         w = (w + 1) & 3;
@@ -128,19 +130,15 @@ bool BucketQueue::top(const Label* labels, std::uint32_t reached, std::uint32_t&
         const WideEntry& a = apart.front();
         if (a.total < day || (a.total == day && a.order < orderOf(net->idOf(low)))) {
             slot = a.slot;
+            current = a.total;
+            apart.pop();
             return true;
         }
     }
     slot = low;
-    return true;
-}
-
-void BucketQueue::pop(std::uint32_t slot, std::int64_t day) {
-    if (net->inOrder(slot))
-        clear(rowOf(day), slot);
-    else
-        apart.pop();
     current = day;
+    clear(row, low);
+    return true;
 }
 
 }  // namespace FitingFlight

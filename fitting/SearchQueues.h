@@ -8,8 +8,7 @@
 //   reset(net)                 empty, sized for the network
 //   push(slot, day)            an airport reached for the first time
 //   decrease(slot, old, day)   a queued airport's total went down
-//   top(labels, reached, slot) the minimum, without taking it; false if none
-//   pop(slot, day)             takes the minimum that top gave
+//   take(labels, reached, slot) takes the minimum; false if none is left
 // Heaps are lazy: an entry whose total no longer matches its label, or whose
 // airport is already included, is dropped when it comes to the top.
 
@@ -24,11 +23,13 @@ namespace FitingFlight {
 // The search's record of one airport. mark < base: unreached; base: reached;
 // base + 1: included. A new search only raises base, so it costs nothing per
 // airport.
+// The last leg's flight is not kept: it is the flight of the edge from
+// `prev`, which cannot change while the search is valid (an edit at an
+// included airport ends it).
 struct Label {
     std::int64_t day;
     std::uint32_t mark;
     std::uint32_t prev;  // slot the last leg leaves from (the departure: itself)
-    int flight;          // number of that last leg
 };
 
 // Airport numbers as unsigned values in the same order.
@@ -114,12 +115,12 @@ public:
         heap.push(PackedEntry{static_cast<std::uint64_t>(day) << 32 | orderOf(net->idOf(slot)), slot});
     }
     void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
-    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
         if (!liveTop(heap, labels, reached)) return false;
         slot = heap.front().slot;
+        heap.pop();
         return true;
     }
-    void pop(std::uint32_t, std::int64_t) { heap.pop(); }
 
 private:
     const SearchNetwork* net = nullptr;
@@ -134,12 +135,12 @@ public:
     }
     void push(std::uint32_t slot, std::int64_t day) { heap.push(WideEntry{day, orderOf(net->idOf(slot)), slot}); }
     void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
-    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
         if (!liveTop(heap, labels, reached)) return false;
         slot = heap.front().slot;
+        heap.pop();
         return true;
     }
-    void pop(std::uint32_t, std::int64_t) { heap.pop(); }
 
 private:
     const SearchNetwork* net = nullptr;
@@ -162,8 +163,7 @@ public:
     void reset(const SearchNetwork& network);
     void push(std::uint32_t slot, std::int64_t day);
     void decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day);
-    bool top(const Label* labels, std::uint32_t reached, std::uint32_t& slot);
-    void pop(std::uint32_t slot, std::int64_t day);
+    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot);
 
 private:
     std::size_t rowOf(std::int64_t day) const {

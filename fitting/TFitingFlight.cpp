@@ -116,7 +116,7 @@ void TFitingFlight::startSearch(SearchState& s, std::uint32_t source) {
     s.valid = false;
     const std::uint32_t n = net.slotCount();
     // New slots start unreached: mark 0 is below every base.
-    if (s.labels.size() < n) s.labels.resize(n, Label{0, 0, 0, -1});
+    if (s.labels.size() < n) s.labels.resize(n, Label{0, 0, 0});
     if (s.base >= std::numeric_limits<std::uint32_t>::max() - 2) {
         for (Label& l : s.labels) l.mark = 0;
         s.base = 0;
@@ -127,7 +127,7 @@ void TFitingFlight::startSearch(SearchState& s, std::uint32_t source) {
     s.included = 0;
     s.ended = false;
     s.kind = net.queueKind();
-    s.labels[source] = Label{0, s.base, source, -1};
+    s.labels[source] = Label{0, s.base, source};
     switch (s.kind) {
         case QueueKind::Buckets:
             s.buckets.reset(net);
@@ -151,18 +151,17 @@ void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) 
     Label* const labels = s.labels.data();
     const std::uint32_t reached = s.base;
     std::uint32_t u;
-    while (!(stopEarly && labels[target].mark == reached + 1) && queue.top(labels, reached, u)) {
-        // The N-th airport chosen is never relaxed.
+    while (!(stopEarly && labels[target].mark == reached + 1) && queue.take(labels, reached, u)) {
+        // The N-th airport chosen is never relaxed, and the search ends.
         if (s.included + 1 >= n) break;
         const std::int64_t du = labels[u].day;
-        queue.pop(u, du);
         labels[u].mark = reached + 1;
         ++s.included;
         for (const Edge* e = net.edgesBegin(u), *end = net.edgesEnd(u); e != end; ++e) {
             const std::int64_t cand = du + e->days;
             Label& l = labels[e->to];
             if (l.mark < reached) {
-                l = Label{cand, reached, u, e->flight};
+                l = Label{cand, reached, u};
                 queue.push(e->to, cand);
             } else if (cand < l.day) {
                 // An included airport keeps the better total but is not
@@ -170,7 +169,6 @@ void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) 
                 const std::int64_t old = l.day;
                 l.day = cand;
                 l.prev = u;
-                l.flight = e->flight;
                 if (l.mark == reached) queue.decrease(e->to, old, cand);
             }
         }
@@ -180,7 +178,7 @@ void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) 
 
 day_link TFitingFlight::linkOf(const SearchState& s, std::uint32_t slot) const {
     const Label& l = s.labels[slot];
-    return day_link{l.day, net.idOf(l.prev), l.flight};
+    return day_link{l.day, net.idOf(l.prev), net.flightOf(l.prev, slot)};
 }
 
 int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::uint32_t ti,
