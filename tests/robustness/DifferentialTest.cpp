@@ -2,8 +2,14 @@
 // everything compared after every operation (see common/OpDriver.h).
 //
 // The operation count is a floor for the whole suite: 1,000,000 in a normal
-// build. The sanitizer build runs half of it (the instrumented library
+// build, and the edit-heavy, query-heavy and queue-switching runs another
+// third of it. The sanitizer build runs half of it (the instrumented library
 // is many times slower). TAVRIK_DIFFERENTIAL_OPS overrides the total.
+//
+// Every run also prints what the route search's copy of the network went
+// through (rebuilds, out-of-order airports, queue kinds; see
+// common/NetworkProbe.h), and how often a booking or route report met a
+// ticket whose flight number had been given to another flight.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +21,8 @@
 
 namespace {
 
+using robustness::Mix;
+using robustness::NetworkProbe;
 using robustness::OpDriver;
 using robustness::RandomSource;
 using robustness::Ranges;
@@ -28,13 +36,21 @@ std::uint64_t totalBudget() {
 #endif
 }
 
+struct Seen {
+    OpDriver::Outcomes outcomes;
+    NetworkProbe::Counts network;
+    std::uint64_t runs = 0;
+    std::uint64_t runsWithReusedNumber = 0;
+};
+
 // Runs `share` of the total budget in runs of `perRun` operations, one seed
 // per run, and fails on any mismatch.
-void runShare(const char* label, Ranges ranges, double share, std::uint64_t firstSeed) {
+Seen runShare(const char* label, Ranges ranges, double share, std::uint64_t firstSeed) {
     const std::uint64_t total = static_cast<std::uint64_t>(static_cast<double>(totalBudget()) * share);
     const std::uint64_t perRun = 20000;
     std::uint64_t ops = 0, mismatches = 0, runs = 0;
     OpDriver::Outcomes seen;
+    Seen all;
     for (std::uint64_t seed = firstSeed; ops < total; ++seed, ++runs) {
         OpDriver driver(ranges);
         RandomSource source(seed);
@@ -42,12 +58,9 @@ void runShare(const char* label, Ranges ranges, double share, std::uint64_t firs
         for (std::uint64_t i = 0; i < n; ++i) driver.step(source);
         ops += driver.operations();
         mismatches += driver.mismatches();
-        seen.routes += driver.outcomes().routes;
-        seen.longRoutes += driver.outcomes().longRoutes;
-        seen.booked += driver.outcomes().booked;
-        seen.bookingRefused += driver.outcomes().bookingRefused;
-        seen.flightsAdded += driver.outcomes().flightsAdded;
-        seen.airportsRemoved += driver.outcomes().airportsRemoved;
+        seen.add(driver.outcomes());
+        all.network.add(driver.probeCounts());
+        if (driver.outcomes().reusedNumbers > 0) ++all.runsWithReusedNumber;
         for (const std::string& report : driver.reports()) ADD_FAILURE() << "seed " << seed << ": " << report;
     }
     std::printf("[differential] %s: %llu operations in %llu seeded runs, %llu mismatches\n", label,
@@ -59,12 +72,25 @@ void runShare(const char* label, Ranges ranges, double share, std::uint64_t firs
                 static_cast<unsigned long long>(seen.booked), static_cast<unsigned long long>(seen.bookingRefused),
                 static_cast<unsigned long long>(seen.flightsAdded),
                 static_cast<unsigned long long>(seen.airportsRemoved));
+    std::printf("[differential]   reused flight numbers met by a booking or report %llu (in %llu of %llu runs), "
+                "winning parallel flights taken over %llu\n",
+                static_cast<unsigned long long>(seen.reusedNumbers),
+                static_cast<unsigned long long>(all.runsWithReusedNumber), static_cast<unsigned long long>(runs),
+                static_cast<unsigned long long>(seen.takeovers));
+    std::printf("[differential]   %s\n", all.network.text().c_str());
     EXPECT_EQ(0u, mismatches);
     // A run that never fits a long route or never books proves little.
     EXPECT_GT(seen.longRoutes, 0u);
     EXPECT_GT(seen.booked, 0u);
     EXPECT_GT(seen.bookingRefused, 0u);
+    // A fitted flight whose number went to another flight before booking
+    // or reporting, and a parallel flight taking over the route's.
+    EXPECT_GT(seen.reusedNumbers, 0u);
+    EXPECT_GT(seen.takeovers, 0u);
     EXPECT_GE(ops, total);
+    all.outcomes = seen;
+    all.runs = runs;
+    return all;
 }
 
 // Dense small network: many refused numbers, zero-day flights, equal totals.
@@ -84,6 +110,45 @@ TEST(Differential, WiderNetwork) { runShare("wider network, days 0..5", Ranges{0
 TEST(Differential, NegativeDays) {
     runShare("negative days -2..3", Ranges{-2, 8, 6, -2, 3}, 0.05, 4000);
     runShare("negative days -3..1", Ranges{-1, 5, 4, -3, 1}, 0.03, 5000);
+}
+
+// One to three edits before every query: the search's copy of the network
+// is changed far more often than it is read, airports come and go until it
+// is rebuilt, and each query finds a different network than the last.
+TEST(Differential, EditHeavy) {
+    const Seen dense = runShare("edit-heavy, days 0..3", Ranges{-2, 8, 6, 0, 3, Mix::EditHeavy}, 0.08, 6000);
+    const Seen wide = runShare("edit-heavy, wider network, days 0..5", Ranges{0, 24, 12, 0, 5, Mix::EditHeavy}, 0.06,
+                               7000);
+    const Seen negative =
+        runShare("edit-heavy, negative days -2..3", Ranges{-2, 8, 6, -2, 3, Mix::EditHeavy}, 0.03, 8000);
+    for (const Seen* s : {&dense, &wide, &negative}) {
+        EXPECT_GT(s->network.slotRebuilds, 0u);
+        EXPECT_GT(s->network.outOfOrderAdded, 0u);
+        // Every seeded run met a reused flight number.
+        EXPECT_EQ(s->runs, s->runsWithReusedNumber);
+    }
+}
+
+// Runs of queries, mostly from one departure, between rare edits: stopped
+// searches are resumed across the edits they survive.
+TEST(Differential, QueryHeavy) {
+    runShare("query-heavy, days 0..3", Ranges{-2, 8, 6, 0, 3, Mix::QueryHeavy}, 0.06, 9000);
+    runShare("query-heavy, wider network, days 0..5", Ranges{0, 24, 12, 0, 5, Mix::QueryHeavy}, 0.05, 10000);
+}
+
+// Now and then a day count of 255, 256, 300, -1, 65536 or near INT_MAX:
+// as such flights come and go, the search switches between the bitmap
+// queue (with more or fewer rows), the packed heap and the wide heap.
+TEST(Differential, QueueKindsSwitchBackAndForth) {
+    Ranges editHeavy{-2, 8, 6, 0, 3, Mix::EditHeavy};
+    editHeavy.spikeOneIn = 6;
+    Ranges queryHeavy{0, 24, 12, 0, 5, Mix::QueryHeavy};
+    queryHeavy.spikeOneIn = 10;
+    for (const Seen& s : {runShare("edit-heavy, spiked days", editHeavy, 0.04, 11000),
+                          runShare("query-heavy, spiked days", queryHeavy, 0.03, 12000)}) {
+        EXPECT_GT(s.network.kindChanges, 0u);
+        for (std::uint64_t edits : s.network.editsIn) EXPECT_GT(edits, 0u);
+    }
 }
 
 }  // namespace

@@ -122,7 +122,11 @@ inline std::string describe(const model::Airports& net) {
 
 inline std::string describe(const std::vector<TTicket>& tickets) {
     std::ostringstream out;
-    for (const auto& t : tickets) out << " (" << t.airport << ',' << t.flight << ')';
+    for (const auto& t : tickets) {
+        out << " (" << t.airport << ',' << t.flight;
+        if (t.pinned) out << ' ' << t.from << "->" << t.to;
+        out << ')';
+    }
     return out.str();
 }
 

@@ -8,6 +8,18 @@
 // The number ranges are small on purpose: few airports, few flight numbers
 // and few day counts give many collisions, refusals, equal totals and
 // zero-day flights.
+//
+// The route search keeps its own copy of the network current edit by edit
+// and resumes a stopped search across edits that cannot change it, so the
+// mix of edits and queries matters as much as the operations: besides an
+// even mix there is an edit-heavy one (one to three edits before every
+// query) and a query-heavy one (runs of queries, mostly from one departure,
+// between rare edits). A few operations are sequences of their own: a
+// fitted route whose flight number is given to another flight before the
+// list is booked or reported, the winning one of parallel flights taken
+// away and put back, an airport taken away and added again. A probe
+// (NetworkProbe.h) follows the search's copy of the network and counts its
+// rebuilds and queue kinds.
 
 #include <algorithm>
 #include <cstdint>
@@ -19,10 +31,20 @@
 #include <string>
 #include <vector>
 
+#include <climits>
+
 #include "tests/robustness/common/LibraryState.h"
 #include "tests/robustness/common/Model.h"
+#include "tests/robustness/common/NetworkProbe.h"
 
 namespace robustness {
+
+// How edits and queries follow each other.
+enum class Mix {
+    Even,        // every kind of operation, drawn alike
+    EditHeavy,   // one to three edits, then a query (now and then a booking or report)
+    QueryHeavy,  // runs of queries, mostly from the last departure, between rare edits
+};
 
 struct Ranges {
     int airportLo = -2;
@@ -30,6 +52,12 @@ struct Ranges {
     int flightHi = 6;  // flight numbers 0..flightHi
     int dayLo = 0;
     int dayHi = 3;
+    Mix mix = Mix::Even;
+    // One day count in spikeOneIn (0: none) is one that moves the search to
+    // another queue or to the edge of the bitmap queue's range: 255, 256,
+    // 300, -1, 65536, INT_MAX / 2, INT_MAX. Flights come and go, so the
+    // queue kind switches back and forth.
+    int spikeOneIn = 0;
 };
 
 // Random choices from a seeded generator.
@@ -68,7 +96,7 @@ private:
 
 class OpDriver {
 public:
-    explicit OpDriver(Ranges ranges) : ranges(ranges), lib(new World()) {}
+    explicit OpDriver(Ranges ranges) : ranges(ranges), lib(new World()), probe(new NetworkProbe(lib->store)) {}
 
     // How often the interesting outcomes came up, to show the operations
     // reach past the refusals: routes fitted with at least one leg, lists
@@ -81,8 +109,32 @@ public:
         std::uint64_t flightsAdded = 0;
         std::uint64_t airportsRemoved = 0;
         std::uint64_t routeCodes[9] = {};  // getRouteFlight's 0, -1 .. -8
+        // Bookings and route reports made while the list held a ticket whose
+        // flight number names another flight now (between other airports).
+        std::uint64_t reusedNumbers = 0;
+        // Winning parallel flights taken away while another one was left.
+        std::uint64_t takeovers = 0;
+
+        void add(const Outcomes& o) {
+            routes += o.routes;
+            longRoutes += o.longRoutes;
+            booked += o.booked;
+            bookingRefused += o.bookingRefused;
+            flightsAdded += o.flightsAdded;
+            airportsRemoved += o.airportsRemoved;
+            for (int i = 0; i < 9; ++i) routeCodes[i] += o.routeCodes[i];
+            reusedNumbers += o.reusedNumbers;
+            takeovers += o.takeovers;
+        }
     };
     const Outcomes& outcomes() const { return seen; }
+
+    // What the search's copy of the network went through, over restarts.
+    NetworkProbe::Counts probeCounts() const {
+        NetworkProbe::Counts all = probeBefore;
+        all.add(probe->counts());
+        return all;
+    }
 
     std::uint64_t operations() const { return ops; }
     std::uint64_t mismatches() const { return mismatchCount; }
@@ -91,8 +143,72 @@ public:
 
     template <class Source>
     void step(Source& in) {
+        switch (ranges.mix) {
+            case Mix::Even:
+                operation(in, in.pick(0, 999));
+                break;
+            case Mix::EditHeavy: {
+                const int edits = in.pick(1, 3);
+                for (int i = 0; i < edits; ++i) operation(in, editKind(in));
+                const int after = in.pick(0, 19);
+                operation(in, after < 15 ? kQuery : after < 17 ? kReuseNumber : after < 19 ? kBook : kRouteReport);
+                break;
+            }
+            case Mix::QueryHeavy: {
+                // Rare edits once the network has two flights per airport;
+                // until then it is being built.
+                if (flightCount() < 2 * mod.airports().size() + 4) {
+                    operation(in, in.pick(0, 9) == 0 ? in.pick(0, 99) : in.pick(100, 419));
+                    break;
+                }
+                if (in.pick(0, 11) == 0) operation(in, editKind(in));
+                const int queries = in.pick(1, 8);
+                for (int i = 0; i < queries; ++i) operation(in, kQuery);
+                const int after = in.pick(0, 9);
+                if (after == 0) operation(in, kReuseNumber);
+                if (after == 1) operation(in, kBook);
+                break;
+            }
+        }
+    }
+
+    // Writes every operation as it runs (for reproducing a mismatch).
+    void traceTo(std::ostream* out) { trace = out; }
+
+private:
+    // Operations beyond the even mix's 0..999.
+    static constexpr int kQuery = 500;
+    static constexpr int kBook = 760;
+    static constexpr int kRouteReport = 880;
+    static constexpr int kReuseNumber = 920;
+    static constexpr int kTakeover = 945;
+    static constexpr int kRemoveExistingFlight = 1000;
+    static constexpr int kAirportAgain = 1001;
+
+    // One edit, drawn for the edit-heavy and query-heavy mixes: more
+    // removals than the even mix has, and of things that exist.
+    template <class Source>
+    int editKind(Source& in) {
+        const int k = in.pick(0, 39);
+        if (k < 6) return in.pick(0, 99);     // an airport added
+        if (k < 24) return in.pick(100, 419);  // a flight added
+        if (k < 30) return kRemoveExistingFlight;
+        if (k < 32) return in.pick(420, 479);  // a flight removed, maybe absent
+        if (k < 33) return in.pick(480, 485);  // an airport removed, maybe absent
+        if (k < 39) return kTakeover;
+        return kAirportAgain;
+    }
+
+    // Flights in the model's network, each counted once.
+    std::size_t flightCount() const {
+        std::size_t entries = 0;
+        for (const auto& a : mod.airports()) entries += a.second.flights.size();
+        return entries / 2;
+    }
+
+    template <class Source>
+    void operation(Source& in, int kind) {
         ++ops;
-        const int kind = in.pick(0, 999);
         std::ostringstream what;
         if (kind < 60) {
             const int a = airport(in);
@@ -136,21 +252,14 @@ public:
             what << "management.removeAirport(" << a << ')';
             expectCode(what.str(), model::Network::fold(mod.removeAirport(a)), lib->management.removeAirport(a));
         } else if (kind < 740) {
-            // Half the queries keep the last departure airport while it
-            // exists, so the library resumes its stopped search instead of
-            // starting anew.
-            const bool keep = in.pick(0, 1) && mod.airports().count(lastFrom);
+            // Half the queries (seven in eight in the query-heavy mix) keep
+            // the last departure airport while it exists, so the library
+            // resumes its stopped search instead of starting anew.
+            const bool keep = (ranges.mix == Mix::QueryHeavy ? in.pick(0, 7) != 0 : in.pick(0, 1) != 0) &&
+                              mod.airports().count(lastFrom);
             const int from = keep ? lastFrom : airport(in);
             const int to = airport(in);
-            // Mostly generous limits, sometimes tight or negative ones.
-            const int maxDays = in.pick(0, 3) ? in.pick(0, 4 * ranges.dayHi + 4) : in.pick(-3, 3);
-            lastFrom = from;
-            what << "getRouteFlight(" << maxDays << ", " << from << ", " << to << ')';
-            const int expected = mod.getRouteFlight(maxDays, from, to);
-            expectCode(what.str(), expected, lib->booking.getRouteFlight(maxDays, from, to));
-            if (expected <= 0 && expected >= -8) ++seen.routeCodes[-expected];
-            if (expected == 0 && !mod.tickets().empty()) ++seen.routes;
-            if (expected == 0 && mod.tickets().size() >= 6) ++seen.longRoutes;
+            fit(what, maxDays(in), from, to);
         } else if (kind < 820) {
             what << "armoringTickets()";
             const int expected = mod.armoringTickets();
@@ -168,6 +277,14 @@ public:
             what << "copyRouteReport()";
             expectRows(what.str(), mod.routeReport(),
                        tavrik::copyRouteReport(lib->booking, lib->management));
+        } else if (kind < 940) {
+            reuseNumber(in, what);
+        } else if (kind < 960) {
+            takeover(in, what);
+        } else if (kind == kRemoveExistingFlight) {
+            removeExistingFlight(in, what);
+        } else if (kind == kAirportAgain) {
+            airportAgain(in, what);
         } else if (kind < 998 || in.pick(0, 9) != 0) {
             const int a = airport(in);
             what << "copyAirportReport(" << a << ')';
@@ -176,7 +293,10 @@ public:
             // Now and then a fresh library and model, so that runs also start
             // from an empty network and a cold search.
             what << "restart";
+            probeBefore.add(probe->counts());
+            probe.reset();
             lib.reset(new World());
+            probe.reset(new NetworkProbe(lib->store));
             mod = model::Network();
             lastFrom = ranges.airportLo;
         }
@@ -184,10 +304,208 @@ public:
         compareState(what.str());
     }
 
-    // Writes every operation as it runs (for reproducing a mismatch).
-    void traceTo(std::ostream* out) { trace = out; }
+    // getRouteFlight on both, with the counts of its outcomes.
+    void fit(std::ostringstream& what, int maxDays, int from, int to) {
+        lastFrom = from;
+        what << "getRouteFlight(" << maxDays << ", " << from << ", " << to << ')';
+        const int expected = mod.getRouteFlight(maxDays, from, to);
+        expectCode(what.str(), expected, lib->booking.getRouteFlight(maxDays, from, to));
+        if (expected <= 0 && expected >= -8) ++seen.routeCodes[-expected];
+        if (expected == 0 && !mod.tickets().empty()) ++seen.routes;
+        if (expected == 0 && mod.tickets().size() >= 6) ++seen.longRoutes;
+    }
 
-private:
+    // Mostly generous limits, sometimes tight or negative ones.
+    template <class Source>
+    int maxDays(Source& in) {
+        if (ranges.spikeOneIn > 0 && in.pick(0, 7) == 0) {
+            static const int limits[] = {INT_MAX, INT_MAX - 1, 255, 256, 300, 65536, INT_MAX / 2};
+            return limits[in.pick(0, 6)];
+        }
+        return in.pick(0, 3) ? in.pick(0, 4 * ranges.dayHi + 4) : in.pick(-3, 3);
+    }
+
+    // Runs one part of a sequence of operations and compares everything after
+    // it, as after a single operation.
+    void part(std::ostringstream& what, const std::string& done) {
+        what << done;
+        compareState(what.str());
+        what << "; ";
+    }
+
+    // Fits a route, takes one of its flights away (through either of its
+    // airports), gives the freed number to a flight at one of those
+    // airports, then books the list or copies the route report, or both:
+    // a ticket whose number now names a flight between other airports is
+    // gone, even though an entry under that number is there.
+    template <class Source>
+    void reuseNumber(Source& in, std::ostringstream& what) {
+        what << "reuse a number: ";
+        if (mod.tickets().empty()) {
+            const bool keep = mod.airports().count(lastFrom) && in.pick(0, 1);
+            std::ostringstream query;
+            fit(query, INT_MAX, keep ? lastFrom : airport(in), airport(in));
+            part(what, query.str());
+            if (mod.tickets().empty()) return;
+        }
+        const std::vector<TTicket>& list = mod.tickets();
+        const TTicket t = list[static_cast<std::size_t>(in.pick(0, static_cast<int>(list.size()) - 1))];
+        if (!t.pinned) return;
+        const auto a = mod.airports().find(t.airport);
+        if (a == mod.airports().end()) return;
+        const auto f = a->second.flights.find(t.flight);
+        if (f != a->second.flights.end()) {
+            if (f->second.from != t.from || f->second.to != t.to) return;  // already another flight
+            const int at = in.pick(0, 1) ? t.from : t.to;
+            std::ostringstream remove;
+            remove << "store.removeFlight(" << at << ", " << t.flight << ')';
+            expectCode(what.str() + remove.str(), mod.removeFlight(at, t.flight), lib->store.removeFlight(at, t.flight));
+            part(what, remove.str());
+        }
+        // Mostly between one of the two airports and another one, in either
+        // direction; sometimes between the same two airports again, which
+        // is the fitted flight's pair and keeps the ticket.
+        const int end = in.pick(0, 1) ? t.from : t.to;
+        int other = airport(in);
+        if (in.pick(0, 7) == 0) other = end == t.from ? t.to : t.from;
+        const bool leaving = in.pick(0, 1) != 0;
+        const int from = leaving ? end : other, to = leaving ? other : end;
+        const std::string n = name(in);
+        const int d = days(in);
+        std::ostringstream add;
+        add << "management.addFlight(" << t.flight << ", d" << d << ", " << from << "->" << to << ')';
+        expectCode(what.str() + add.str(), model::Network::fold(mod.addFlight(n, t.flight, d, from, to)),
+                   lib->management.addFlight(n, t.flight, d, from, to));
+        part(what, add.str());
+        if (listHoldsReusedNumber()) ++seen.reusedNumbers;
+        const int then = in.pick(0, 2);
+        if (then != 1) {
+            std::ostringstream book;
+            book << "armoringTickets()";
+            const int expected = mod.armoringTickets();
+            expectCode(what.str() + book.str(), expected, lib->booking.armoringTickets());
+            if (expected == 0) ++seen.booked;
+            if (expected == -5) ++seen.bookingRefused;
+            part(what, book.str());
+        }
+        if (then != 0) {
+            expectRows(what.str() + "copyRouteReport()", mod.routeReport(),
+                       tavrik::copyRouteReport(lib->booking, lib->management));
+            what << "copyRouteReport()";
+        }
+    }
+
+    // Whether a ticket of the model's list names a flight number that is at
+    // its airport but joins other airports than the ticket's.
+    bool listHoldsReusedNumber() const {
+        for (const TTicket& t : mod.tickets()) {
+            const auto a = mod.airports().find(t.airport);
+            if (a == mod.airports().end()) continue;
+            const auto f = a->second.flights.find(t.flight);
+            if (f != a->second.flights.end() && t.pinned && (f->second.from != t.from || f->second.to != t.to))
+                return true;
+        }
+        return false;
+    }
+
+    // Of two or more flights between the same two airports, takes the one
+    // the search must use (fewest days, then lowest number) away, queries
+    // across it, puts it back and queries again. Without parallel flights
+    // it first adds one beside an existing flight.
+    template <class Source>
+    void takeover(Source& in, std::ostringstream& what) {
+        what << "parallel flights: ";
+        struct Pick {
+            int flight = 0;
+            model::Flight f;
+        };
+        std::vector<Pick> departing;  // every flight, once, at its departure
+        for (const auto& a : mod.airports())
+            for (const auto& f : a.second.flights)
+                if (f.second.from == a.first) departing.push_back(Pick{f.first, f.second});
+        if (departing.empty()) return;
+        const Pick seed = departing[static_cast<std::size_t>(in.pick(0, static_cast<int>(departing.size()) - 1))];
+        const int from = seed.f.from, to = seed.f.to;
+        auto between = [&] {
+            std::vector<Pick> same;
+            for (const auto& f : mod.airports().at(from).flights)
+                if (f.second.from == from && f.second.to == to) same.push_back(Pick{f.first, f.second});
+            return same;
+        };
+        if (between().size() < 2) {
+            const std::string n = name(in);
+            const int number = flight(in), d = days(in);
+            std::ostringstream add;
+            add << "store.addFlight(" << number << ", d" << d << ", " << from << "->" << to << ')';
+            expectCode(what.str() + add.str(), mod.addFlight(n, number, d, from, to),
+                       lib->store.addFlight(n, number, d, from, to));
+            part(what, add.str());
+        }
+        std::vector<Pick> same = between();
+        Pick winner = same.front();  // ascending numbers: the first of the fewest days
+        for (const Pick& p : same)
+            if (p.f.days < winner.f.days) winner = p;
+        std::ostringstream before;
+        fit(before, maxDays(in), from, to);
+        part(what, before.str());
+
+        const int at = in.pick(0, 1) ? from : to;
+        std::ostringstream remove;
+        remove << "management.removeFlight(" << at << ", " << winner.flight << ')';
+        expectCode(what.str() + remove.str(), model::Network::fold(mod.removeFlight(at, winner.flight)),
+                   lib->management.removeFlight(at, winner.flight));
+        part(what, remove.str());
+        if (same.size() >= 2) ++seen.takeovers;
+        std::ostringstream after;
+        fit(after, in.pick(0, 1) ? INT_MAX : maxDays(in), from, to);
+        part(what, after.str());
+
+        std::ostringstream back;
+        back << "store.addFlight(" << winner.flight << ", d" << winner.f.days << ", " << from << "->" << to << ')';
+        expectCode(what.str() + back.str(), mod.addFlight(winner.f.name, winner.flight, winner.f.days, from, to),
+                   lib->store.addFlight(winner.f.name, winner.flight, winner.f.days, from, to));
+        part(what, back.str());
+        fit(what, maxDays(in), in.pick(0, 3) ? from : airport(in), to);
+    }
+
+    // Removes a flight that exists, through either of its airports.
+    template <class Source>
+    void removeExistingFlight(Source& in, std::ostringstream& what) {
+        std::vector<std::pair<int, int>> entries;  // (airport, flight)
+        for (const auto& a : mod.airports())
+            for (const auto& f : a.second.flights) entries.emplace_back(a.first, f.first);
+        if (entries.empty()) {
+            what << "no flight to remove";
+            return;
+        }
+        const auto e = entries[static_cast<std::size_t>(in.pick(0, static_cast<int>(entries.size()) - 1))];
+        what << "store.removeFlight(" << e.first << ", " << e.second << ')';
+        expectCode(what.str(), mod.removeFlight(e.first, e.second), lib->store.removeFlight(e.first, e.second));
+    }
+
+    // Removes an airport that exists and adds it again at once: it comes
+    // back without flights, and (unless it has the largest number) out of
+    // slot order in the search's copy.
+    template <class Source>
+    void airportAgain(Source& in, std::ostringstream& what) {
+        if (mod.airports().empty()) {
+            what << "no airport to remove";
+            return;
+        }
+        auto a = mod.airports().begin();
+        std::advance(a, in.pick(0, static_cast<int>(mod.airports().size()) - 1));
+        const int id = a->first;
+        std::ostringstream remove;
+        remove << "management.removeAirport(" << id << ')';
+        const int expected = model::Network::fold(mod.removeAirport(id));
+        expectCode(what.str() + remove.str(), expected, lib->management.removeAirport(id));
+        if (expected == 0) ++seen.airportsRemoved;
+        part(what, remove.str());
+        const std::string n = name(in);
+        what << "store.addAirport(" << id << ')';
+        expectCode(what.str(), mod.addAirport(id, n), lib->store.addAirport(id, n));
+    }
+
     template <class Source>
     int airport(Source& in) {
         // One below and one above the range: airports that never exist.
@@ -199,6 +517,10 @@ private:
     }
     template <class Source>
     int days(Source& in) {
+        if (ranges.spikeOneIn > 0 && in.pick(1, ranges.spikeOneIn) == 1) {
+            static const int spikes[] = {255, 256, 300, -1, 65536, INT_MAX / 2, INT_MAX};
+            return spikes[in.pick(0, 6)];
+        }
         return in.pick(ranges.dayLo, ranges.dayHi);
     }
     template <class Source>
@@ -232,8 +554,12 @@ private:
 
     void compareState(const std::string& what) {
         const std::list<TTicket>& tickets = *lib->booking.getTickets();
+        // Also the airports each fitted ticket holds on to.
+        auto samePinned = [](const TTicket& a, const TTicket& b) {
+            return a == b && a.pinned == b.pinned && a.from == b.from && a.to == b.to;
+        };
         if (tickets.size() != mod.tickets().size() ||
-            !std::equal(tickets.begin(), tickets.end(), mod.tickets().begin()))
+            !std::equal(tickets.begin(), tickets.end(), mod.tickets().begin(), samePinned))
             mismatch(what, "tickets" + describe(ticketsOf(lib->booking)) + ", model" + describe(mod.tickets()));
         if (!sameNetwork(lib->store, mod.airports()))
             mismatch(what, "network\n" + describe(networkOf(lib->store)) + "model\n" + describe(mod.airports()));
@@ -244,10 +570,17 @@ private:
             const std::string breach = invariantBreach(lib->store);
             if (!breach.empty()) mismatch(what, breach);
         }
+        // The search's copy of the network, followed by the probe.
+        if (ops % 8 == 0) {
+            const std::string breach = probe->breach();
+            if (!breach.empty()) mismatch(what, "search network: " + breach);
+        }
     }
 
     Ranges ranges;
     std::unique_ptr<World> lib;
+    std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
+    NetworkProbe::Counts probeBefore;     // of the libraries before a restart
     model::Network mod;
     int lastFrom = 0;
     std::uint64_t ops = 0;

@@ -1,0 +1,235 @@
+#pragma once
+
+// A second copy of the route search's network (fitting/SearchNetwork), kept
+// current by the store's listener calls the way the route search keeps its
+// own: an addition rebuilds it from the store instead when wantsRebuild()
+// says so. It sees the same edits in the same order as the library's copy,
+// so what it goes through (rebuilds, out-of-order and dead slots, queue
+// kinds) is what the library's copy goes through: the tests print these
+// counts and assert that their sequences reach the states they are meant to.
+//
+// breach() compares the copy with the store: the same live airports, slots
+// that know their airport, airports in order that really are in number
+// order, and for each airport exactly one edge per arrival airport carrying
+// the smallest day count of its flights there; the queue kind must suit the
+// day counts (the wide heap with a negative one, no bitmap queue past 255
+// days or with too few rows, no 32-bit heap keys when a route's total could
+// pass 2^32).
+
+#include <algorithm>
+#include <cstdint>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "fitting/SearchNetwork.h"
+#include "store/IDataAccess.h"
+#include "store/INetworkListener.h"
+
+namespace robustness {
+
+class NetworkProbe final : public INetworkListener {
+public:
+    struct Counts {
+        std::uint64_t rebuilds = 0;
+        std::uint64_t slotRebuilds = 0;  // dead and out-of-order slots had piled up
+        std::uint64_t poolRebuilds = 0;  // the rest: abandoned edge-pool entries
+        std::uint64_t airportsAdded = 0;
+        std::uint64_t outOfOrderAdded = 0;  // given a slot out of number order
+        std::uint64_t airportsRemoved = 0;
+        std::uint64_t flightsAdded = 0;
+        std::uint64_t flightsRemoved = 0;
+        std::uint64_t kindChanges = 0;  // edits after which the queue kind differs
+        std::uint64_t editsIn[3] = {};  // edits ending in each queue kind
+        std::size_t mostSlots = 0;
+
+        void add(const Counts& o) {
+            rebuilds += o.rebuilds;
+            slotRebuilds += o.slotRebuilds;
+            poolRebuilds += o.poolRebuilds;
+            airportsAdded += o.airportsAdded;
+            outOfOrderAdded += o.outOfOrderAdded;
+            airportsRemoved += o.airportsRemoved;
+            flightsAdded += o.flightsAdded;
+            flightsRemoved += o.flightsRemoved;
+            kindChanges += o.kindChanges;
+            for (int k = 0; k < 3; ++k) editsIn[k] += o.editsIn[k];
+            mostSlots = std::max(mostSlots, o.mostSlots);
+        }
+
+        std::string text() const {
+            std::ostringstream out;
+            out << "search-network rebuilds " << rebuilds << " (slots " << slotRebuilds << ", edge pool "
+                << poolRebuilds << "), airports added " << airportsAdded << " (out of order " << outOfOrderAdded
+                << ") removed " << airportsRemoved << ", flights added " << flightsAdded << " removed "
+                << flightsRemoved << ", most slots " << mostSlots << ", queue kind changes " << kindChanges
+                << ", edits ending in buckets/packed/wide " << editsIn[0] << '/' << editsIn[1] << '/'
+                << editsIn[2];
+            return out.str();
+        }
+    };
+
+    explicit NetworkProbe(IDataAccess& store) : store(store) {
+        net.rebuild(*store.getAirports());
+        kind = net.queueKind();
+        store.addListener(this);
+    }
+    ~NetworkProbe() override { store.removeListener(this); }
+    NetworkProbe(const NetworkProbe&) = delete;
+    NetworkProbe& operator=(const NetworkProbe&) = delete;
+
+    const Counts& counts() const { return seen; }
+    FitingFlight::QueueKind queueKind() const { return net.queueKind(); }
+    std::uint32_t slotCount() const { return net.slotCount(); }
+
+    // Empty when the copy agrees with the store, else the first difference.
+    std::string breach() const {
+        std::ostringstream out;
+        const std::map<int, TAirportLink>& airports = *store.getAirports();
+        if (net.liveCount() != airports.size()) {
+            out << "search network holds " << net.liveCount() << " airports, the store " << airports.size();
+            return out.str();
+        }
+        bool negative = false;
+        long long largest = 0;
+        for (const auto& a : airports) {
+            std::uint32_t slot;
+            if (!net.findSlot(a.first, slot) || slot >= net.slotCount() || net.idOf(slot) != a.first) {
+                out << "airport " << a.first << " has no slot of its own in the search network";
+                return out.str();
+            }
+            std::map<int, int> expected;  // arrival airport -> fewest days
+            for (const auto& f : *a.second.pAirport->getFlights()) {
+                const TFlightLink& link = f.second;
+                negative = negative || link.days < 0;
+                largest = std::max<long long>(largest, link.days);
+                if (link.from != a.first) continue;
+                auto e = expected.find(link.to);
+                if (e == expected.end())
+                    expected.emplace(link.to, link.days);
+                else
+                    e->second = std::min(e->second, link.days);
+            }
+            std::map<int, int> actual;
+            for (const FitingFlight::Edge* e = net.edgesBegin(slot); e != net.edgesEnd(slot); ++e) {
+                std::uint32_t back;
+                const int to = e->to < net.slotCount() ? net.idOf(e->to) : 0;
+                if (e->to >= net.slotCount() || !net.findSlot(to, back) || back != e->to) {
+                    out << "airport " << a.first << " has an edge to slot " << e->to << ", no live airport";
+                    return out.str();
+                }
+                if (!actual.emplace(to, e->days).second) {
+                    out << "airport " << a.first << " has two edges to airport " << to;
+                    return out.str();
+                }
+            }
+            if (actual != expected) {
+                out << "edges of airport " << a.first << " in the search network:" << pairs(actual)
+                    << "; its flights say:" << pairs(expected);
+                return out.str();
+            }
+        }
+        // Airports in order: their numbers ascend with their slots.
+        bool first = true;
+        int previous = 0;
+        for (std::uint32_t slot = 0; slot < net.slotCount(); ++slot) {
+            std::uint32_t back;
+            if (!net.findSlot(net.idOf(slot), back) || back != slot || !net.inOrder(slot)) continue;
+            if (!first && net.idOf(slot) <= previous) {
+                out << "airport " << net.idOf(slot) << " counts as in order after airport " << previous;
+                return out.str();
+            }
+            first = false;
+            previous = net.idOf(slot);
+        }
+        const FitingFlight::QueueKind k = net.queueKind();
+        if (negative != net.negativeDays() || (negative && k != FitingFlight::QueueKind::WideHeap)) {
+            out << "a negative day count " << (negative ? "is" : "is not") << " in the store, the search network "
+                << (net.negativeDays() ? "sees one" : "sees none");
+            return out.str();
+        }
+        const bool small = !negative && largest <= 255;
+        if (k == FitingFlight::QueueKind::Buckets && (!small || static_cast<long long>(net.bucketCount()) <= largest)) {
+            out << "queue kind " << static_cast<int>(k) << " with " << net.bucketCount()
+                << " buckets for day counts up to " << largest;
+            return out.str();
+        }
+        if (k == FitingFlight::QueueKind::PackedHeap &&
+            static_cast<unsigned long long>(airports.size()) * static_cast<unsigned long long>(largest) >=
+                (1ull << 32)) {
+            out << "32-bit heap keys with " << airports.size() << " airports and day counts up to " << largest;
+            return out.str();
+        }
+        return {};
+    }
+
+private:
+    void airportAdded(int airport) override {
+        ++seen.airportsAdded;
+        if (net.wantsRebuild()) {
+            noteRebuild();
+            net.rebuild(*store.getAirports());
+        } else {
+            net.addAirport(airport);
+            std::uint32_t slot;
+            if (net.findSlot(airport, slot) && !net.inOrder(slot)) ++seen.outOfOrderAdded;
+        }
+        noteEdit();
+    }
+    void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override {
+        ++seen.airportsRemoved;
+        net.removeAirport(airport, flights);
+        noteEdit();
+    }
+    void flightAdded(int flight, int days, int from, int to) override {
+        ++seen.flightsAdded;
+        if (net.wantsRebuild()) {
+            noteRebuild();
+            net.rebuild(*store.getAirports());
+        } else {
+            net.addFlight(flight, days, from, to);
+        }
+        noteEdit();
+    }
+    void flightRemoved(int flight, int days, int from, int to) noexcept override {
+        ++seen.flightsRemoved;
+        const std::map<int, TFlightLink>* departure = store.getFlights(from);
+        if (departure != nullptr) net.removeFlight(flight, days, from, to, *departure);
+        noteEdit();
+    }
+
+    // Which share ran over: the slots, or else the edge pool.
+    void noteRebuild() {
+        ++seen.rebuilds;
+        std::size_t bad = net.slotCount() - net.liveCount();
+        for (std::uint32_t slot = 0; slot < net.slotCount(); ++slot) {
+            std::uint32_t back;
+            if (!net.inOrder(slot) && net.findSlot(net.idOf(slot), back) && back == slot) ++bad;
+        }
+        if (bad >= 64 && bad * 8 >= net.slotCount())
+            ++seen.slotRebuilds;
+        else
+            ++seen.poolRebuilds;
+    }
+
+    void noteEdit() {
+        const FitingFlight::QueueKind now = net.queueKind();
+        if (now != kind) ++seen.kindChanges;
+        kind = now;
+        ++seen.editsIn[static_cast<int>(now)];
+        seen.mostSlots = std::max<std::size_t>(seen.mostSlots, net.slotCount());
+    }
+
+    static std::string pairs(const std::map<int, int>& m) {
+        std::ostringstream out;
+        for (const auto& p : m) out << " ->" << p.first << " d" << p.second;
+        return out.str();
+    }
+
+    IDataAccess& store;
+    FitingFlight::SearchNetwork net;
+    FitingFlight::QueueKind kind;
+    Counts seen;
+};
+
+}  // namespace robustness
