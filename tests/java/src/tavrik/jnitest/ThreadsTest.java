@@ -11,7 +11,11 @@ import java.util.Map;
 import java.util.PriorityQueue;
 import java.util.Random;
 import java.util.TreeMap;
+import java.util.concurrent.Callable;
 import java.util.concurrent.ConcurrentLinkedQueue;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicLong;
 import java.util.concurrent.locks.Lock;
 import java.util.concurrent.locks.ReentrantReadWriteLock;
@@ -756,6 +760,63 @@ class ThreadsTest extends JniCheckedTest {
         for (QueryWorker w : workers) w.checkFinalState();
         for (QueryWorker w : workers) {
             assertTrue(w.ownReports > 0 && w.bookings > 0 && w.refusedBookings > 0, "thread " + w.index + " never reported, booked or was refused");
+        }
+    }
+
+    // ---- one ticket list for the whole process ----
+
+    private static final int HANDOFF = 4_000_000;
+
+    /** Runs {@code call} in {@code other} and waits for it; its failure fails the test. */
+    private static <T> T in(ExecutorService other, Callable<T> call) throws Exception {
+        try {
+            return other.submit(call).get(TIMEOUT_MILLIS, TimeUnit.MILLISECONDS);
+        } catch (java.util.concurrent.ExecutionException e) {
+            throw new AssertionError("in the other thread", e.getCause());
+        }
+    }
+
+    /** The report of route {@code from -> from + 1} by flight 1 of {@code days} days. */
+    private static List<ReportedFlight> oneLeg(int from, String name, int days, int booked) {
+        return List.of(new ReportedFlight(from + 1, 1, name, days, from, from + 1, booked),
+                new ReportedFlight(from, 1, name, days, from, from + 1, booked));
+    }
+
+    /**
+     * Whichever thread fits a route, it becomes the list that every thread reports and books:
+     * the list is not kept per thread. The two threads take turns, one call at a time.
+     */
+    @Test
+    void theTicketListIsOneForTheProcessWhicheverThreadFits() throws Exception {
+        int a = HANDOFF;
+        int b = HANDOFF + 100;
+        for (int x : new int[] {a, a + 1, b, b + 1}) assertEquals(0, nativ_ManegingFlight.addAirport(x, "handoff"));
+        assertEquals(0, nativ_ManegingFlight.addFlight("A", 1, 2, a, a + 1));
+        assertEquals(0, nativ_ManegingFlight.addFlight("B", 1, 3, b, b + 1));
+        aggregateFiting here = new aggregateFiting();
+        ExecutorService other = Executors.newSingleThreadExecutor();
+        try {
+            // The other thread's fit replaces this thread's, for this thread too.
+            assertEquals(0, here.getRouteFlight(5, a, a + 1));
+            assertEquals(0, in(other, () -> new aggregateFiting().getRouteFlight(5, b, b + 1)));
+            assertEquals(oneLeg(b, "B", 3, 0), Reports.route());
+            assertEquals(0, here.armoringTickets());
+            assertEquals(oneLeg(b, "B", 3, 1), Reports.route());
+            assertEquals(oneLeg(a, "A", 2, 0).get(1), Reports.airport(a).get(0));
+
+            // This thread's fit is what the other thread reports and books.
+            assertEquals(0, here.getRouteFlight(5, a, a + 1));
+            assertEquals(oneLeg(a, "A", 2, 0), in(other, Reports::route));
+            assertEquals(0, in(other, () -> new aggregateFiting().armoringTickets()));
+            assertEquals(oneLeg(a, "A", 2, 1), Reports.route());
+
+            // A failed fit in the other thread empties the list for this one.
+            assertEquals(aggregateFiting.NO_ROUTE, in(other, () -> new aggregateFiting().getRouteFlight(5, a, b)));
+            assertEquals(List.of(), Reports.route());
+            assertEquals(aggregateFiting.NO_TICKETS, here.armoringTickets());
+            assertEquals(oneLeg(b, "B", 3, 1).get(1), Reports.airport(b).get(0));
+        } finally {
+            other.shutdownNow();
         }
     }
 }
