@@ -186,4 +186,54 @@ class RouteBookingTest extends JniCheckedTest {
         assertEquals(List.of(entry(a3, 22, NAME_22, 3, a2, a3, 0), entry(a3, 24, "onward", 1, a3, b + 4, 0)), airport(a3));
         assertEquals(List.of(entry(b + 4, 24, "onward", 1, a3, b + 4, 0)), airport(b + 4));
     }
+
+    /**
+     * Airports b+11 and b+12 joined by flight 7 (3 days, b+11 to b+12), fitted; then flight 7 is
+     * removed and a new flight 7 is added between the same two airports. The tickets name
+     * (airport, 7) at both airports, which the new flight answers to as well.
+     */
+    private List<ReportedFlight> fitFlight7ThenReplaceIt(String name, int days, int from, int to) {
+        int x1 = b + 11;
+        int x2 = b + 12;
+        assertEquals(OK, addAirport(x1, "eleven"));
+        assertEquals(OK, addAirport(x2, "twelve"));
+        assertEquals(OK, addFlight("first 7", 7, 3, x1, x2));
+        assertEquals(OK, fiting.getRouteFlight(10, x1, x2));
+        assertEquals(List.of(entry(x2, 7, "first 7", 3, x1, x2, 0), entry(x1, 7, "first 7", 3, x1, x2, 0)), route());
+        assertEquals(OK, removeFlight(x1, 7));
+        assertEquals(OK, addFlight(name, 7, days, from, to));
+        return List.of(entry(x1, 7, name, days, from, to, 0), entry(x2, 7, name, days, from, to, 0));
+    }
+
+    @Test
+    void aFlightNumberReusedTheOtherWayIsAnotherFlightAndItsTicketsAreStale() {
+        int x1 = b + 11;
+        int x2 = b + 12;
+        List<ReportedFlight> entries = fitFlight7ThenReplaceIt("second 7", 4, x2, x1);
+
+        // Both tickets still find a flight 7 at their airport, but it flies x2 -> x1: not the
+        // flight that was fitted.
+        assertEquals(BOOKING_REFUSED, fiting.armoringTickets(), "booking of tickets whose flight 7 was replaced");
+        assertEquals(List.of(entries.get(0)), airport(x1));
+        assertEquals(List.of(entries.get(1)), airport(x2));
+        assertEquals(List.of(), route(), "route report of tickets whose flight 7 was replaced");
+    }
+
+    @Test
+    void aFlightNumberReusedTheSameWayKeepsItsTickets() {
+        int x1 = b + 11;
+        int x2 = b + 12;
+        List<ReportedFlight> entries = fitFlight7ThenReplaceIt("first 7", 6, x1, x2);
+
+        // Same departure and arrival airport: for the tickets this is the flight they name, with
+        // its new day count.
+        assertEquals(OK, fiting.armoringTickets());
+        assertEquals(List.of(booked(entries.get(0))), airport(x1));
+        assertEquals(List.of(booked(entries.get(1))), airport(x2));
+        assertEquals(List.of(booked(entries.get(1)), booked(entries.get(0))), route());
+    }
+
+    private static ReportedFlight booked(ReportedFlight f) {
+        return entry(f.airport(), f.flight(), f.name(), f.days(), f.from(), f.to(), f.booked() + 1);
+    }
 }
