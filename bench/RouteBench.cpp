@@ -725,13 +725,14 @@ void zeroDays() {
     Editor editor(management, ids, flat, 1000000, 0, 0, 1732);
     std::vector<double> edits;
     for (int i = 0; i < 1000; ++i) edits.push_back(editor.step());
-    row("C++ zero-day 100k/400k: edit (add a zero-day flight or remove)", statsOf(edits),
-        "1,000 alternating; " + std::to_string(editor.refused) + " refused");
+    row("C++ zero-day 100k/400k: edit, add or remove a flight", statsOf(edits),
+        "1,000 alternating, added ones of zero days; " + std::to_string(editor.refused) + " refused");
     const AfterEdits a = timeAfterEdits(booking, editor, pairs, 50, 5.0);
     const Stats after = statsOf(a.query);
     const Stats frozen = statsOf(std::vector<double>(q.library.begin(), q.library.begin() + a.query.size()));
     row("C++ zero-day 100k/400k: query right after an edit", after,
-        std::to_string(a.query.size()) + " queries; " + fmt("%.2fx the frozen median of the same pairs", after.median / frozen.median));
+        std::to_string(a.query.size()) + " queries; " +
+            fmt("%.2fx the frozen median of the same pairs", after.median / frozen.median));
 }
 
 }  // namespace
