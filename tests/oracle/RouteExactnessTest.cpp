@@ -10,6 +10,19 @@
 // Flights and airports come and go between queries, and queries from one
 // departure follow each other, since the library resumes its last search.
 //
+// The library keeps its own copy of the network current edit by edit and
+// resumes a stopped search across edits that cannot change it. So the random
+// sequences come in three mixes: edits and query groups drawn alike, edits
+// before every query (edit-heavy), and long runs of queries from one
+// departure with rare edits, mostly at airports the stopped search has not
+// included (query-heavy). The edits add airports below, between and above
+// the others, take airports out of the middle and add them again, take the
+// winning one of parallel flights away and put it back. Focused cases below
+// build the shapes that decide the copy's queue kind, slot order and
+// rebuilds on purpose; a probe (tests/robustness/common/NetworkProbe.h)
+// follows a second copy fed the same edits, checks it against the store,
+// and shows what the sequences went through.
+//
 // TAVRIK_ORACLE_SCALE (a positive number, default 1) scales the amount of
 // work; sanitizer and coverage builds default to less.
 
@@ -17,6 +30,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <map>
 #include <cstdint>
 #include <cstdlib>
 #include <list>
@@ -30,6 +45,7 @@
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
 #include "store/TDataAccess.h"
+#include "tests/robustness/common/NetworkProbe.h"
 #include "tests/support/LiteralFitting.h"
 #include "tickets/TArmoringTicket.h"
 
@@ -120,6 +136,14 @@ public:
     // Runs one query through the oracle and both library entry points and
     // records any difference. Returns the oracle's code and fills `expected`.
     int check(int maxDays, int from, int to, std::list<TTicket>& expected) {
+        if (probing && edited) {
+            edited = false;
+            const std::string breach = probe.breach();
+            if (!breach.empty()) {
+                ++mismatches;
+                if (mismatches <= 3) ADD_FAILURE() << name << ": search network: " << breach << "\n" << history();
+            }
+        }
         const int code = oracle::literalFitRoute(oracleNetwork(), maxDays, from, to, expected);
 
         const int viaBooking = booking.getRouteFlight(maxDays, from, to);
@@ -161,17 +185,28 @@ public:
         return text;
     }
 
+    // The oracle's smallest total without asking the library, which would
+    // move its stopped search on (nullopt: no route within INT_MAX).
+    std::optional<std::int64_t> oracleTotal(int from, int to) {
+        std::list<TTicket> route;
+        if (oracle::literalFitRoute(oracleNetwork(), INT_MAX, from, to, route) != 0) return std::nullopt;
+        return routeTotal(oracleNetwork(), route);
+    }
+
     DataAccess::TDataAccess store;
     ManagementFlight::TManagementFlight management{&store};
     ArmoringTicket::TArmoringTicket booking{&store};
     FitingFlight::TFitingFlight fitting{&store};
+    robustness::NetworkProbe probe{store};
     bool logging = true;
+    bool probing = true;  // compare the probe's copy with the store before a query
     int queries = 0;
     int mismatches = 0;
 
 private:
     void note(std::string line) {
         stale = true;
+        edited = true;
         if (logging) log.push_back(std::move(line));
     }
 
@@ -179,6 +214,7 @@ private:
     std::vector<std::string> log;
     oracle::Network net;
     bool stale = true;
+    bool edited = true;
 };
 
 // How a random network draws its day counts.
@@ -189,6 +225,14 @@ enum class Days {
     Wide,           // 0..2 and 255..258: too wide for the bitmap queue, ties kept
     HugePositive,   // near INT_MAX and small ones
     HugeBothSigns,  // near INT_MAX and near INT_MIN
+    Switching,      // 0..3, and now and then 255, 256, 300 or -1: the queue kind switches as they come and go
+};
+
+// How edits and queries follow each other in a random sequence.
+enum class Mix {
+    Mixed,       // edits and query groups drawn alike
+    EditHeavy,   // one to three edits before every query
+    QueryHeavy,  // runs of queries from one departure, rare edits mostly far from it
 };
 
 class RandomNetwork {
@@ -218,6 +262,11 @@ public:
                 static const int values[] = {INT_MAX, INT_MAX - 1, INT_MAX / 2 + 1, INT_MIN,
                                              INT_MIN + 1, INT_MIN / 2, 0, 1, -1};
                 return values[pick(0, 8)];
+            }
+            case Days::Switching: {
+                if (!chance(0.12)) return pick(0, 3);
+                static const int values[] = {255, 256, 300, -1};
+                return values[pick(0, 3)];
             }
         }
         return 0;
@@ -312,16 +361,200 @@ public:
         }
     }
 
+    // One query with no useful limit, then one or two around its total.
+    void query(World& w, int from, int to) {
+        const auto total = w.total(from, to);
+        std::list<TTicket> ignored;
+        const int limits = pick(1, 2);
+        for (int j = 0; j < limits; ++j) w.check(maxDaysAround(total), from, to, ignored);
+    }
+
+    // One change of the network in a shape the route search's copy must
+    // follow: airports added below, between or above the others (with a
+    // flight or two, so that they matter), an airport taken out of the
+    // middle and added again, the winning one of parallel flights taken away
+    // and put back, plain flights added and removed.
+    void edit(World& w) {
+        const auto& airports = *w.store.getAirports();
+        switch (pick(0, 11)) {
+            case 0:
+            case 1:
+            case 2: {
+                int id;
+                if (airports.empty()) {
+                    id = pick(idLow, idHigh);
+                } else {
+                    const int lo = airports.begin()->first, hi = airports.rbegin()->first;
+                    const int where = pick(0, 2);
+                    id = where == 0 ? lo - pick(1, 2) : where == 2 ? hi + pick(1, 2) : freeBetween(w, lo, hi);
+                }
+                if (w.addAirport(id) == 0) connect(w, id);
+                break;
+            }
+            case 3: {
+                // Not the smallest or the largest, when there is a choice.
+                if (airports.empty()) break;
+                auto it = airports.begin();
+                const int n = static_cast<int>(airports.size());
+                std::advance(it, n > 2 ? pick(1, n - 2) : pick(0, n - 1));
+                const int id = it->first;
+                if (w.removeAirport(id) == 0) removedAirports.push_back(id);
+                break;
+            }
+            case 4: {
+                if (removedAirports.empty()) break;
+                const int id = removedAirports.back();
+                removedAirports.pop_back();
+                if (w.addAirport(id) == 0) connect(w, id);
+                break;
+            }
+            case 5:
+                takeWinnerAway(w);
+                break;
+            case 6: {
+                if (removedFlights.empty()) break;
+                const Taken f = removedFlights.back();
+                removedFlights.pop_back();
+                w.addFlight(f.flight, f.days, f.from, f.to);
+                break;
+            }
+            case 7:
+            case 8:
+                addFlight(w);
+                break;
+            case 9:
+            case 10:
+                removeExistingFlight(w);
+                break;
+            default:
+                mutate(w);
+                break;
+        }
+    }
+
+    // An edit at an airport the stopped search from `from` (stopped at `to`)
+    // has not included: one farther than `to` or out of its reach. Adds a
+    // flight there or takes one away, or takes the airport away; the search
+    // may be resumed across such an edit, and must still be exact.
+    void farEdit(World& w, int from, int to) {
+        const auto limit = w.oracleTotal(from, to);
+        std::vector<int> far;
+        for (const auto& a : *w.store.getAirports()) {
+            if (a.first == from) continue;
+            const auto t = w.oracleTotal(from, a.first);
+            if (!limit || !t || *t > *limit || (*t == *limit && a.first > to)) far.push_back(a.first);
+        }
+        if (far.empty()) {
+            edit(w);
+            return;
+        }
+        const int x = far[static_cast<std::size_t>(pick(0, static_cast<int>(far.size()) - 1))];
+        const int kind = pick(0, 5);
+        if (kind <= 2) {
+            w.addFlight(pick(flightLow, flightHigh), dayCount(), x, airport(w));
+        } else if (kind <= 4) {
+            const auto* table = w.store.getFlights(x);
+            if (table == nullptr || table->empty()) return;
+            auto it = table->begin();
+            std::advance(it, pick(0, static_cast<int>(table->size()) - 1));
+            if (it->second.from == x) w.removeFlight(pick(0, 1) ? x : it->second.to, it->first);
+        } else if (x != to) {
+            if (w.removeAirport(x) == 0) removedAirports.push_back(x);
+        }
+    }
+
+    // Queries from one departure while it exists, to several arrivals, now
+    // and then with an edit far from the departure in between.
+    void queryRun(World& w) {
+        if (!w.store.getAirports()->count(departure) || chance(0.15)) departure = airport(w);
+        const int arrivals = pick(2, 6);
+        for (int i = 0; i < arrivals; ++i) {
+            const int to = airport(w);
+            query(w, departure, to);
+            if (chance(0.25)) farEdit(w, departure, to);
+        }
+    }
+
+private:
+    struct Taken {
+        int flight, days, from, to;
+    };
+
+    // An absent number between lo and hi, or one just above hi.
+    int freeBetween(World& w, int lo, int hi) {
+        const auto& airports = *w.store.getAirports();
+        std::vector<int> free;
+        for (int id = lo + 1; id < hi; ++id)
+            if (!airports.count(id)) free.push_back(id);
+        if (free.empty()) return hi + 1;
+        return free[static_cast<std::size_t>(pick(0, static_cast<int>(free.size()) - 1))];
+    }
+
+    // A flight or two between a new airport and the others.
+    void connect(World& w, int id) {
+        const int flights = pick(0, 3);
+        for (int i = 0; i < flights; ++i) {
+            const int other = airport(w);
+            if (chance(0.5))
+                w.addFlight(pick(flightLow, flightHigh), dayCount(), id, other);
+            else
+                w.addFlight(pick(flightLow, flightHigh), dayCount(), other, id);
+        }
+    }
+
+    void removeExistingFlight(World& w) {
+        const int at = airport(w);
+        const auto* table = w.store.getFlights(at);
+        if (table == nullptr || table->empty()) return;
+        auto it = table->begin();
+        std::advance(it, pick(0, static_cast<int>(table->size()) - 1));
+        const Taken f{it->first, it->second.days, it->second.from, it->second.to};
+        if (w.removeFlight(at, f.flight) == 0 && chance(0.5)) removedFlights.push_back(f);
+    }
+
+    // Of the flights between two airports, takes away the one the search
+    // uses (fewest days, lowest number among equals), preferring pairs with
+    // another flight left to take over; remembers it to put it back.
+    void takeWinnerAway(World& w) {
+        std::map<std::pair<int, int>, std::vector<Taken>> pairs;
+        for (const auto& a : *w.store.getAirports())
+            for (const auto& f : *a.second.pAirport->getFlights())
+                if (f.second.from == a.first)
+                    pairs[{f.second.from, f.second.to}].push_back(
+                        Taken{f.first, f.second.days, f.second.from, f.second.to});
+        if (pairs.empty()) return;
+        std::vector<const std::vector<Taken>*> parallel, any;
+        for (const auto& p : pairs) {
+            any.push_back(&p.second);
+            if (p.second.size() >= 2) parallel.push_back(&p.second);
+        }
+        const auto& from = parallel.empty() || chance(0.1) ? any : parallel;
+        const std::vector<Taken>& flights = *from[static_cast<std::size_t>(pick(0, static_cast<int>(from.size()) - 1))];
+        Taken winner = flights.front();  // ascending flight numbers
+        for (const Taken& f : flights)
+            if (f.days < winner.days) winner = f;
+        if (w.removeFlight(pick(0, 1) ? winner.from : winner.to, winner.flight) == 0) removedFlights.push_back(winner);
+    }
+
+    std::vector<int> removedAirports;
+    std::vector<Taken> removedFlights;
+    int departure = 0;
+
+public:
+
 private:
     std::mt19937_64 rng;
     Days days;
     int idLow, idHigh, flightLow, flightHigh;
 };
 
-// Builds `seeds` random networks and runs changes and query groups on each.
-void runRandom(const char* label, Days days, int seeds, std::uint64_t firstSeed, int span = 14) {
+// Builds `seeds` random networks and runs changes and queries on each, in
+// the given mix. Returns what the search's copy of the network went through.
+robustness::NetworkProbe::Counts runRandom(const char* label, Days days, int seeds, std::uint64_t firstSeed,
+                                           int span = 14, Mix mix = Mix::Mixed) {
     int totalQueries = 0;
     int failedSeeds = 0;
+    robustness::NetworkProbe::Counts seen;
     for (int s = 0; s < seeds; ++s) {
         const std::uint64_t seed = firstSeed + static_cast<std::uint64_t>(s);
         World w(std::string(label) + " seed " + std::to_string(seed));
@@ -329,18 +562,35 @@ void runRandom(const char* label, Days days, int seeds, std::uint64_t firstSeed,
         gen.build(w);
         const int steps = gen.pick(10, 40);
         for (int i = 0; i < steps && w.mismatches == 0; ++i) {
-            if (gen.chance(0.3))
-                gen.mutate(w);
-            else
-                gen.queryGroup(w);
+            switch (mix) {
+                case Mix::Mixed:
+                    if (gen.chance(0.3))
+                        gen.mutate(w);
+                    else
+                        gen.queryGroup(w);
+                    break;
+                case Mix::EditHeavy: {
+                    const int edits = gen.pick(1, 3);
+                    for (int e = 0; e < edits; ++e) gen.edit(w);
+                    gen.query(w, gen.airport(w), gen.airport(w));
+                    break;
+                }
+                case Mix::QueryHeavy:
+                    if (gen.chance(0.1)) gen.edit(w);
+                    gen.queryRun(w);
+                    break;
+            }
         }
         totalQueries += w.queries;
+        seen.add(w.probe.counts());
         if (w.mismatches != 0) ++failedSeeds;
         if (failedSeeds >= 3) break;  // the first failures carry the detail
     }
     EXPECT_EQ(0, failedSeeds) << label << ": networks with a difference";
     // The loop must really have compared something.
     EXPECT_GT(totalQueries, seeds * 3);
+    if (mix != Mix::Mixed) std::printf("[oracle] %s: %d queries; %s\n", label, totalQueries, seen.text().c_str());
+    return seen;
 }
 
 TEST(RouteExactness, RandomNetworksDaysZeroToThree) {
@@ -406,6 +656,613 @@ TEST(RouteExactness, TotalsBeyondIntRange) {
     EXPECT_EQ(0, w.mismatches);
 }
 
+// ---- the random mixes: edit-heavy and query-heavy ----
+
+// One to three edits before every query: airports added below, between and
+// above the others, taken out of the middle and added again, winning
+// parallel flights taken away and put back.
+TEST(RouteExactness, EditHeavyRandomNetworks) {
+    const auto small = runRandom("edit-heavy, days 0..3", Days::Small, scaled(1500), 7000000, 14, Mix::EditHeavy);
+    runRandom("edit-heavy, days 0..1", Days::ZeroOrOne, scaled(1000), 7100000, 14, Mix::EditHeavy);
+    runRandom("edit-heavy, days -3..3", Days::WithNegative, scaled(1000), 7200000, 14, Mix::EditHeavy);
+    runRandom("edit-heavy, days 0..2 and 255..258", Days::Wide, scaled(500), 7300000, 14, Mix::EditHeavy);
+    runRandom("edit-heavy, days near INT_MAX and INT_MIN", Days::HugeBothSigns, scaled(500), 7400000, 14,
+              Mix::EditHeavy);
+    runRandom("edit-heavy, days 0..1, up to 120 airports", Days::ZeroOrOne, scaled(60), 7500000, 120,
+              Mix::EditHeavy);
+    EXPECT_GT(small.outOfOrderAdded, 0u);
+    EXPECT_GT(small.airportsRemoved, 0u);
+}
+
+// Runs of queries from one departure with rare edits, mostly at airports the
+// stopped search has not included, so that it is resumed across them.
+TEST(RouteExactness, QueryHeavyRandomNetworks) {
+    runRandom("query-heavy, days 0..3", Days::Small, scaled(1500), 7600000, 14, Mix::QueryHeavy);
+    runRandom("query-heavy, days 0..1", Days::ZeroOrOne, scaled(1000), 7700000, 14, Mix::QueryHeavy);
+    runRandom("query-heavy, days -3..3", Days::WithNegative, scaled(600), 7800000, 14, Mix::QueryHeavy);
+    runRandom("query-heavy, days 0..2 and 255..258", Days::Wide, scaled(600), 7900000, 14, Mix::QueryHeavy);
+    runRandom("query-heavy, days near INT_MAX", Days::HugePositive, scaled(600), 8000000, 14, Mix::QueryHeavy);
+}
+
+// Day counts of 255, 256, 300 and -1 come and go among small ones: the
+// search switches between the bitmap queue (with 4 or 256 rows), the packed
+// heap and the wide heap in both mixes.
+TEST(RouteExactness, QueueKindSwitchingRandomNetworks) {
+    for (const auto& seen :
+         {runRandom("edit-heavy, switching days", Days::Switching, scaled(1000), 8100000, 14, Mix::EditHeavy),
+          runRandom("query-heavy, switching days", Days::Switching, scaled(800), 8200000, 14, Mix::QueryHeavy)}) {
+        EXPECT_GT(seen.kindChanges, 0u);
+        for (std::uint64_t edits : seen.editsIn) EXPECT_GT(edits, 0u);
+    }
+}
+
+// ---- the search's copy of the network, shape by shape ----
+
+using FitingFlight::QueueKind;
+
+const char* kindName(QueueKind kind) {
+    switch (kind) {
+        case QueueKind::Buckets: return "bitmap queue";
+        case QueueKind::PackedHeap: return "packed heap";
+        case QueueKind::WideHeap: return "wide heap";
+    }
+    return "?";
+}
+
+// Every pair of present airports and one absent arrival, departure by
+// departure so that each departure's queries resume one search (arrivals
+// ascending, or descending); each with no limit, then one day under its
+// total and at it.
+void checkAllPairs(World& w, bool descending = false) {
+    std::vector<int> ids;
+    for (const auto& a : *w.store.getAirports()) ids.push_back(a.first);
+    if (ids.empty()) return;
+    std::vector<int> arrivals = ids;
+    arrivals.push_back(ids.back() + 1);
+    if (descending) std::reverse(arrivals.begin(), arrivals.end());
+    std::list<TTicket> ignored;
+    for (int from : ids) {
+        for (int to : arrivals) {
+            const auto total = w.total(from, to);
+            if (!total) continue;
+            w.check(clampToInt(*total - 1), from, to, ignored);
+            w.check(clampToInt(*total), from, to, ignored);
+        }
+    }
+}
+
+// Two airports numbered below all others with one flight between them, which
+// no route of the others uses: 300 days make the search use the packed heap,
+// -1 the wide heap.
+void forceKind(World& w, QueueKind kind) {
+    ASSERT_EQ(0, w.addAirport(-1000000));
+    ASSERT_EQ(0, w.addAirport(-999999));
+    if (kind == QueueKind::PackedHeap) ASSERT_EQ(0, w.addFlight(999000, 300, -1000000, -999999));
+    if (kind == QueueKind::WideHeap) ASSERT_EQ(0, w.addFlight(999000, -1, -1000000, -999999));
+}
+
+const QueueKind kAllKinds[] = {QueueKind::Buckets, QueueKind::PackedHeap, QueueKind::WideHeap};
+
+// Airports added below, between and above the others get slots out of
+// number order; the bitmap queue keeps them apart and must still take
+// airports of equal totals in number order. Zero- and one-day flights make
+// equal totals between in-order and out-of-order airports everywhere.
+TEST(IncrementalSearch, AirportsAddedOutOfOrderInEveryQueueKind) {
+    for (QueueKind kind : kAllKinds) {
+        World w(std::string("out of order, ") + kindName(kind));
+        forceKind(w, kind);
+        for (int id : {10, 20, 30, 40, 50}) ASSERT_EQ(0, w.addAirport(id));
+        ASSERT_EQ(0, w.addFlight(1, 1, 10, 20));
+        ASSERT_EQ(0, w.addFlight(2, 1, 10, 30));
+        ASSERT_EQ(0, w.addFlight(3, 2, 10, 40));
+        ASSERT_EQ(0, w.addFlight(4, 1, 20, 50));
+        ASSERT_EQ(0, w.addFlight(5, 1, 30, 50));
+        ASSERT_EQ(0, w.addFlight(6, 0, 40, 50));
+        checkAllPairs(w);
+        // Below all: reached at the same total as 20 and 30, and before them.
+        ASSERT_EQ(0, w.addAirport(5));
+        ASSERT_EQ(0, w.addFlight(7, 1, 10, 5));
+        ASSERT_EQ(0, w.addFlight(8, 1, 5, 50));
+        checkAllPairs(w);
+        // Between 20 and 30 at the same total, each with a flight to 60.
+        ASSERT_EQ(0, w.addAirport(25));
+        ASSERT_EQ(0, w.addFlight(9, 1, 10, 25));
+        ASSERT_EQ(0, w.addAirport(60));  // above all: in order again
+        ASSERT_EQ(0, w.addFlight(10, 1, 30, 60));
+        ASSERT_EQ(0, w.addFlight(11, 1, 25, 60));
+        checkAllPairs(w);
+        // Between, reached by a zero-day flight at the total of its
+        // departure, which ties with the airports still queued.
+        ASSERT_EQ(0, w.addAirport(35));
+        ASSERT_EQ(0, w.addFlight(12, 0, 20, 35));
+        ASSERT_EQ(0, w.addFlight(13, 1, 35, 60));
+        ASSERT_EQ(0, w.addAirport(15));
+        ASSERT_EQ(0, w.addFlight(14, 0, 25, 15));
+        ASSERT_EQ(0, w.addFlight(15, 1, 15, 60));
+        checkAllPairs(w);
+        checkAllPairs(w, true);
+        // More airports at free numbers among the others, each tied in with
+        // zero- and one-day flights.
+        std::mt19937_64 rng(42 + static_cast<int>(kind));
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+        int number = 100;
+        for (int i = 0; i < 10; ++i) {
+            int id;
+            do id = pick(0, 70);
+            while (w.store.getAirports()->count(id));
+            ASSERT_EQ(0, w.addAirport(id));
+            for (int f = 0; f < 3; ++f) {
+                auto it = w.store.getAirports()->begin();
+                std::advance(it, pick(2, static_cast<int>(w.store.getAirports()->size()) - 1));
+                if (f == 1)
+                    w.addFlight(number++, pick(0, 1), it->first, id);
+                else
+                    w.addFlight(number++, pick(0, 1), id, it->first);
+            }
+            checkAllPairs(w, i % 2 == 1);
+        }
+        EXPECT_EQ(kind, w.probe.queueKind()) << kindName(kind);
+        EXPECT_GE(w.probe.counts().outOfOrderAdded, 12u) << kindName(kind);
+        EXPECT_EQ(0, w.mismatches) << kindName(kind);
+    }
+}
+
+// An airport in the middle of the number range taken away with its flights
+// (routes go around it) and added again (out of slot order now), twice.
+TEST(IncrementalSearch, AirportRemovedFromTheMiddleAndAddedAgain) {
+    for (QueueKind kind : kAllKinds) {
+        World w(std::string("middle airport, ") + kindName(kind));
+        forceKind(w, kind);
+        for (int id : {10, 20, 30, 40, 50}) ASSERT_EQ(0, w.addAirport(id));
+        ASSERT_EQ(0, w.addFlight(1, 1, 10, 20));
+        ASSERT_EQ(0, w.addFlight(2, 1, 20, 30));
+        ASSERT_EQ(0, w.addFlight(3, 1, 30, 40));
+        ASSERT_EQ(0, w.addFlight(4, 1, 40, 50));
+        ASSERT_EQ(0, w.addFlight(5, 3, 20, 40));
+        ASSERT_EQ(0, w.addFlight(6, 5, 10, 50));
+        ASSERT_EQ(0, w.addFlight(7, 0, 30, 10));
+        checkAllPairs(w);
+        std::list<TTicket> before, after;
+        w.check(INT_MAX, 10, 50, before);
+
+        ASSERT_EQ(0, w.removeAirport(30));
+        checkAllPairs(w);
+        w.check(INT_MAX, 10, 50, after);
+        EXPECT_NE(before, after) << "the route went through airport 30";
+
+        // Back with its old flight numbers, now free again, and a shortcut.
+        ASSERT_EQ(0, w.addAirport(30));
+        ASSERT_EQ(0, w.addFlight(2, 0, 20, 30));
+        ASSERT_EQ(0, w.addFlight(3, 0, 30, 40));
+        ASSERT_EQ(0, w.addFlight(7, 0, 30, 10));
+        checkAllPairs(w);
+        checkAllPairs(w, true);
+
+        ASSERT_EQ(0, w.removeAirport(20));
+        ASSERT_EQ(0, w.removeAirport(30));
+        checkAllPairs(w);
+        ASSERT_EQ(0, w.addAirport(30));
+        ASSERT_EQ(0, w.addAirport(20));
+        ASSERT_EQ(0, w.addFlight(1, 1, 10, 20));
+        ASSERT_EQ(0, w.addFlight(2, 0, 20, 30));
+        ASSERT_EQ(0, w.addFlight(3, 1, 30, 40));
+        ASSERT_EQ(0, w.addFlight(8, 1, 10, 30));
+        checkAllPairs(w);
+        EXPECT_EQ(kind, w.probe.queueKind()) << kindName(kind);
+        EXPECT_EQ(0, w.mismatches) << kindName(kind);
+    }
+}
+
+// Of several flights between two airports the search uses the one with the
+// fewest days, the lowest number among equals. Taking it away must let the
+// next one take over (through either airport), putting it back must win
+// again, and a new lower number with the same days must win at once.
+TEST(IncrementalSearch, WinningParallelFlightTakenOverAndPutBack) {
+    for (QueueKind kind : kAllKinds) {
+        World w(std::string("parallel flights, ") + kindName(kind));
+        forceKind(w, kind);
+        for (int id : {1, 2, 3, 4}) ASSERT_EQ(0, w.addAirport(id));
+        ASSERT_EQ(0, w.addFlight(5, 2, 1, 2));
+        ASSERT_EQ(0, w.addFlight(3, 1, 1, 2));
+        ASSERT_EQ(0, w.addFlight(9, 1, 1, 2));
+        ASSERT_EQ(0, w.addFlight(7, 1, 1, 2));
+        ASSERT_EQ(0, w.addFlight(1, 4, 1, 2));
+        ASSERT_EQ(0, w.addFlight(20, 1, 2, 3));
+        ASSERT_EQ(0, w.addFlight(21, 3, 1, 3));
+        ASSERT_EQ(0, w.addFlight(22, 0, 3, 4));
+        checkAllPairs(w);
+
+        std::list<TTicket> route, previous;
+        w.check(INT_MAX, 1, 2, previous);
+        // Each step changes the route from 1 to 2 (the oracle's, checked
+        // against the library's with every other pair).
+        auto step = [&](const char* what) {
+            checkAllPairs(w);
+            w.check(INT_MAX, 1, 2, route);
+            EXPECT_NE(previous, route) << kindName(kind) << ": " << what;
+            previous = route;
+        };
+        ASSERT_EQ(0, w.removeFlight(2, 3));
+        step("flight 3 taken away: 7 takes over");
+        ASSERT_EQ(0, w.removeFlight(1, 7));
+        step("flight 7 taken away: 9 takes over");
+        ASSERT_EQ(0, w.removeFlight(2, 9));
+        step("flight 9 taken away: 5 takes over, and ties with the direct flight");
+        ASSERT_EQ(0, w.addFlight(3, 1, 1, 2));
+        step("flight 3 back");
+        ASSERT_EQ(0, w.addFlight(0, 1, 1, 2));
+        step("flight 0 with the same days: a lower number");
+        // A flight that never wins comes and goes: nothing changes.
+        ASSERT_EQ(0, w.removeFlight(1, 5));
+        checkAllPairs(w);
+        ASSERT_EQ(0, w.addFlight(5, 1, 1, 2));
+        checkAllPairs(w);
+        ASSERT_EQ(0, w.removeFlight(2, 0));
+        step("flight 0 taken away: 3 again");
+        ASSERT_EQ(0, w.removeFlight(1, 3));
+        ASSERT_EQ(0, w.removeFlight(1, 5));
+        step("only flight 1 (4 days) left");
+        ASSERT_EQ(0, w.removeFlight(2, 1));
+        step("no flight from 1 to 2");
+        ASSERT_EQ(0, w.addFlight(7, 1, 1, 2));
+        step("flight 7 back");
+        EXPECT_EQ(0, w.mismatches) << kindName(kind);
+    }
+}
+
+// Zero-day chains (equal totals all along) and negative flights that come
+// and go: with one anywhere the search runs to its end with the wide heap,
+// and without it stops early again with the bitmap queue; a negative loop
+// gives "no route" on the walk back.
+TEST(IncrementalSearch, ZeroAndNegativeDayFlightsComeAndGo) {
+    World w("zero and negative days");
+    for (int id = 0; id <= 8; ++id) ASSERT_EQ(0, w.addAirport(id));
+    ASSERT_EQ(0, w.addFlight(1, 0, 0, 1));
+    ASSERT_EQ(0, w.addFlight(2, 0, 1, 2));
+    ASSERT_EQ(0, w.addFlight(3, 0, 2, 3));
+    ASSERT_EQ(0, w.addFlight(4, 0, 0, 4));
+    ASSERT_EQ(0, w.addFlight(5, 0, 4, 3));
+    ASSERT_EQ(0, w.addFlight(6, 1, 3, 5));
+    ASSERT_EQ(0, w.addFlight(7, 0, 5, 6));
+    checkAllPairs(w);
+    EXPECT_EQ(QueueKind::Buckets, w.probe.queueKind());
+
+    ASSERT_EQ(0, w.addFlight(8, -2, 5, 6));
+    ASSERT_EQ(0, w.addFlight(9, 0, 6, 7));
+    EXPECT_EQ(QueueKind::WideHeap, w.probe.queueKind());
+    checkAllPairs(w);
+    ASSERT_EQ(0, w.addFlight(10, -1, 6, 5));  // a loop 5 -> 6 -> 5 of -3 days
+    checkAllPairs(w);
+    ASSERT_EQ(0, w.addFlight(11, -1, 7, 1));  // improves airports already included
+    checkAllPairs(w, true);
+    ASSERT_EQ(0, w.removeFlight(5, 10));
+    checkAllPairs(w);
+    ASSERT_EQ(0, w.removeFlight(6, 8));
+    ASSERT_EQ(0, w.removeFlight(1, 11));
+    EXPECT_EQ(QueueKind::Buckets, w.probe.queueKind());
+    checkAllPairs(w);
+    // A negative flight out of reach of every other airport: the search from
+    // them still runs to its end.
+    ASSERT_EQ(0, w.addFlight(12, -3, 8, 0));
+    EXPECT_EQ(QueueKind::WideHeap, w.probe.queueKind());
+    checkAllPairs(w);
+    ASSERT_EQ(0, w.removeAirport(8));
+    EXPECT_EQ(QueueKind::Buckets, w.probe.queueKind());
+    checkAllPairs(w);
+    EXPECT_EQ(0, w.mismatches);
+}
+
+// Day counts that move the search from one queue to another and back: 255
+// (the bitmap queue with 256 rows), 256 and 300 (the packed heap), -1 (the
+// wide heap), each added and taken away again, the last one of its kind
+// among others. Before every edit a search from airport 1 stops at its
+// nearest airport; the edit is at an airport it has not included, so that
+// only the change of queue can stop it from being resumed.
+TEST(IncrementalSearch, QueueKindSwitchesBackAndForth) {
+    World w("queue kinds back and forth");
+    std::mt19937_64 rng(4711);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int id = 1; id <= 10; ++id) ASSERT_EQ(0, w.addAirport(id));
+    int number = 1;
+    for (int i = 0; i < 28; ++i) w.addFlight(number++, pick(0, 3), pick(1, 10), pick(1, 10));
+    ASSERT_EQ(0, w.addFlight(number++, 0, 1, 2));
+    checkAllPairs(w);
+
+    struct Edit {
+        bool add;
+        int flight, days, from, to;
+        QueueKind after;
+    };
+    const Edit edits[] = {
+        {true, 100, 255, 9, 10, QueueKind::Buckets},    {true, 101, 256, 8, 9, QueueKind::PackedHeap},
+        {false, 101, 256, 8, 9, QueueKind::Buckets},    {false, 100, 255, 9, 10, QueueKind::Buckets},
+        {true, 102, -1, 7, 8, QueueKind::WideHeap},     {false, 102, -1, 7, 8, QueueKind::Buckets},
+        {true, 103, 300, 6, 7, QueueKind::PackedHeap},  {true, 104, 300, 5, 6, QueueKind::PackedHeap},
+        {false, 103, 300, 6, 7, QueueKind::PackedHeap}, {false, 104, 300, 5, 6, QueueKind::Buckets},
+        {true, 105, -1, 10, 3, QueueKind::WideHeap},    {true, 106, 300, 9, 4, QueueKind::WideHeap},
+        {false, 105, -1, 10, 3, QueueKind::PackedHeap}, {true, 107, 255, 8, 2, QueueKind::PackedHeap},
+        {false, 106, 300, 9, 4, QueueKind::Buckets},    {false, 107, 255, 8, 2, QueueKind::Buckets},
+    };
+    std::list<TTicket> ignored;
+    std::uint64_t switches = 0;
+    QueueKind kind = w.probe.queueKind();
+    for (const Edit& e : edits) {
+        if (e.after != kind) ++switches;
+        kind = e.after;
+        w.check(INT_MAX, 1, 2, ignored);
+        if (e.add)
+            ASSERT_EQ(0, w.addFlight(e.flight, e.days, e.from, e.to));
+        else
+            ASSERT_EQ(0, w.removeFlight(e.to, e.flight));
+        EXPECT_EQ(e.after, w.probe.queueKind()) << "after flight " << e.flight;
+        for (int to = 3; to <= 10; ++to) w.check(INT_MAX, 1, to, ignored);
+        checkAllPairs(w);
+    }
+    EXPECT_EQ(switches, w.probe.counts().kindChanges);
+    EXPECT_EQ(0, w.mismatches);
+}
+
+// Day counts of 2^23 - 1 along a chain: the total passes INT_MAX after 256
+// legs. With fewer than 256 slots every total fits the packed heap's 32-bit
+// keys; past that the search must use the wide heap. Direct flights as long
+// as two legs tie with the chain; one of INT_MAX days beats 257 legs.
+TEST(IncrementalSearch, TotalsNearIntLimitsAsPackedKeysGiveWay) {
+    World w("totals near the limits");
+    w.logging = false;
+    const int day = (1 << 23) - 1;
+    for (int id = 0; id < 250; ++id) {
+        ASSERT_EQ(0, w.addAirport(id));
+        if (id > 0) ASSERT_EQ(0, w.addFlight(id, day, id - 1, id));
+    }
+    ASSERT_EQ(0, w.addFlight(5000, 2 * day, 0, 2));
+    ASSERT_EQ(0, w.addFlight(5002, 2 * day, 100, 102));
+    EXPECT_EQ(QueueKind::PackedHeap, w.probe.queueKind());
+    auto queries = [&] {
+        std::list<TTicket> ignored;
+        for (int from : {0, 1, 100}) {
+            for (int to : {1, 2, 102, 128, 200, 249, 255, 256, 257, 259}) {
+                if (!w.store.getAirports()->count(to)) continue;
+                const auto total = w.total(from, to);
+                w.check(INT_MAX - 1, from, to, ignored);
+                if (!total) continue;
+                w.check(clampToInt(*total - 1), from, to, ignored);
+                w.check(clampToInt(*total), from, to, ignored);
+            }
+        }
+    };
+    queries();
+    for (int id = 250; id < 260; ++id) {
+        ASSERT_EQ(0, w.addAirport(id));
+        ASSERT_EQ(0, w.addFlight(id, day, id - 1, id));
+    }
+    EXPECT_EQ(QueueKind::WideHeap, w.probe.queueKind());
+    queries();
+    ASSERT_EQ(0, w.addFlight(5001, INT_MAX, 0, 257));
+    queries();
+    ASSERT_EQ(0, w.removeFlight(0, 5000));
+    ASSERT_EQ(0, w.removeAirport(200));
+    ASSERT_EQ(0, w.addFlight(6000, 2 * day, 199, 201));
+    queries();
+    ASSERT_EQ(0, w.removeFlight(257, 5001));
+    queries();
+    EXPECT_EQ(0, w.mismatches);
+}
+
+// A search from one departure stops when its arrival is included; a later
+// query from the same departure resumes it only if the edits in between
+// cannot have changed what it did. Each case: a query that stops early, an
+// edit, then queries from the same departure whose answer the edit changed.
+TEST(IncrementalSearch, StoppedSearchAcrossEdits) {
+    // 1 -> 2 -> 3 -> 4 -> 5 one day each, 1 -> 6 -> 7 -> 8 three days each.
+    auto line = [](World& w) {
+        for (int id = 1; id <= 8; ++id) ASSERT_EQ(0, w.addAirport(id));
+        ASSERT_EQ(0, w.addFlight(1, 1, 1, 2));
+        ASSERT_EQ(0, w.addFlight(2, 1, 2, 3));
+        ASSERT_EQ(0, w.addFlight(3, 1, 3, 4));
+        ASSERT_EQ(0, w.addFlight(4, 1, 4, 5));
+        ASSERT_EQ(0, w.addFlight(5, 3, 1, 6));
+        ASSERT_EQ(0, w.addFlight(6, 3, 6, 7));
+        ASSERT_EQ(0, w.addFlight(7, 3, 7, 8));
+    };
+    std::list<TTicket> ignored, before, after;
+
+    for (QueueKind kind : {QueueKind::Buckets, QueueKind::PackedHeap}) {
+        const std::string k = kindName(kind);
+        {
+            // A flight added at an airport reached but not included (6).
+            World w("flight added beyond the stop, " + k);
+            forceKind(w, kind);
+            line(w);
+            w.check(INT_MAX, 1, 5, before);
+            w.check(INT_MAX, 1, 2, ignored);
+            ASSERT_EQ(0, w.addFlight(9, 0, 6, 5));
+            w.check(INT_MAX, 1, 5, after);
+            EXPECT_NE(before, after) << k;
+            checkAllPairs(w);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // A flight added at an included airport (2).
+            World w("flight added at an included airport, " + k);
+            forceKind(w, kind);
+            line(w);
+            w.check(INT_MAX, 1, 4, before);
+            w.check(INT_MAX, 1, 3, ignored);
+            ASSERT_EQ(0, w.addFlight(9, 0, 2, 4));
+            w.check(INT_MAX, 1, 4, after);
+            EXPECT_NE(before, after) << k;
+            w.check(INT_MAX, 1, 5, ignored);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // A flight of the route taken away at an included airport (3).
+            World w("flight removed at an included airport, " + k);
+            forceKind(w, kind);
+            line(w);
+            ASSERT_EQ(0, w.addFlight(9, 4, 6, 5));
+            w.check(INT_MAX, 1, 5, before);
+            w.check(INT_MAX, 1, 4, ignored);
+            ASSERT_EQ(0, w.removeFlight(4, 3));
+            w.check(INT_MAX, 1, 5, after);
+            EXPECT_NE(before, after) << k;
+            w.check(INT_MAX, 1, 4, ignored);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // A flight taken away at an airport reached but not included (6).
+            World w("flight removed beyond the stop, " + k);
+            forceKind(w, kind);
+            line(w);
+            w.check(INT_MAX, 1, 8, before);
+            w.check(INT_MAX, 1, 3, ignored);
+            ASSERT_EQ(0, w.removeFlight(7, 6));
+            w.check(INT_MAX, 1, 8, after);
+            EXPECT_NE(before, after) << k;
+            checkAllPairs(w);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // Airports taken away: one out of reach (kept), one reached but
+            // not included (6, two days from 1, queued before 4). At most
+            // N - 1 airports are included, so a removed airport still
+            // counted would cut the route to 5 short.
+            World w("airports removed beyond the stop, " + k);
+            forceKind(w, kind);
+            line(w);
+            ASSERT_EQ(0, w.removeFlight(1, 5));
+            ASSERT_EQ(0, w.addFlight(5, 2, 1, 6));
+            ASSERT_EQ(0, w.addAirport(100));
+            ASSERT_EQ(0, w.addFlight(10, 0, 100, 1));
+            ASSERT_EQ(0, w.removeAirport(7));
+            ASSERT_EQ(0, w.removeAirport(8));
+            w.check(INT_MAX, 1, 2, ignored);
+            ASSERT_EQ(0, w.removeAirport(100));
+            w.check(INT_MAX, 1, 3, ignored);
+            ASSERT_EQ(0, w.removeAirport(6));
+            w.check(INT_MAX, 1, 5, after);
+            EXPECT_EQ(8u, after.size()) << k << ": 1 -> 5 over four legs, two tickets each";
+            checkAllPairs(w);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // An airport added (a new slot) and reached from an airport the
+            // stopped search has reached but not included.
+            World w("airport added beyond the stop, " + k);
+            forceKind(w, kind);
+            line(w);
+            w.check(INT_MAX, 1, 2, ignored);
+            ASSERT_EQ(0, w.addAirport(0));
+            ASSERT_EQ(0, w.addAirport(50));
+            ASSERT_EQ(0, w.addFlight(9, 0, 6, 0));
+            ASSERT_EQ(0, w.addFlight(10, 0, 0, 50));
+            for (int to : {3, 0, 50, 8}) w.check(INT_MAX, 1, to, ignored);
+            checkAllPairs(w);
+            // Many more: the search's tables outgrow what it began with.
+            w.check(INT_MAX, 1, 2, ignored);
+            for (int id = 200; id < 330; ++id) {
+                ASSERT_EQ(0, w.addAirport(id));
+                ASSERT_EQ(0, w.addFlight(id, 0, id == 200 ? 6 : id - 1, id));
+            }
+            for (int to : {3, 250, 329, 8}) w.check(INT_MAX, 1, to, ignored);
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+        {
+            // Query A -> B, an edit far away, query A -> C: many times over,
+            // on a larger network with equal totals everywhere.
+            World w("far edits between queries, " + k);
+            forceKind(w, kind);
+            RandomNetwork gen(99 + static_cast<int>(kind), Days::ZeroOrOne, 20);
+            gen.build(w);
+            for (int i = 0; i < 60 && w.mismatches == 0; ++i) {
+                const int from = gen.airport(w);
+                const int to = gen.airport(w);
+                gen.query(w, from, to);
+                gen.farEdit(w, from, to);
+                gen.query(w, from, gen.airport(w));
+            }
+            EXPECT_EQ(0, w.mismatches) << k;
+        }
+    }
+}
+
+// Long enough for the search's copy of the network to pass both of its
+// rebuild thresholds several times between queries: airports taken out and
+// added again out of order until dead and out-of-order slots pile up, then
+// airports with many flights whose edge ranges grew and were given up.
+// Queries after every one to three edits, most from the last departure.
+TEST(IncrementalSearch, LongChurnPastRebuildThresholds) {
+    World w("churn past the rebuild thresholds");
+    w.logging = false;
+    std::mt19937_64 rng(20261208);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto anyAirport = [&] {
+        const auto& airports = *w.store.getAirports();
+        auto it = airports.begin();
+        std::advance(it, pick(0, static_cast<int>(airports.size()) - 1));
+        return it->first;
+    };
+    int number = 1;
+    int from = 0;
+    auto query = [&] {
+        std::list<TTicket> ignored;
+        if (!w.store.getAirports()->count(from) || pick(0, 3) == 0) from = anyAirport();
+        const int to = anyAirport();
+        const auto total = w.total(from, to);
+        if (total) w.check(clampToInt(*total - pick(0, 1)), from, to, ignored);
+    };
+
+    // Slots: 40 airports, one taken out of the middle and one added at a
+    // free number (mostly out of order) per round.
+    for (int id = 0; id < 400; id += 10) ASSERT_EQ(0, w.addAirport(id));
+    for (int i = 0; i < 120; ++i) w.addFlight(number++, pick(0, 3), anyAirport(), anyAirport());
+    const int rounds = std::max(100, scaled(130));
+    for (int round = 0; round < rounds && w.mismatches == 0; ++round) {
+        const int gone = anyAirport();
+        ASSERT_EQ(0, w.removeAirport(gone));
+        if (pick(0, 1)) query();
+        int id;
+        do id = pick(0, 420);
+        while (w.store.getAirports()->count(id));
+        ASSERT_EQ(0, w.addAirport(id));
+        query();
+        for (int f = pick(2, 4); f > 0; --f) {
+            if (pick(0, 1))
+                w.addFlight(number++, pick(0, 3), id, anyAirport());
+            else
+                w.addFlight(number++, pick(0, 3), anyAirport(), id);
+        }
+        query();
+    }
+    const auto slots = w.probe.counts();
+    EXPECT_GE(slots.slotRebuilds, 3u);
+
+    // The edge pool: 100 more airports with 33 flights each leave about
+    // half of the pool behind in ranges that grew; a few of them removed
+    // tip it over, and adding again rebuilds.
+    std::vector<int> hubs;
+    for (int id = 1000; id < 1100; ++id) {
+        ASSERT_EQ(0, w.addAirport(id));
+        hubs.push_back(id);
+    }
+    for (int hub : hubs)
+        for (int k = 1; k <= 33; ++k) ASSERT_EQ(0, w.addFlight(number++, pick(0, 3), hub, 1000 + (hub + k) % 100));
+    for (int i = 0; i < 20; ++i) query();
+    for (int round = 0; round < 30 && w.mismatches == 0; ++round) {
+        const int gone = hubs[static_cast<std::size_t>(pick(0, static_cast<int>(hubs.size()) - 1))];
+        hubs.erase(std::find(hubs.begin(), hubs.end(), gone));
+        ASSERT_EQ(0, w.removeAirport(gone));
+        query();
+        for (int f = pick(1, 3); f > 0; --f) w.addFlight(number++, pick(0, 3), anyAirport(), anyAirport());
+        query();
+        query();
+    }
+    const auto all = w.probe.counts();
+    std::printf("[oracle] churn: %d queries; %s\n", w.queries, all.text().c_str());
+    EXPECT_GE(all.poolRebuilds, 1u);
+    EXPECT_GT(all.rebuilds, slots.rebuilds);
+    EXPECT_EQ(0, w.mismatches);
+}
+
 // ---- the OpenFlights network ----
 
 class OpenFlightsExactness : public ::testing::Test {
@@ -414,6 +1271,7 @@ protected:
         data = new openflights::Network(openflights::read(TAVRIK_OPENFLIGHTS_DIR));
         world = new World("OpenFlights");
         world->logging = false;
+        world->probing = false;
         refused = openflights::enter(*data, world->management);
     }
     static void TearDownTestSuite() {
