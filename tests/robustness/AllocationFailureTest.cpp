@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/robustness/FailingAllocator.h"
+#include "fitting/TFitingFlight.h"
 #include "tests/robustness/common/LibraryState.h"
 
 namespace {
@@ -68,6 +69,16 @@ void baseNetwork(World& w) {
                          {15, 5, 2, 5}, {16, 1, 5, 6}, {17, 1, 6, 1}, {18, 4, 3, 6}, {19, 3, 4, 1}};
     for (const F& f : flights)
         ASSERT_EQ(0, w.store.addFlight(kLongFlight + std::to_string(f.flight), f.flight, f.days, f.from, f.to));
+}
+
+// Enough airports added and removed that the route search's copy of the
+// network has passed its share of dead slots: its next addition rebuilds it.
+void wornNetwork(World& w) {
+    baseNetwork(w);
+    for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.addAirport(a, kLongAirport));
+    for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.addFlight(kLongFlight, a, 1, 1, a));
+    for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.removeAirport(a));
+    ASSERT_EQ(0, w.booking.getRouteFlight(100, 1, 6));
 }
 
 // With a fitted route in the ticket list, booked once.
@@ -213,6 +224,21 @@ std::vector<Scenario> storeScenarios() {
          [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 20, 1, 1, 4); }},
         {"store.addFlight, number taken at the arrival only", baseNetwork,
          [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 14, 1, 1, 5); }},
+        {"store.addFlight, the search's copy due for a rebuild", wornNetwork,
+         [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 20, 1, 1, 4); }},
+        {"store.addAirport, the search's copy due for a rebuild", wornNetwork,
+         [](World& w, Outcome& o) { o.code = w.store.addAirport(7, kLongAirport); }},
+        {"store.addAirport, below every number", baseNetwork,
+         [](World& w, Outcome& o) { o.code = w.store.addAirport(0, kLongAirport); }},
+        {"store.addFlight, from an airport added below every number",
+         [](World& w) {
+             baseNetwork(w);
+             ASSERT_EQ(0, w.store.addAirport(0, kLongAirport));
+             ASSERT_EQ(0, w.store.addFlight(kLongFlight, 40, 0, 1, 0));
+         },
+         [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 41, 0, 0, 6); }},
+        {"store.addFlight, a parallel flight that wins", bookedRoute,
+         [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 9, 0, 5, 6); }},
         {"store.addFlight, to the same airport", baseNetwork,
          [](World& w, Outcome& o) { o.code = w.store.addFlight(kLongFlight, 21, 1, 2, 2); }},
         {"store.removeFlight", bookedRoute, [](World& w, Outcome& o) { o.code = w.store.removeFlight(5, 14); },
@@ -287,6 +313,32 @@ std::vector<Scenario> bookingScenarios() {
              ASSERT_EQ(0, w.store.addAirport(40, kLongAirport));
          },
          [](World& w, Outcome& o) { o.code = w.booking.getRouteFlight(100, 1, 40); }},
+        {"getRouteFlight, through an airport added below every number",
+         [](World& w) {
+             bookedRoute(w);
+             ASSERT_EQ(0, w.store.addAirport(0, kLongAirport));
+             ASSERT_EQ(0, w.store.addFlight(kLongFlight, 40, 0, 1, 0));
+             ASSERT_EQ(0, w.store.addFlight(kLongFlight, 41, 0, 0, 6));
+         },
+         [](World& w, Outcome& o) { o.code = w.booking.getRouteFlight(100, 1, 6); }},
+        {"getRouteFlight, day counts past the bitmap queue",
+         [](World& w) {
+             baseNetwork(w);
+             ASSERT_EQ(0, w.store.addFlight(kLongFlight, 32, 300, 5, 2));
+         },
+         [](World& w, Outcome& o) { o.code = w.booking.getRouteFlight(100, 1, 6); }},
+        {"a second route search made on a loaded store",
+         [](World& w) { bookedRoute(w); },
+         [](World& w, Outcome& o) {
+             {
+                 FitingFlight::TFitingFlight extra(&w.store);
+                 std::list<TTicket> route;
+                 o.code = extra.fitRoute(100, 2, 5, &route);
+             }
+             // A search that failed to be made, or is gone, must not be told
+             // of this edit.
+             if (o.code == 0) o.code = w.store.addFlight(kLongFlight, 42, 1, 2, 4);
+         }},
         {"getRouteFlight, negative day counts",
          [](World& w) {
              baseNetwork(w);
