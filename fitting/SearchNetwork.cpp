@@ -16,6 +16,13 @@ constexpr int kBucketClasses = 8;
 constexpr std::size_t kSlotSlack = 64;
 constexpr std::size_t kEdgeSlack = 4096;
 
+// Room for `size` elements, growing geometrically so that adding one at a
+// time costs constant time amortised.
+template <class T>
+void growFor(std::vector<T>& v, std::size_t size) {
+    if (size > v.capacity()) v.reserve(std::max(size, v.capacity() * 2));
+}
+
 }  // namespace
 
 bool SearchNetwork::findSlot(int airport, std::uint32_t& slot) const {
@@ -123,10 +130,9 @@ void SearchNetwork::addAirport(int airport) {
     // Room first: past the insertion into `slots` nothing can fail.
     const QueueKind kindBefore = queueKind();
     const std::uint32_t bucketsBefore = bucketCount();
-    const std::size_t n = ids.size() + 1;
-    ids.reserve(n);
-    ordered.reserve(n);
-    ranges.reserve(n);
+    growFor(ids, ids.size() + 1);
+    growFor(ordered, ids.size() + 1);
+    growFor(ranges, ids.size() + 1);
     const std::uint32_t slot = static_cast<std::uint32_t>(ids.size());
     slots.emplace(airport, slot);
     const bool inOrder = !haveLargest || airport > largestOrdered;
