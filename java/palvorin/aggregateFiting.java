@@ -8,6 +8,10 @@ import java.util.List;
  * Fits the route with the smallest total day count into the library's current ticket list,
  * books it, and reports its flights.
  *
+ * <p>The ticket list is one per process, shared by every object of this class: the last
+ * {@link #getRouteFlight} to finish, in any thread, sets it. Queries run in parallel with each
+ * other; edits and bookings run alone.
+ *
  * <p>{@link #setData()} calls {@link #addFlitgh} once per ticket, from the arrival airport back
  * to the departure airport, two tickets per leg (the flight's entry at its arrival airport, then
  * at its departure airport); this class keeps them in {@link #flights()}.
@@ -16,13 +20,20 @@ public class aggregateFiting {
     public static final int OK = 0;
     /** {@code armoringTickets}: no route is fitted (the ticket list is empty). */
     public static final int NO_TICKETS = -4;
-    /** {@code armoringTickets}: a ticket's flight or airport has gone; nothing was booked. */
+    /**
+     * {@code armoringTickets}: a ticket's flight or airport has gone, or its flight number now names
+     * a flight between other airports; nothing was booked.
+     */
     public static final int BOOKING_REFUSED = -5;
     /** {@code getRouteFlight}: the departure airport is not in the network. */
     public static final int UNKNOWN_DEPARTURE = -5;
     /** {@code getRouteFlight}: the arrival airport is not in the network. */
     public static final int UNKNOWN_ARRIVAL = -6;
-    /** {@code getRouteFlight}: the shortest route takes more days than allowed. */
+    /**
+     * {@code getRouteFlight}: the shortest route takes more days than allowed. Also returned when no
+     * route exists and {@code maxDays < -1}: the limit is tested first, and an airport never reached
+     * counts as a total of -1.
+     */
     public static final int OVER_DAY_LIMIT = -7;
     /** {@code getRouteFlight}: no chain of flights leads to the arrival airport. */
     public static final int NO_ROUTE = -8;
