@@ -205,20 +205,20 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
     noteLayout(kindBefore, bucketsBefore);
 }
 
-void SearchNetwork::removeFlight(int flight, int days, int from, int to,
-                                 const std::map<int, TFlightLink>& departureTable) noexcept {
+void SearchNetwork::removeFlight(int flight, int days, int from, int to, IDataAccess& store) noexcept {
     std::uint32_t u, v;
     if (!findSlot(from, u) || !findSlot(to, v)) return;
     const QueueKind kindBefore = queueKind();
     const std::uint32_t bucketsBefore = bucketCount();
     countDays(days, -1);
     const std::size_t e = findEdge(u, v);
-    if (e != kNone && poolFlights[e] == flight) {
+    const std::map<int, TFlightLink>* departureTable = nullptr;
+    if (e != kNone && poolFlights[e] == flight && (departureTable = store.getFlights(from)) != nullptr) {
         // The edge's flight has gone: the best parallel flight left takes
         // over, or the edge goes.
         bool found = false;
         int bestDays = 0, bestFlight = 0;
-        for (const auto& entry : departureTable) {
+        for (const auto& entry : *departureTable) {
             const TFlightLink& link = entry.second;
             if (link.from != from || link.to != to) continue;
             if (!found || link.days < bestDays) {

@@ -6,6 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "store/IDataAccess.h"
 #include "store/TAirportLink.h"
 #include "store/TFlightLink.h"
 
@@ -79,10 +80,9 @@ public:
     void addAirport(int airport);
     void removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept;
     void addFlight(int flight, int days, int from, int to);
-    // `departureTable` is the flight table of `from`, the flight already gone
-    // from it: a parallel flight found there takes the edge over.
-    void removeFlight(int flight, int days, int from, int to,
-                      const std::map<int, TFlightLink>& departureTable) noexcept;
+    // The flight is already gone from the store; when it was the edge's, the
+    // best parallel flight left in the store's table of `from` takes over.
+    void removeFlight(int flight, int days, int from, int to, IDataAccess& store) noexcept;
 
 private:
     struct Range {

@@ -74,10 +74,9 @@ void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
 
 void TFitingFlight::flightRemoved(int flight, int days, int from, int to) noexcept {
     std::uint32_t u;
-    const std::map<int, TFlightLink>* departure = data->getFlights(from);
-    if (!net.findSlot(from, u) || departure == nullptr) return;
+    if (!net.findSlot(from, u)) return;
     dropSearches([u](const SearchState& s) { return includes(s.labels, s.base, u); });
-    net.removeFlight(flight, days, from, to, *departure);
+    net.removeFlight(flight, days, from, to, *data);
 }
 
 // ---- the pool of search states ----

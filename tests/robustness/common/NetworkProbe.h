@@ -193,8 +193,7 @@ private:
     }
     void flightRemoved(int flight, int days, int from, int to) noexcept override {
         ++seen.flightsRemoved;
-        const std::map<int, TFlightLink>* departure = store.getFlights(from);
-        if (departure != nullptr) net.removeFlight(flight, days, from, to, *departure);
+        net.removeFlight(flight, days, from, to, store);
         noteEdit();
     }
 
