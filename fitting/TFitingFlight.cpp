@@ -24,9 +24,10 @@ bool TFitingFlight::airportExists(int airport) {
 
 // ---- keeping the copy current ----
 
+// Edits never overlap queries, so every search state is idle here and the
+// pool needs no lock.
 template <class Stale>
 void TFitingFlight::dropSearches(Stale&& stale) noexcept {
-    std::lock_guard<std::mutex> lock(pool);
     for (auto& s : idle)
         if (s->valid && s->layout == net.layoutVersion() && stale(*s)) s->valid = false;
 }
