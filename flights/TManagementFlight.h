@@ -5,7 +5,7 @@
 
 namespace ManagementFlight {
 
-class TManagementFlight : public IManagementFlight {
+class TManagementFlight final : public IManagementFlight {
 public:
     // The store is shared, not owned; null is accepted (every edit then -1).
     explicit TManagementFlight(IDataAccess* data);

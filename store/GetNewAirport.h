@@ -6,7 +6,7 @@ namespace ManagementAirport {
 
 // Each call gives a new, independent airport object; keeping numbers unique
 // is the store's task.
-class GetNewAirport : public IGetNewAirport {
+class GetNewAirport final : public IGetNewAirport {
 public:
     IManagementAirport* createAirport(int id) override;
 };

@@ -7,7 +7,7 @@ namespace ManagementAirport {
 
 TAirport::TAirport(int id) : id(id) {}
 
-TAirport::~TAirport() { flights.clear(); }
+TAirport::~TAirport() = default;
 
 int TAirport::addFlight(int flight, std::string name, int days, int from, int to) {
     // The airports are tested before the duplicate, so a call failing both

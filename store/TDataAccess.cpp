@@ -15,7 +15,6 @@ TDataAccess::TDataAccess(IGetNewAirport* factory) : factory(factory) {}
 TDataAccess::~TDataAccess() {
     for (auto& entry : airports) delete entry.second.pAirport;
     airports.clear();
-    delete factory;
 }
 
 IManagementAirport* TDataAccess::findAirport(int airport) const {

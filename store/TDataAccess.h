@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,7 @@ private:
     IManagementAirport* findAirport(int airport) const;
 
     std::map<int, TAirportLink> airports;
-    IGetNewAirport* factory;
+    std::unique_ptr<IGetNewAirport> factory;
     std::uint64_t revision = 0;
     std::vector<INetworkListener*> listeners;
 };
