@@ -255,3 +255,86 @@ TEST_F(Store, BookingThatWouldOverflowACountIsRefusedAsAWhole) {
     EXPECT_EQ(-2, store.armoringTicketList(&once));
     EXPECT_EQ(1, booked(store, 2, 21));
 }
+
+TEST_F(Store, APinnedTicketBooksOnlyTheFlightItWasFittedFor) {
+    addAirports({1, 2});
+    ASSERT_EQ(0, store.addFlight("a", 7, 3, 1, 2));
+    std::list<TTicket> fitted{pinnedTicket(2, 7, 1, 2), pinnedTicket(1, 7, 1, 2)};
+    ASSERT_EQ(0, store.removeFlight(1, 7));
+    ASSERT_EQ(0, store.addFlight("b", 7, 3, 2, 1));  // the number now names the way back
+    EXPECT_EQ(-2, store.armoringTicketList(&fitted));
+    EXPECT_EQ(0, booked(store, 2, 7));
+    EXPECT_EQ(0, booked(store, 1, 7));
+    std::list<TTicket> plain{{2, 7}, {1, 7}};  // unpinned tickets name just the entry
+    EXPECT_EQ(0, store.armoringTicketList(&plain));
+    ASSERT_EQ(0, store.removeFlight(1, 7));
+    ASSERT_EQ(0, store.addFlight("c", 7, 9, 1, 2));  // the same way again: the same flight
+    EXPECT_EQ(0, store.armoringTicketList(&fitted));
+    EXPECT_EQ(1, booked(store, 2, 7));
+}
+
+// Writes down what the store reports; throws on the addition it is told to.
+class RecordingListener : public INetworkListener {
+public:
+    std::vector<std::string> seen;
+    int failAt = -1;  // the number of the call that throws
+
+    void airportAdded(int airport) override { note("+airport " + std::to_string(airport)); }
+    void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override {
+        seen.push_back("-airport " + std::to_string(airport) + " with " + std::to_string(flights.size()));
+    }
+    void flightAdded(int flight, int days, int from, int to) override {
+        note("+flight " + std::to_string(flight) + " d" + std::to_string(days) + " " + std::to_string(from) + ">" +
+             std::to_string(to));
+    }
+    void flightRemoved(int flight, int days, int from, int to) noexcept override {
+        seen.push_back("-flight " + std::to_string(flight) + " d" + std::to_string(days) + " " +
+                       std::to_string(from) + ">" + std::to_string(to));
+    }
+
+private:
+    void note(std::string what) {
+        if (static_cast<int>(seen.size()) == failAt) throw std::bad_alloc();
+        seen.push_back(std::move(what));
+    }
+};
+
+TEST_F(Store, ListenersHearEveryChangeAndNothingElse) {
+    RecordingListener listener;
+    store.addListener(&listener);
+    addAirports({1, 2, 3});
+    ASSERT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
+    ASSERT_EQ(0, store.addFlight("b", 22, 3, 2, 3));
+    EXPECT_EQ(-1, store.addAirport(1, "again"));
+    EXPECT_EQ(-2, store.addFlight("c", 21, 1, 1, 3));
+    std::list<TTicket> route{{2, 21}, {1, 21}};
+    ASSERT_EQ(0, store.armoringTicketList(&route));
+    ASSERT_EQ(0, store.removeFlight(2, 21));  // named by its arrival airport
+    ASSERT_EQ(0, store.removeAirport(3));
+    EXPECT_EQ(1, store.removeAirport(3));
+    const std::vector<std::string> expected{"+airport 1", "+airport 2",    "+airport 3",         "+flight 21 d2 1>2",
+                                            "+flight 22 d3 2>3", "-flight 21 d2 1>2", "-airport 3 with 1"};
+    EXPECT_EQ(expected, listener.seen);
+    store.removeListener(&listener);
+    addAirports({4});
+    EXPECT_EQ(expected, listener.seen) << "a listener taken off hears nothing more";
+}
+
+TEST_F(Store, AListenerThatFailsTakesTheChangeBackEverywhere) {
+    RecordingListener first, second;
+    store.addListener(&first);
+    store.addListener(&second);
+    addAirports({1, 2});
+    second.failAt = static_cast<int>(second.seen.size());
+    EXPECT_THROW(store.addFlight("a", 21, 2, 1, 2), std::bad_alloc);
+    EXPECT_TRUE(store.getFlights(1)->empty());
+    EXPECT_TRUE(store.getFlights(2)->empty());
+    EXPECT_EQ("-flight 21 d2 1>2", first.seen.back()) << "the listener told before hears the change undone";
+    second.failAt = static_cast<int>(second.seen.size());
+    EXPECT_THROW(store.addAirport(5, "e"), std::bad_alloc);
+    EXPECT_EQ(airportKeys(store), (std::set<int>{1, 2}));
+    EXPECT_EQ("-airport 5 with 0", first.seen.back());
+    second.failAt = -1;
+    EXPECT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
+    EXPECT_TRUE(consistent(store));
+}
