@@ -1,6 +1,7 @@
 #include "fitting/TFitingFlight.h"
 
 #include <limits>
+#include <thread>
 #include <utility>
 
 namespace FitingFlight {
@@ -88,6 +89,16 @@ std::unique_ptr<TFitingFlight::SearchState> TFitingFlight::acquire(std::uint32_t
     for (std::size_t i = idle.size(); i-- > 0;) {
         SearchState& s = *idle[i];
         if (s.valid && s.source == source && s.layout == net.layoutVersion()) {
+            std::unique_ptr<SearchState> taken = std::move(idle[i]);
+            idle.erase(idle.begin() + static_cast<std::ptrdiff_t>(i));
+            return taken;
+        }
+    }
+    // Next best: the state this thread used last, whose memory is likely
+    // still in this core's caches.
+    const std::thread::id self = std::this_thread::get_id();
+    for (std::size_t i = idle.size(); i-- > 0;) {
+        if (idle[i]->user == self) {
             std::unique_ptr<SearchState> taken = std::move(idle[i]);
             idle.erase(idle.begin() + static_cast<std::ptrdiff_t>(i));
             return taken;
@@ -230,6 +241,7 @@ int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* r
     net.findSlot(from, fi);
     net.findSlot(to, ti);
     std::unique_ptr<SearchState> state = acquire(fi);
+    state->user = std::this_thread::get_id();
     int result;
     try {
         result = search(*state, maxDays, fi, ti, route);

@@ -4,6 +4,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "fitting/IFitingFlight.h"
@@ -56,6 +57,7 @@ private:
     struct SearchState {
         bool valid = false;   // labels and queue are a search's exact state
         bool ended = false;   // nothing more can be included
+        std::thread::id user; // the thread that used it last
         std::uint64_t layout = 0;
         std::uint32_t source = 0;
         std::size_t included = 0;
