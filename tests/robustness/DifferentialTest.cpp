@@ -136,14 +136,14 @@ TEST(Differential, QueryHeavy) {
     runShare("query-heavy, wider network, days 0..5", Ranges{0, 24, 12, 0, 5, Mix::QueryHeavy}, 0.05, 10000);
 }
 
-// Now and then a day count of 255, 256, 300, -1, 65536 or near INT_MAX:
+// Now and then a day count of 17, 100, 255, 256, 300, -1, 65536 or near INT_MAX:
 // as such flights come and go, the search switches between the bitmap
 // queue (with more or fewer rows), the packed heap and the wide heap.
 TEST(Differential, QueueKindsSwitchBackAndForth) {
     Ranges editHeavy{-2, 8, 6, 0, 3, Mix::EditHeavy};
     editHeavy.spikeOneIn = 6;
     Ranges queryHeavy{0, 24, 12, 0, 5, Mix::QueryHeavy};
-    queryHeavy.spikeOneIn = 10;
+    queryHeavy.spikeOneIn = 30;
     for (const Seen& s : {runShare("edit-heavy, spiked days", editHeavy, 0.04, 11000),
                           runShare("query-heavy, spiked days", queryHeavy, 0.03, 12000)}) {
         EXPECT_GT(s.network.kindChanges, 0u);

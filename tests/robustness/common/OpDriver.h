@@ -53,10 +53,10 @@ struct Ranges {
     int dayLo = 0;
     int dayHi = 3;
     Mix mix = Mix::Even;
-    // One day count in spikeOneIn (0: none) is one that moves the search to
-    // another queue or to the edge of the bitmap queue's range: 255, 256,
-    // 300, -1, 65536, INT_MAX / 2, INT_MAX. Flights come and go, so the
-    // queue kind switches back and forth.
+    // One day count in spikeOneIn (0: none) is one that gives the bitmap
+    // queue more rows (17, 100, 255) or moves the search to another queue
+    // (256, 300, -1, 65536, INT_MAX / 2, INT_MAX). Flights come and go, so
+    // the queue switches back and forth.
     int spikeOneIn = 0;
 };
 
@@ -518,8 +518,8 @@ private:
     template <class Source>
     int days(Source& in) {
         if (ranges.spikeOneIn > 0 && in.pick(1, ranges.spikeOneIn) == 1) {
-            static const int spikes[] = {255, 256, 300, -1, 65536, INT_MAX / 2, INT_MAX};
-            return spikes[in.pick(0, 6)];
+            static const int spikes[] = {17, 100, 255, 256, 300, -1, 65536, INT_MAX / 2, INT_MAX};
+            return spikes[in.pick(0, 8)];
         }
         return in.pick(ranges.dayLo, ranges.dayHi);
     }
