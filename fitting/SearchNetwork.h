@@ -56,6 +56,8 @@ public:
     std::size_t liveCount() const { return live; }
     int idOf(std::uint32_t slot) const { return ids[slot]; }
     bool inOrder(std::uint32_t slot) const { return ordered[slot] != 0; }
+    // No live airport is out of slot order.
+    bool allInOrder() const { return outOfOrder == 0; }
     // The slot of a present airport; false if absent.
     bool findSlot(int airport, std::uint32_t& slot) const;
     const Edge* edgesBegin(std::uint32_t slot) const { return pool.data() + ranges[slot].begin; }

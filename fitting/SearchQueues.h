@@ -176,6 +176,7 @@ private:
     void wipe(std::size_t row);
 
     const SearchNetwork* net = nullptr;
+    bool allOrdered = true;  // no airport needs the side heap
     std::uint32_t rows = 0;
     std::size_t words0 = 0, words1 = 0, words2 = 0;  // words per row at each level
     std::vector<std::uint64_t> level0, level1, level2;
@@ -185,5 +186,96 @@ private:
     std::int64_t current = 0;        // total of the last airport taken
     Heap<WideEntry> apart;           // airports out of slot order
 };
+
+// ---- the bitmap queue's steps, inline: they run once per airport ----
+
+inline std::uint64_t queueBit(std::size_t i) { return std::uint64_t{1} << (i & 63); }
+
+inline void BucketQueue::set(std::size_t row, std::uint32_t slot) {
+    const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
+    level0[row * words0 + w0] |= queueBit(slot);
+    level1[row * words1 + w1] |= queueBit(w0);
+    level2[row * words2 + (w1 >> 6)] |= queueBit(w1);
+    if (rowSize[row]++ == 0) nonEmpty[row >> 6] |= queueBit(row);
+    ++queued;
+}
+
+inline void BucketQueue::clear(std::size_t row, std::uint32_t slot) {
+    const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
+    std::uint64_t& word0 = level0[row * words0 + w0];
+    word0 &= ~queueBit(slot);
+    if (word0 == 0) {
+        std::uint64_t& word1 = level1[row * words1 + w1];
+        word1 &= ~queueBit(w0);
+        if (word1 == 0) level2[row * words2 + (w1 >> 6)] &= ~queueBit(w1);
+    }
+    if (--rowSize[row] == 0) nonEmpty[row >> 6] &= ~queueBit(row);
+    --queued;
+}
+
+inline std::uint32_t BucketQueue::lowest(std::size_t row) const {
+    const std::uint64_t* top = level2.data() + row * words2;
+    std::size_t i = 0;
+    while (top[i] == 0) ++i;
+    const std::size_t w1 = i * 64 + static_cast<std::size_t>(__builtin_ctzll(top[i]));
+    const std::size_t w0 = w1 * 64 + static_cast<std::size_t>(__builtin_ctzll(level1[row * words1 + w1]));
+    return static_cast<std::uint32_t>(w0 * 64 + static_cast<std::size_t>(__builtin_ctzll(level0[row * words0 + w0])));
+}
+
+inline void BucketQueue::push(std::uint32_t slot, std::int64_t day) {
+    if (allOrdered || net->inOrder(slot))
+        set(rowOf(day), slot);
+    else
+        apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
+}
+
+inline void BucketQueue::decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day) {
+    if (allOrdered || net->inOrder(slot)) {
+        clear(rowOf(oldDay), slot);
+        set(rowOf(day), slot);
+    } else {
+        apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
+    }
+}
+
+inline bool BucketQueue::take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+    const bool haveApart = liveTop(apart, labels, reached);
+    if (queued == 0) {
+        if (!haveApart) return false;
+        slot = apart.front().slot;
+        current = apart.front().total;
+        apart.pop();
+        return true;
+    }
+    // The next non-empty row at or after the current total, cyclically.
+    const std::size_t start = rowOf(current);
+    std::size_t row = rowSize[start] != 0 ? start : rows;
+    std::size_t w = start >> 6;
+    std::uint64_t bits = row == rows ? nonEmpty[w] & (~std::uint64_t{0} << (start & 63)) : 0;
+    for (int i = 0; i < 4 && row == rows; ++i) {
+        if (bits != 0) row = (w << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
+        w = (w + 1) & 3;
+        bits = nonEmpty[w];
+    }
+    if (row == rows) {
+        bits = nonEmpty[start >> 6] & (queueBit(start) - 1);
+        row = ((start >> 6) << 6) + static_cast<std::size_t>(__builtin_ctzll(bits));
+    }
+    const std::int64_t day = current + static_cast<std::int64_t>((row - start) & (rows - 1));
+    const std::uint32_t low = lowest(row);
+    if (haveApart) {
+        const WideEntry& a = apart.front();
+        if (a.total < day || (a.total == day && a.order < orderOf(net->idOf(low)))) {
+            slot = a.slot;
+            current = a.total;
+            apart.pop();
+            return true;
+        }
+    }
+    slot = low;
+    current = day;
+    clear(row, low);
+    return true;
+}
 
 }  // namespace FitingFlight
