@@ -7,9 +7,15 @@
 namespace FitingFlight {
 
 TFitingFlight::TFitingFlight(IDataAccess* data) : data(data) {
-    if (data == nullptr) return;
+    if (data != nullptr) data->addListener(this);
+}
+
+void TFitingFlight::ensureBuilt() {
+    if (built.load(std::memory_order_acquire)) return;
+    std::lock_guard<std::mutex> lock(building);
+    if (built.load(std::memory_order_relaxed)) return;
     net.rebuild(*data->getAirports());
-    data->addListener(this);
+    built.store(true, std::memory_order_release);
 }
 
 TFitingFlight::~TFitingFlight() {
@@ -41,7 +47,10 @@ bool includes(const std::vector<Label>& labels, std::uint32_t base, std::uint32_
 
 }  // namespace
 
+// Until the first query there is no copy to keep current. Edits never
+// overlap queries, so `built` cannot change under them.
 void TFitingFlight::airportAdded(int airport) {
+    if (!built.load(std::memory_order_relaxed)) return;
     // A rebuild reads the store, which already holds the airport. Either
     // way a failure leaves the copy as it was.
     if (net.wantsRebuild())
@@ -53,6 +62,7 @@ void TFitingFlight::airportAdded(int airport) {
 }
 
 void TFitingFlight::airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept {
+    if (!built.load(std::memory_order_relaxed)) return;
     std::uint32_t x;
     if (!net.findSlot(airport, x)) return;
     // An airport the search has not reached has no flight from an included
@@ -64,6 +74,7 @@ void TFitingFlight::airportRemoving(int airport, const std::map<int, TFlightLink
 }
 
 void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
+    if (!built.load(std::memory_order_relaxed)) return;
     if (net.wantsRebuild()) {
         net.rebuild(*data->getAirports());
         return;
@@ -75,6 +86,7 @@ void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
 }
 
 void TFitingFlight::flightRemoved(int flight, int days, int from, int to) noexcept {
+    if (!built.load(std::memory_order_relaxed)) return;
     std::uint32_t u;
     if (!net.findSlot(from, u)) return;
     dropSearches([u](const SearchState& s) { return includes(s.labels, s.base, u); });
@@ -237,6 +249,7 @@ int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* r
         route->clear();
         return -2;
     }
+    ensureBuilt();
     std::uint32_t fi = 0, ti = 0;
     net.findSlot(from, fi);
     net.findSlot(to, ti);

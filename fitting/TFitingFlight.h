@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -35,9 +36,10 @@ namespace FitingFlight {
 // later query from the same departure resumes it where it stopped. With a
 // negative day count anywhere it runs to its end.
 //
-// Beside the store it keeps a copy of the network (SearchNetwork), which the
-// store's editing operations keep current through INetworkListener, edit by
-// edit. Each query runs on a search state of its own, taken from a pool, so
+// Beside the store it keeps a copy of the network (SearchNetwork). The first
+// query builds it (so a network loaded before any query costs no upkeep);
+// from then on the store's editing operations keep it current through
+// INetworkListener, edit by edit. Each query runs on a search state of its own, taken from a pool, so
 // queries may run on several threads at once while nothing edits the
 // network; an edit must not overlap a query (the caller's lock sees to it).
 // A stopped search survives an edit only when the edit cannot change what it
@@ -88,8 +90,13 @@ private:
     template <class Stale>
     void dropSearches(Stale&& stale) noexcept;
 
+    // Builds the copy if no query has yet; safe from several queries at once.
+    void ensureBuilt();
+
     IDataAccess* data;
     SearchNetwork net;
+    std::atomic<bool> built{false};
+    std::mutex building;
     std::mutex pool;
     std::vector<std::unique_ptr<SearchState>> idle;
     std::size_t states = 0;  // idle has room for all of them

@@ -75,6 +75,7 @@ void baseNetwork(World& w) {
 // network has passed its share of dead slots: its next addition rebuilds it.
 void wornNetwork(World& w) {
     baseNetwork(w);
+    ASSERT_EQ(0, w.booking.getRouteFlight(100, 1, 6));  // the search builds its copy
     for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.addAirport(a, kLongAirport));
     for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.addFlight(kLongFlight, a, 1, 1, a));
     for (int a = 100; a < 180; ++a) ASSERT_EQ(0, w.store.removeAirport(a));
