@@ -1,12 +1,14 @@
 #pragma once
 
 // A second copy of the route search's network (fitting/SearchNetwork), kept
-// current by the store's listener calls the way the route search keeps its
-// own: an addition rebuilds it from the store instead when wantsRebuild()
-// says so. It sees the same edits in the same order as the library's copy,
-// so what it goes through (rebuilds, out-of-order and dead slots, queue
-// kinds) is what the library's copy goes through: the tests print these
-// counts and assert that their sequences reach the states they are meant to.
+// the way the route search keeps its own: built from the store at the first
+// query (the driver calls beforeQuery()), then kept current by the store's
+// listener calls, an addition rebuilding it from the store instead when
+// wantsRebuild() says so. It sees the same edits in the same order as the
+// library's copy, so what it goes through (rebuilds, out-of-order and dead
+// slots, queue kinds) is what the library's copy goes through: the tests
+// print these counts and assert that their sequences reach the states they
+// are meant to.
 //
 // breach() compares the copy with the store: the same live airports, slots
 // that know their airport, airports in order that really are in number
@@ -69,22 +71,27 @@ public:
         }
     };
 
-    explicit NetworkProbe(IDataAccess& store) : store(store) {
-        net.rebuild(*store.getAirports());
-        kind = net.queueKind();
-        store.addListener(this);
-    }
+    explicit NetworkProbe(IDataAccess& store) : store(store) { store.addListener(this); }
     ~NetworkProbe() override { store.removeListener(this); }
     NetworkProbe(const NetworkProbe&) = delete;
     NetworkProbe& operator=(const NetworkProbe&) = delete;
 
     const Counts& counts() const { return seen; }
+
+    // Call before every query: the first one builds the copy.
+    void beforeQuery() {
+        if (following) return;
+        net.rebuild(*store.getAirports());
+        kind = net.queueKind();
+        following = true;
+    }
     FitingFlight::QueueKind queueKind() const { return net.queueKind(); }
     std::uint32_t slotCount() const { return net.slotCount(); }
 
     // Empty when the copy agrees with the store, else the first difference.
     std::string breach() const {
         std::ostringstream out;
+        if (!following) return {};
         const std::map<int, TAirportLink>& airports = *store.getAirports();
         if (net.liveCount() != airports.size()) {
             out << "search network holds " << net.liveCount() << " airports, the store " << airports.size();
@@ -166,6 +173,7 @@ public:
 private:
     void airportAdded(int airport) override {
         ++seen.airportsAdded;
+        if (!following) return;
         if (net.wantsRebuild()) {
             noteRebuild();
             net.rebuild(*store.getAirports());
@@ -178,11 +186,13 @@ private:
     }
     void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override {
         ++seen.airportsRemoved;
+        if (!following) return;
         net.removeAirport(airport, flights);
         noteEdit();
     }
     void flightAdded(int flight, int days, int from, int to) override {
         ++seen.flightsAdded;
+        if (!following) return;
         if (net.wantsRebuild()) {
             noteRebuild();
             net.rebuild(*store.getAirports());
@@ -193,6 +203,7 @@ private:
     }
     void flightRemoved(int flight, int days, int from, int to) noexcept override {
         ++seen.flightsRemoved;
+        if (!following) return;
         net.removeFlight(flight, days, from, to, store);
         noteEdit();
     }
@@ -227,7 +238,8 @@ private:
 
     IDataAccess& store;
     FitingFlight::SearchNetwork net;
-    FitingFlight::QueueKind kind;
+    bool following = false;  // built: a query has been made
+    FitingFlight::QueueKind kind = FitingFlight::QueueKind::Buckets;
     Counts seen;
 };
 

@@ -307,6 +307,7 @@ private:
     // getRouteFlight on both, with the counts of its outcomes.
     void fit(std::ostringstream& what, int maxDays, int from, int to) {
         lastFrom = from;
+        probe->beforeQuery();
         what << "getRouteFlight(" << maxDays << ", " << from << ", " << to << ')';
         const int expected = mod.getRouteFlight(maxDays, from, to);
         expectCode(what.str(), expected, lib->booking.getRouteFlight(maxDays, from, to));
