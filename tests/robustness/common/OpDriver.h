@@ -22,6 +22,7 @@
 // rebuilds and queue kinds.
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -30,8 +31,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <climits>
 
 #include "tests/robustness/common/LibraryState.h"
 #include "tests/robustness/common/Model.h"
@@ -176,7 +175,8 @@ public:
     void traceTo(std::ostream* out) { trace = out; }
 
 private:
-    // Operations beyond the even mix's 0..999.
+    // Operations by name: a value in the even mix's range for each, and two
+    // that only the edit-heavy and query-heavy mixes draw.
     static constexpr int kQuery = 500;
     static constexpr int kBook = 760;
     static constexpr int kRouteReport = 880;
