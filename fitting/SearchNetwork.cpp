@@ -82,7 +82,7 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     std::size_t entries = 0;
     for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
     fresh.pool.reserve(entries / 2);  // every flight is held at both airports
-    fresh.poolFlights.reserve(entries / 2);
+    fresh.poolInfo.reserve(entries / 2);
 
     struct Candidate {
         std::uint32_t to;
@@ -110,9 +110,12 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
         Range& range = fresh.ranges[slot];
         range.begin = static_cast<std::uint32_t>(fresh.pool.size());
         for (std::size_t i = 0; i < out.size(); ++i) {
-            if (i > 0 && out[i].to == out[i - 1].to) continue;  // a parallel flight that never wins
+            if (i > 0 && out[i].to == out[i - 1].to) {  // a parallel flight that never wins
+                ++fresh.poolInfo.back().flights;
+                continue;
+            }
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
-            fresh.poolFlights.push_back(out[i].flight);
+            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, 1});
         }
         range.size = range.capacity = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
         ++slot;
@@ -157,13 +160,13 @@ std::size_t SearchNetwork::findEdge(std::uint32_t from, std::uint32_t to) const 
     return kNone;
 }
 
-int SearchNetwork::flightOf(std::uint32_t from, std::uint32_t to) const { return poolFlights[findEdge(from, to)]; }
+int SearchNetwork::flightOf(std::uint32_t from, std::uint32_t to) const { return poolInfo[findEdge(from, to)].flight; }
 
 void SearchNetwork::eraseEdge(std::uint32_t from, std::size_t edge) noexcept {
     Range& range = ranges[from];
     const std::size_t last = range.begin + range.size - 1;
     pool[edge] = pool[last];
-    poolFlights[edge] = poolFlights[last];
+    poolInfo[edge] = poolInfo[last];
     --range.size;
 }
 
@@ -174,9 +177,10 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
     const std::uint32_t bucketsBefore = bucketCount();
     const std::size_t e = findEdge(u, v);
     if (e != kNone) {
-        if (days < pool[e].days || (days == pool[e].days && flight < poolFlights[e])) {
+        ++poolInfo[e].flights;
+        if (days < pool[e].days || (days == pool[e].days && flight < poolInfo[e].flight)) {
             pool[e].days = days;
-            poolFlights[e] = flight;
+            poolInfo[e].flight = flight;
         }
     } else {
         Range& range = ranges[u];
@@ -186,19 +190,19 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             const std::uint32_t room = std::max<std::uint32_t>(2, range.capacity * 2);
             const std::size_t needed = pool.size() + room;
             if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
-            if (needed > poolFlights.capacity()) poolFlights.reserve(pool.capacity());
+            if (needed > poolInfo.capacity()) poolInfo.reserve(pool.capacity());
             const std::uint32_t begin = static_cast<std::uint32_t>(pool.size());
             pool.resize(needed);  // no allocation: reserved above
-            poolFlights.resize(needed);
+            poolInfo.resize(needed);
             std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
-            std::copy(poolFlights.begin() + range.begin, poolFlights.begin() + range.begin + range.size,
-                      poolFlights.begin() + begin);
+            std::copy(poolInfo.begin() + range.begin, poolInfo.begin() + range.begin + range.size,
+                      poolInfo.begin() + begin);
             wastedEdges += range.capacity;
             range.begin = begin;
             range.capacity = room;
         }
         pool[range.begin + range.size] = Edge{v, days};
-        poolFlights[range.begin + range.size] = flight;
+        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1};
         ++range.size;
     }
     countDays(days, +1);
@@ -212,10 +216,16 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to, IDataAc
     const std::uint32_t bucketsBefore = bucketCount();
     countDays(days, -1);
     const std::size_t e = findEdge(u, v);
+    if (e == kNone) {
+        noteLayout(kindBefore, bucketsBefore);
+        return;
+    }
     const std::map<int, TFlightLink>* departureTable = nullptr;
-    if (e != kNone && poolFlights[e] == flight && (departureTable = store.getFlights(from)) != nullptr) {
-        // The edge's flight has gone: the best parallel flight left takes
-        // over, or the edge goes.
+    if (--poolInfo[e].flights == 0) {
+        eraseEdge(u, e);  // the last flight that way
+    } else if (poolInfo[e].flight == flight && (departureTable = store.getFlights(from)) != nullptr) {
+        // The edge's flight has gone and others are left: the best of them
+        // takes over.
         bool found = false;
         int bestDays = 0, bestFlight = 0;
         for (const auto& entry : *departureTable) {
@@ -229,7 +239,7 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to, IDataAc
         }
         if (found) {
             pool[e].days = bestDays;
-            poolFlights[e] = bestFlight;
+            poolInfo[e].flight = bestFlight;
         } else {
             eraseEdge(u, e);
         }

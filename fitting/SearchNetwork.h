@@ -25,7 +25,7 @@ enum class QueueKind {
 // in exactly this edge's total and flight, since an equal total never
 // replaces an earlier one.
 // Only what relaxing reads, 8 bytes; the flight number lies in a parallel
-// array, read when a route is written out.
+// array, read when a route is written out or the network is edited.
 struct Edge {
     std::uint32_t to;  // slot of the arrival airport
     int days;
@@ -82,8 +82,9 @@ public:
     void addAirport(int airport);
     void removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept;
     void addFlight(int flight, int days, int from, int to);
-    // The flight is already gone from the store; when it was the edge's, the
-    // best parallel flight left in the store's table of `from` takes over.
+    // The flight is already gone from the store. When it was the last flight
+    // of its edge the edge goes; when it was the edge's flight among others,
+    // the best one left in the store's table of `from` takes over.
     void removeFlight(int flight, int days, int from, int to, IDataAccess& store) noexcept;
 
 private:
@@ -107,7 +108,14 @@ private:
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
     std::vector<Range> ranges;            // edges of each slot in `pool`
     std::vector<Edge> pool;
-    std::vector<int> poolFlights;         // flight number of each pool entry
+    // Beside each pool entry: the edge's flight number and how many flights
+    // join the same two airports that way (when the last goes, so does the
+    // edge, without a look at the store).
+    struct EdgeInfo {
+        int flight;
+        std::uint32_t flights;
+    };
+    std::vector<EdgeInfo> poolInfo;
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
     std::size_t live = 0;
     std::size_t deadSlots = 0;

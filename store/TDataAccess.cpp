@@ -18,8 +18,8 @@ TDataAccess::~TDataAccess() {
 }
 
 IManagementAirport* TDataAccess::findAirport(int airport) const {
-    auto fe = airports.find(airport);
-    return fe == airports.end() ? nullptr : fe->second.pAirport;
+    auto fe = objects.find(airport);
+    return fe == objects.end() ? nullptr : fe->second;
 }
 
 std::map<int, TAirportLink>* TDataAccess::getAirports() { return &airports; }
@@ -84,6 +84,12 @@ int TDataAccess::addAirport(int airport, std::string name) {
     AirportLink.name = std::move(name);
     AirportLink.pAirport = object.get();
     auto entry = airports.emplace_hint(place, airport, std::move(AirportLink));
+    try {
+        objects.emplace(airport, object.get());
+    } catch (...) {
+        airports.erase(entry);
+        throw;
+    }
     // Every listener learns of the airport, or none keeps it: if one fails,
     // those told before are told of its removal and the entry goes again.
     std::size_t told = 0;
@@ -92,6 +98,7 @@ int TDataAccess::addAirport(int airport, std::string name) {
     } catch (...) {
         const std::map<int, TFlightLink>& noFlights = *object->getFlights();
         while (told > 0) listeners[--told]->airportRemoving(airport, noFlights);
+        objects.erase(airport);
         airports.erase(entry);
         throw;
     }
@@ -169,6 +176,7 @@ int TDataAccess::removeAirport(int airport) {
         IManagementAirport* there = findAirport(flightAndOther.second);
         if (there != nullptr) there->removeFlight(flightAndOther.first);
     }
+    objects.erase(airport);
     airports.erase(fe);
     delete object;
     ++revision;

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "store/IDataAccess.h"
@@ -34,10 +35,14 @@ public:
 
 private:
     // The airport object of `airport`, or null when it is absent. A pure
-    // lookup: never inserts.
+    // lookup in the hash index below, which always agrees with the table.
     IManagementAirport* findAirport(int airport) const;
 
     std::map<int, TAirportLink> airports;
+    // The same airport objects by number, for the lookups every edit and
+    // booking makes: an ordered map of thousands of airports costs a cache
+    // miss per level, a hash index about one.
+    std::unordered_map<int, IManagementAirport*> objects;
     std::unique_ptr<IGetNewAirport> factory;
     std::uint64_t revision = 0;
     std::vector<INetworkListener*> listeners;
