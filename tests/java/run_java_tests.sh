@@ -16,7 +16,7 @@
 #   JVM, which is not instrumented itself.
 set -u
 
-java= junit= library_path= class_path= sanitize_libs=
+java='' junit='' library_path='' class_path='' sanitize_libs=''
 jvm_args=()
 while [ $# -gt 0 ]; do
   case $1 in
