@@ -79,6 +79,7 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     }
     fresh.ordered.assign(fresh.ids.size(), 1);
     fresh.ranges.resize(fresh.ids.size());
+    fresh.room.resize(fresh.ids.size());
     std::size_t entries = 0;
     for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
     fresh.pool.reserve(entries / 2);  // every flight is held at both airports
@@ -117,7 +118,8 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.poolInfo.push_back(EdgeInfo{out[i].flight, 1});
         }
-        range.size = range.capacity = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
+        range.size = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
+        fresh.room[slot] = range.size;
         ++slot;
     }
     fresh.live = fresh.ids.size();
@@ -136,12 +138,14 @@ void SearchNetwork::addAirport(int airport) {
     growFor(ids, ids.size() + 1);
     growFor(ordered, ids.size() + 1);
     growFor(ranges, ids.size() + 1);
+    growFor(room, ids.size() + 1);
     const std::uint32_t slot = static_cast<std::uint32_t>(ids.size());
     slots.emplace(airport, slot);
     const bool inOrder = !haveLargest || airport > largestOrdered;
     ids.push_back(airport);
     ordered.push_back(inOrder ? 1 : 0);
     ranges.push_back(Range{});
+    room.push_back(0);
     if (inOrder) {
         haveLargest = true;
         largestOrdered = airport;
@@ -184,11 +188,11 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         }
     } else {
         Range& range = ranges[u];
-        if (range.size == range.capacity) {
+        if (range.size == room[u]) {
             // Move the range to the end of the pool with twice the room. The
             // pool grows geometrically, so this costs the degree, amortised.
-            const std::uint32_t room = std::max<std::uint32_t>(2, range.capacity * 2);
-            const std::size_t needed = pool.size() + room;
+            const std::uint32_t twice = std::max<std::uint32_t>(2, room[u] * 2);
+            const std::size_t needed = pool.size() + twice;
             if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
             if (needed > poolInfo.capacity()) poolInfo.reserve(pool.capacity());
             const std::uint32_t begin = static_cast<std::uint32_t>(pool.size());
@@ -197,9 +201,9 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
             std::copy(poolInfo.begin() + range.begin, poolInfo.begin() + range.begin + range.size,
                       poolInfo.begin() + begin);
-            wastedEdges += range.capacity;
+            wastedEdges += room[u];
             range.begin = begin;
-            range.capacity = room;
+            room[u] = twice;
         }
         pool[range.begin + range.size] = Edge{v, days};
         poolInfo[range.begin + range.size] = EdgeInfo{flight, 1};
@@ -261,9 +265,9 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
         const std::size_t e = findEdge(w, x);
         if (e != kNone) eraseEdge(w, e);
     }
-    Range& range = ranges[x];
-    wastedEdges += range.capacity;
-    range = Range{};
+    wastedEdges += room[x];
+    ranges[x] = Range{};
+    room[x] = 0;
     slots.erase(airport);
     // A dead slot waits for the next rebuild like an out-of-order one.
     if (!ordered[x]) --outOfOrder;

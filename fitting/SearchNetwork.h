@@ -91,7 +91,6 @@ private:
     struct Range {
         std::uint32_t begin = 0;
         std::uint32_t size = 0;
-        std::uint32_t capacity = 0;
     };
 
     // Day counts by bit length (0 for a count of 0), and negative ones apart.
@@ -107,6 +106,7 @@ private:
     std::vector<int> ids;                 // airport number of each slot
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
     std::vector<Range> ranges;            // edges of each slot in `pool`
+    std::vector<std::uint32_t> room;      // pool entries each slot's range may fill
     std::vector<Edge> pool;
     // Beside each pool entry: the edge's flight number and how many flights
     // join the same two airports that way (when the last goes, so does the
