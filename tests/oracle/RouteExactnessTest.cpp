@@ -1319,7 +1319,8 @@ TEST(IncrementalSearch, LongChurnPastRebuildThresholds) {
         const int hub = nextHub++;
         ASSERT_EQ(0, w.addAirport(hub));
         for (int k = 0; k < 33; ++k) {
-            const int to = hubs.empty() ? anyAirport() : hubs[static_cast<std::size_t>(pick(0, static_cast<int>(hubs.size()) - 1))];
+            const int to = hubs.empty() ? anyAirport()
+                                        : hubs[static_cast<std::size_t>(pick(0, static_cast<int>(hubs.size()) - 1))];
             w.addFlight(number++, pick(0, 3), hub, to);
         }
         hubs.push_back(hub);

@@ -360,7 +360,8 @@ private:
             const int at = in.pick(0, 1) ? t.from : t.to;
             std::ostringstream remove;
             remove << "store.removeFlight(" << at << ", " << t.flight << ')';
-            expectCode(what.str() + remove.str(), mod.removeFlight(at, t.flight), lib->store.removeFlight(at, t.flight));
+            expectCode(what.str() + remove.str(), mod.removeFlight(at, t.flight),
+                       lib->store.removeFlight(at, t.flight));
             part(what, remove.str());
         }
         // Mostly between one of the two airports and another one, in either
