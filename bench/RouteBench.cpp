@@ -38,7 +38,7 @@
 #include <utility>
 #include <vector>
 
-#include "bench/OpenFlightsNetwork.h"
+#include "openflights/OpenFlightsNetwork.h"
 #include "flights/TManagementFlight.h"
 #include "store/TDataAccess.h"
 #include "tests/support/LiteralFitting.h"

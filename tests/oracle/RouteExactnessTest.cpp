@@ -41,7 +41,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/OpenFlightsNetwork.h"
+#include "openflights/OpenFlightsNetwork.h"
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
 #include "store/TDataAccess.h"
