@@ -83,6 +83,9 @@ struct PackedEntry {
     std::uint32_t slot;
     std::int64_t day() const { return static_cast<std::int64_t>(key >> 32); }
     bool operator<(const PackedEntry& o) const { return key < o.key; }
+    static PackedEntry make(std::int64_t day, std::uint32_t order, std::uint32_t slot) {
+        return PackedEntry{static_cast<std::uint64_t>(day) << 32 | order, slot};
+    }
 };
 
 struct WideEntry {
@@ -91,6 +94,9 @@ struct WideEntry {
     std::uint32_t slot;
     std::int64_t day() const { return total; }
     bool operator<(const WideEntry& o) const { return total < o.total || (total == o.total && order < o.order); }
+    static WideEntry make(std::int64_t day, std::uint32_t order, std::uint32_t slot) {
+        return WideEntry{day, order, slot};
+    }
 };
 
 // Drops stale entries from the top; true if a live one is left.
@@ -105,15 +111,15 @@ bool liveTop(Heap<Entry>& heap, const Label* labels, std::uint32_t reached) {
     return false;
 }
 
-class PackedHeapQueue {
+// A heap of (total, airport number) entries: PackedEntry or WideEntry.
+template <class Entry>
+class HeapQueue {
 public:
     void reset(const SearchNetwork& network) {
         net = &network;
         heap.clear();
     }
-    void push(std::uint32_t slot, std::int64_t day) {
-        heap.push(PackedEntry{static_cast<std::uint64_t>(day) << 32 | orderOf(net->idOf(slot)), slot});
-    }
+    void push(std::uint32_t slot, std::int64_t day) { heap.push(Entry::make(day, orderOf(net->idOf(slot)), slot)); }
     void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
     bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
         if (!liveTop(heap, labels, reached)) return false;
@@ -124,28 +130,11 @@ public:
 
 private:
     const SearchNetwork* net = nullptr;
-    Heap<PackedEntry> heap;
+    Heap<Entry> heap;
 };
 
-class WideHeapQueue {
-public:
-    void reset(const SearchNetwork& network) {
-        net = &network;
-        heap.clear();
-    }
-    void push(std::uint32_t slot, std::int64_t day) { heap.push(WideEntry{day, orderOf(net->idOf(slot)), slot}); }
-    void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
-    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
-        if (!liveTop(heap, labels, reached)) return false;
-        slot = heap.front().slot;
-        heap.pop();
-        return true;
-    }
-
-private:
-    const SearchNetwork* net = nullptr;
-    Heap<WideEntry> heap;
-};
+using PackedHeapQueue = HeapQueue<PackedEntry>;
+using WideHeapQueue = HeapQueue<WideEntry>;
 
 // For day counts in 0..255: one set of airports per total, as bitmaps over
 // slots, rows taken modulo a power of two above the largest day count.
