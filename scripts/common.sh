@@ -40,6 +40,7 @@ tavrik_install_missing() {
 # Configures and builds one preset: tavrik_build PRESET
 tavrik_build() {
   local preset=$1
-  cmake --preset "$preset" -S "$TAVRIK_ROOT" >/dev/null
-  cmake --build --preset "$preset" -j2
+  # Presets are read from the working directory: run from the project's root
+  # whatever directory the command was started in.
+  (cd "$TAVRIK_ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2)
 }
