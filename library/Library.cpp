@@ -2,6 +2,7 @@
 
 #include <list>
 #include <shared_mutex>
+#include <stdexcept>
 #include <utility>
 
 namespace tavrik {
@@ -43,6 +44,38 @@ int Library::armoringTickets() {
     return booking.armoringTickets();
 }
 
+FittedRoute Library::fitAndBook(int maxDays, int from, int to) {
+    std::list<TTicket> route;
+    std::unique_lock<NetworkLock> lock(network);
+    FittedRoute fitted{booking.fitRoute(maxDays, from, to, &route), {}};
+    if (fitted.result != 0 || route.empty()) return fitted;
+    // Copied before booking, so that running out of memory books nothing;
+    // the booking then raises each of these entries by one.
+    fitted.legs = copyRouteLegs(route, management);
+
+    // The booking service books its current list: the route takes its place
+    // for this one call and the list is put back afterwards. The swaps
+    // allocate nothing, and no other call can see them while the lock is
+    // held exclusively (the ticket-list mutex is only taken under the shared
+    // lock).
+    struct PutBack {
+        IArmoringTicket& booking;
+        std::list<TTicket>& route;
+        ~PutBack() { booking.setTickets(&route); }
+    };
+    int booked;
+    {
+        booking.setTickets(&route);
+        PutBack putBack{booking, route};
+        booked = booking.armoringTickets();
+    }
+    // The route was fitted on the network as it is now, so every ticket
+    // names a flight that is there.
+    if (booked != 0) throw std::logic_error("tavrik: a route fitted under the lock could not be booked");
+    for (ReportedFlight& leg : fitted.legs) ++leg.booked;
+    return fitted;
+}
+
 int Library::getRouteFlight(int maxDays, int from, int to) {
     // The old list comes back into `route` and is freed after both locks are
     // released.
@@ -58,6 +91,14 @@ std::vector<ReportedFlight> Library::routeReport() {
     std::shared_lock<NetworkLock> lock(network);
     std::lock_guard<std::mutex> list(ticketList);
     return copyRouteReport(booking, management);
+}
+
+FittedRoute Library::fitRoute(int maxDays, int from, int to) {
+    std::list<TTicket> route;
+    std::shared_lock<NetworkLock> lock(network);
+    FittedRoute fitted{booking.fitRoute(maxDays, from, to, &route), {}};
+    if (fitted.result == 0) fitted.legs = copyRouteLegs(route, management);
+    return fitted;
 }
 
 std::vector<ReportedFlight> Library::airportReport(int airport) {

@@ -16,6 +16,11 @@
 // holds the shared lock, and the last query to install its route sets the
 // current list. No lock is held when an operation returns, so callers may
 // run Java code (callbacks) freely between calls.
+//
+// fitRoute and fitAndBook work on a ticket list of their own and hand the
+// route back whole, so several threads can each fit (and book) their own
+// route without going through the one current list that getRouteFlight,
+// armoringTickets and routeReport share.
 
 #include <pthread.h>
 
@@ -47,6 +52,14 @@ private:
     pthread_rwlock_t rw = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
 };
 
+// A route handed back by fitRoute or fitAndBook.
+struct FittedRoute {
+    // getRouteFlight's codes: 0, or -1 to -3 and -5 to -8.
+    int result;
+    // The legs in travel order (see copyRouteLegs); empty unless result is 0.
+    std::vector<ReportedFlight> legs;
+};
+
 class Library final {
 public:
     // The services are shared, not owned; both work on one store.
@@ -60,11 +73,20 @@ public:
     int removeFlight(int airport, int flight);
     int removeAirport(int airport);
     int armoringTickets();
+    // Fits a route into a list of its own, books it and copies its legs with
+    // their raised counts, all under one hold of the lock: no other call of
+    // any thread sees the route fitted but not booked. The current list is
+    // left as it was. Throws (with nothing booked) when the copy runs out of
+    // memory.
+    FittedRoute fitAndBook(int maxDays, int from, int to);
 
     // Shared with other queries and reports.
     int getRouteFlight(int maxDays, int from, int to);
     std::vector<ReportedFlight> routeReport();
     std::vector<ReportedFlight> airportReport(int airport);
+    // Fits a route into a list of its own and copies its legs; the current
+    // list is left as it was.
+    FittedRoute fitRoute(int maxDays, int from, int to);
 
 private:
     IManagementFlight& management;

@@ -3,6 +3,7 @@
 // What the two reports hand to Java, copied out of the network so that the
 // callbacks can run without the network lock. Plain C++, no JNI.
 
+#include <list>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ inline bool operator==(const ReportedFlight& a, const ReportedFlight& b) {
 // flight number now names another flight, has no record to report and is
 // skipped.
 std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagementFlight& management);
+
+// The legs of a fitted route in travel order, first leg first: for each leg
+// the flight's entry at its departure airport (so `airport` equals `from`).
+// Tickets whose flight has gone are skipped, as in copyRouteReport.
+std::vector<ReportedFlight> copyRouteLegs(const std::list<TTicket>& route, IManagementFlight& management);
 
 // Every flight entry of one airport in ascending flight number; empty when
 // the airport is absent.
