@@ -15,12 +15,17 @@ IArmoringTicket* pArmoringTicket = nullptr;
 
 namespace {
 
-// The library object lives in static storage and is never destroyed: Java
-// threads may still call in while the process exits.
+// The library object lives in static storage, built in place by the load
+// hook. It and the objects below are freed only by the unload hook, which
+// the JVM calls once the class loader that loaded the library is gone, so
+// no Java thread can call in any more; at process exit nothing is freed,
+// since Java threads may still be calling in.
 alignas(tavrik::Library) unsigned char libraryStorage[sizeof(tavrik::Library)];
 tavrik::Library* theLibrary = nullptr;
+DataAccess::TDataAccess* theStore = nullptr;
 
-// Serialises loads (a library loaded again after a failed load).
+// Serialises loads and unloads (a library loaded again after a failed load,
+// or after it was unloaded).
 std::mutex loading;
 
 jclass globalClass(JNIEnv* env, const char* name) {
@@ -32,6 +37,19 @@ jclass globalClass(JNIEnv* env, const char* name) {
     return static_cast<jclass>(env->NewGlobalRef(local.get()));
 }
 
+void deleteGlobal(JNIEnv* env, jclass& type) {
+    if (type != nullptr && env != nullptr) env->DeleteGlobalRef(type);
+    type = nullptr;
+}
+
+void deleteExceptionClasses(JNIEnv* env) {
+    tavrik::JavaExceptionClasses& classes = tavrik::exceptionClasses();
+    deleteGlobal(env, classes.outOfMemoryError);
+    deleteGlobal(env, classes.runtimeException);
+    deleteGlobal(env, classes.nullPointerException);
+    deleteGlobal(env, classes.illegalArgumentException);
+}
+
 // One store, the flight-management service on it, then the booking service
 // on the same store. Built aside and published only when all three exist.
 bool buildObjectGraph() {
@@ -41,7 +59,7 @@ bool buildObjectGraph() {
         auto store = std::make_unique<DataAccess::TDataAccess>();
         auto management = std::make_unique<ManagementFlight::TManagementFlight>(store.get());
         auto booking = std::make_unique<ArmoringTicket::TArmoringTicket>(store.get());
-        store.release();  // lives as long as the process, like the services
+        theStore = store.release();
         pManagementFlight = management.release();
         pArmoringTicket = booking.release();
         theLibrary = new (libraryStorage) tavrik::Library(*pManagementFlight, *pArmoringTicket);
@@ -49,6 +67,21 @@ bool buildObjectGraph() {
     } catch (...) {
         return false;
     }
+}
+
+// Frees what buildObjectGraph built, users before what they use: the booking
+// service (its route fitting listens to the store), the management service,
+// then the store.
+void freeObjectGraph() {
+    std::lock_guard<std::mutex> lock(loading);
+    if (theLibrary != nullptr) theLibrary->~Library();
+    theLibrary = nullptr;
+    delete pArmoringTicket;
+    pArmoringTicket = nullptr;
+    delete pManagementFlight;
+    pManagementFlight = nullptr;
+    delete theStore;
+    theStore = nullptr;
 }
 
 }  // namespace
@@ -64,11 +97,24 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
         classes.outOfMemoryError = globalClass(env, "java/lang/OutOfMemoryError");
         classes.runtimeException = globalClass(env, "java/lang/RuntimeException");
         classes.nullPointerException = globalClass(env, "java/lang/NullPointerException");
+        classes.illegalArgumentException = globalClass(env, "java/lang/IllegalArgumentException");
     }
     if (classes.outOfMemoryError == nullptr || classes.runtimeException == nullptr ||
-        classes.nullPointerException == nullptr)
+        classes.nullPointerException == nullptr || classes.illegalArgumentException == nullptr ||
+        !buildObjectGraph()) {
+        deleteExceptionClasses(env);
         return JNI_ERR;
-
-    if (!buildObjectGraph()) return JNI_ERR;
+    }
     return JNI_VERSION_1_8;
+}
+
+// Called by the JVM when the class loader that loaded the library has been
+// collected, before the library is unmapped: frees the network, the ticket
+// list and the services, and deletes the global references, so that a load
+// afterwards starts from an empty network and nothing is left behind.
+extern "C" JNIEXPORT void JNICALL JNI_OnUnload(JavaVM* vm, void* /*reserved*/) {
+    freeObjectGraph();
+    JNIEnv* env = nullptr;
+    if (vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_8) != JNI_OK) env = nullptr;
+    deleteExceptionClasses(env);
 }

@@ -4,9 +4,9 @@
 #include "library/Library.h"
 #include "tickets/IArmoringTicket.h"
 
-// The two services, built once by the load hook over one shared store and
-// never replaced or torn down (Java threads may still call in while the
-// process exits, so nothing is destroyed).
+// The two services, built by the load hook over one shared store and freed
+// only by the unload hook, when no Java class can call in any more (at
+// process exit nothing is destroyed: Java threads may still call in).
 extern IManagementFlight* pManagementFlight;
 extern IArmoringTicket* pArmoringTicket;
 
