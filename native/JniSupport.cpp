@@ -1,6 +1,32 @@
 #include "native/JniSupport.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace tavrik {
+
+namespace {
+
+// The length in modified UTF-8 of the string's UTF-16 units, counted in
+// 64 bits: U+0001 to U+007F take one byte, NUL and U+0080 to U+07FF two,
+// every other unit three (a surrogate pair is two units of three bytes).
+std::int64_t modifiedUtf8Length(JNIEnv* env, jstring text, jsize length) {
+    constexpr std::int64_t kChunk = 4096;
+    jchar units[kChunk];
+    std::int64_t bytes = 0;
+    for (std::int64_t start = 0; start < length; start += kChunk) {
+        const auto count = static_cast<jsize>(std::min(kChunk, length - start));
+        env->GetStringRegion(text, static_cast<jsize>(start), count, units);
+        if (env->ExceptionCheck()) throw JavaExceptionPending{};
+        for (jsize i = 0; i < count; ++i) {
+            const jchar unit = units[i];
+            bytes += (unit != 0 && unit < 0x80) ? 1 : unit < 0x800 ? 2 : 3;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
 
 JavaExceptionClasses& exceptionClasses() {
     static JavaExceptionClasses classes;
@@ -21,7 +47,19 @@ std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
     // on the string's own terminator.
     const jsize length = env->GetStringLength(text);
     const jsize bytes = env->GetStringUTFLength(text);
-    std::string out(static_cast<std::size_t>(bytes), '\0');
+    // The JVM reports a longer string as kLongestUtfCopy bytes (or, in older
+    // releases, as a negative count) and would then copy only that prefix:
+    // at that length, count the true one and refuse what cannot be copied.
+    std::int64_t size = bytes;
+    if (bytes < 0 || bytes >= kLongestUtfCopy) {
+        const std::int64_t trueBytes = modifiedUtf8Length(env, text, length);
+        size = trueBytes;
+        if (trueBytes > kLongestUtfCopy)
+            throw IllegalArgument{"name too long: " + std::to_string(trueBytes) +
+                                  " bytes in modified UTF-8, more than the " + std::to_string(kLongestUtfCopy) +
+                                  " a Java string can hand to native code; nothing was changed"};
+    }
+    std::string out(static_cast<std::size_t>(size), '\0');
     env->GetStringUTFRegion(text, 0, length, &out[0]);
     if (env->ExceptionCheck()) throw JavaExceptionPending{};
     return out;

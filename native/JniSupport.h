@@ -8,7 +8,8 @@
 //    construction, callbacks) is made while a lock is held;
 //  - turns every C++ exception into a Java exception in the calling thread:
 //    std::bad_alloc into OutOfMemoryError, other exceptions into
-//    RuntimeException, and NullArgument into NullPointerException;
+//    RuntimeException, NullArgument into NullPointerException and
+//    IllegalArgument into IllegalArgumentException;
 //  - leaves a Java exception that is already pending untouched
 //    (JavaExceptionPending), returning the neutral value at once.
 
@@ -28,11 +29,19 @@ struct NullArgument {
     const char* message;
 };
 
-// Global references to the exception classes, made by the load hook.
+// An argument the library cannot take whole: throw IllegalArgumentException
+// with this message.
+struct IllegalArgument {
+    std::string message;
+};
+
+// Global references to the exception classes, made by the load hook and
+// deleted by the unload hook.
 struct JavaExceptionClasses {
     jclass outOfMemoryError = nullptr;
     jclass runtimeException = nullptr;
     jclass nullPointerException = nullptr;
+    jclass illegalArgumentException = nullptr;
 };
 JavaExceptionClasses& exceptionClasses();
 
@@ -46,6 +55,8 @@ Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
     } catch (const JavaExceptionPending&) {
     } catch (const NullArgument& e) {
         throwJava(env, classes.nullPointerException, e.message);
+    } catch (const IllegalArgument& e) {
+        throwJava(env, classes.illegalArgumentException, e.message.c_str());
     } catch (const std::bad_alloc&) {
         throwJava(env, classes.outOfMemoryError, "native heap exhausted in tavrik");
     } catch (const std::exception& e) {
@@ -65,7 +76,10 @@ void withBoundary(JNIEnv* env, Body&& body) noexcept {
 }
 
 // The characters of a Java string in modified UTF-8, as a std::string.
-// Throws NullArgument for null.
+// Throws NullArgument for null, and IllegalArgument for a string longer than
+// the JVM can hand over in one piece (more than kLongestUtfCopy bytes), before
+// anything is allocated.
+constexpr jsize kLongestUtfCopy = 2147483646;
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
 
 // Deletes a local reference when it goes out of scope.
