@@ -1,0 +1,84 @@
+package tavrik;
+
+import java.util.Optional;
+
+/**
+ * Route queries that are safe to use from several threads: each fits a route and hands it
+ * back whole in one call of the library.
+ *
+ * <p>The library holds one network and one current ticket list per process. Every {@code
+ * palvorin.aggregateFiting} object shares them: {@code getRouteFlight} replaces the list for
+ * every object in every thread, and {@code armoringTickets} and {@code setData} work on
+ * whatever list was fitted last, by anyone. From several threads, "fit, then book, then
+ * report" through {@code aggregateFiting} is therefore not one step: another thread's fit can
+ * come in between.
+ *
+ * <p>The methods of this class do not use that list. {@link #fitAndBook} fits a route into a
+ * list of its own, books it and copies its legs while it holds the library's lock exclusively,
+ * so every other call, from any thread, sees the route either not yet fitted or fitted and
+ * booked. {@link #fit} fits and copies the route while it holds the lock shared with other
+ * queries. Neither changes the current ticket list that {@code aggregateFiting} uses.
+ *
+ * <pre>{@code
+ * Optional<Route> route = Routes.fitAndBook(10, 1, 3);
+ * route.ifPresent(r -> r.legs().forEach(leg -> System.out.println(leg.name())));
+ * }</pre>
+ */
+public final class Routes {
+    static {
+        NativeLibrary.load();
+    }
+
+    private Routes() {}
+
+    /**
+     * Fits the route with the smallest total day count from {@code from} to {@code to}, and
+     * returns it without booking it.
+     *
+     * @param maxDays the most days the route may take in all
+     * @param from the departure airport's number
+     * @param to the arrival airport's number
+     * @return the route, or empty when no route of at most {@code maxDays} days exists
+     * @throws RouteException if either airport is not in the network (codes -5 and -6 of
+     *     {@link NativeCall#GET_ROUTE_FLIGHT})
+     * @throws OutOfMemoryError if the library runs out of native memory
+     */
+    public static Optional<Route> fit(int maxDays, int from, int to) {
+        LegCollector legs = new LegCollector();
+        return outcome(fitNative(maxDays, from, to, legs), from, to, legs);
+    }
+
+    /**
+     * Fits the route with the smallest total day count from {@code from} to {@code to}, books
+     * it (raising the booked count of each of its flights by one) and returns it with the
+     * raised counts, all as one step with respect to every other call of the library.
+     *
+     * @param maxDays the most days the route may take in all
+     * @param from the departure airport's number
+     * @param to the arrival airport's number
+     * @return the booked route, or empty (and nothing booked) when no route of at most {@code
+     *     maxDays} days exists
+     * @throws RouteException if either airport is not in the network (nothing is booked)
+     * @throws OutOfMemoryError if the library runs out of native memory (nothing is booked)
+     */
+    public static Optional<Route> fitAndBook(int maxDays, int from, int to) {
+        LegCollector legs = new LegCollector();
+        return outcome(fitAndBookNative(maxDays, from, to, legs), from, to, legs);
+    }
+
+    private static Optional<Route> outcome(int code, int from, int to, LegCollector legs) {
+        switch (code) {
+            case 0:
+                return Optional.of(new Route(from, to, legs.legs()));
+            case -7:
+            case -8:
+                return Optional.empty();
+            default:
+                throw new RouteException(NativeCall.GET_ROUTE_FLIGHT, code);
+        }
+    }
+
+    private static native int fitNative(int maxDays, int from, int to, LegCollector legs);
+
+    private static native int fitAndBookNative(int maxDays, int from, int to, LegCollector legs);
+}

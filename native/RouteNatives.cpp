@@ -1,0 +1,67 @@
+// The whole-route methods of tavrik.Routes: fit (and book) a route in one
+// call of the library and hand its legs to a Java collector.
+//
+// The collector's callback is looked up first (that may run Java code, so it
+// happens before any lock); the library fits, books and copies the legs under
+// its lock, which is released when the operation returns; only then is the
+// callback called once per leg, travel order, each leg's name deleted right
+// after its call.
+
+#include <jni.h>
+
+#include "library/Library.h"
+#include "native/JniSupport.h"
+#include "native/tavrik.h"
+#include "tavrik_Routes.h"
+
+using tavrik::FittedRoute;
+using tavrik::JavaExceptionPending;
+using tavrik::LocalRef;
+using tavrik::NullArgument;
+using tavrik::ReportedFlight;
+using tavrik::library;
+using tavrik::withBoundary;
+
+namespace {
+
+const char* const kLegCallbackName = "addLeg";
+const char* const kLegCallbackSignature = "(ILjava/lang/String;IIII)V";
+
+// Runs `fit` and delivers its legs to `legs`; returns the route-fitting code.
+template <class Fit>
+jint fitInto(JNIEnv* env, jobject legs, Fit&& fit) {
+    if (legs == nullptr) throw NullArgument{"leg collector is null"};
+    LocalRef<jclass> type(env, env->GetObjectClass(legs));
+    if (!type) throw JavaExceptionPending{};
+    const jmethodID addLeg = env->GetMethodID(type.get(), kLegCallbackName, kLegCallbackSignature);
+    if (addLeg == nullptr) throw JavaExceptionPending{};
+
+    const FittedRoute fitted = fit();
+    for (const ReportedFlight& leg : fitted.legs) {
+        LocalRef<jstring> name(env, env->NewStringUTF(leg.name.c_str()));
+        if (!name) throw JavaExceptionPending{};
+        env->CallVoidMethod(legs, addLeg, leg.flight, name.get(), leg.days, leg.from, leg.to, leg.booked);
+        if (env->ExceptionCheck()) throw JavaExceptionPending{};
+    }
+    return fitted.result;
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL Java_tavrik_Routes_fitNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
+                                                    jobject legs) {
+    return withBoundary(env, jint{-8}, [&] {
+        return fitInto(env, legs, [&] { return library().fitRoute(maxDays, from, to); });
+    });
+}
+
+JNIEXPORT jint JNICALL Java_tavrik_Routes_fitAndBookNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
+                                                           jobject legs) {
+    return withBoundary(env, jint{-8}, [&] {
+        return fitInto(env, legs, [&] { return library().fitAndBook(maxDays, from, to); });
+    });
+}
+
+}  // extern "C"
