@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "flights/TManagementFlight.h"
+#include "library/Library.h"
 #include "library/ReportCopy.h"
 #include "store/TDataAccess.h"
 #include "tickets/TArmoringTicket.h"
@@ -78,4 +79,95 @@ TEST_F(ReportCopy, RouteReportSkipsAFlightNumberGivenToAnotherFlight) {
     ASSERT_EQ(4u, report.size());
     EXPECT_EQ("again", report[3].name);
     EXPECT_EQ(4, report[3].days);
+}
+
+namespace {
+
+// The same network, with a fourth airport and flight 23 from 3 to 4 (1 day),
+// behind a tavrik::Library.
+class WholeRoute : public ReportCopy {
+protected:
+    tavrik::Library lib{management, booking};
+
+    void SetUp() override {
+        ReportCopy::SetUp();
+        ASSERT_EQ(0, management.addAirport(4, "d"));
+        ASSERT_EQ(0, management.addFlight("twenty-three", 23, 1, 3, 4));
+    }
+
+    // The booked count of a flight's entry at one airport.
+    int bookedAt(int airport, int flight) { return store.getFlights(airport)->at(flight).booked; }
+
+    static std::vector<int> flightsOf(const std::vector<tavrik::ReportedFlight>& legs) {
+        std::vector<int> numbers;
+        for (const auto& leg : legs) numbers.push_back(leg.flight);
+        return numbers;
+    }
+};
+
+}  // namespace
+
+TEST_F(WholeRoute, FitRouteGivesTheLegsInTravelOrderAndLeavesTheCurrentListAlone) {
+    ASSERT_EQ(0, lib.getRouteFlight(5, 1, 2));
+    const std::list<TTicket> current = *booking.getTickets();
+
+    tavrik::FittedRoute fitted = lib.fitRoute(10, 1, 4);
+    ASSERT_EQ(0, fitted.result);
+    ASSERT_EQ((std::vector<int>{21, 22, 23}), flightsOf(fitted.legs));
+    const tavrik::ReportedFlight& first = fitted.legs[0];
+    EXPECT_EQ(1, first.airport);
+    EXPECT_EQ(1, first.from);
+    EXPECT_EQ(2, first.to);
+    EXPECT_EQ(2, first.days);
+    EXPECT_EQ("twenty-one", first.name);
+    for (std::size_t i = 1; i < fitted.legs.size(); ++i)
+        EXPECT_EQ(fitted.legs[i - 1].to, fitted.legs[i].from) << "leg " << i << " does not go on from the last";
+    EXPECT_EQ(4, fitted.legs.back().to);
+    EXPECT_EQ(0, bookedAt(1, 21)) << "fitting books nothing";
+    EXPECT_EQ(current, *booking.getTickets());
+
+    // The refusals come back with getRouteFlight's codes and no legs.
+    EXPECT_EQ(-5, lib.fitRoute(10, 9, 4).result);
+    EXPECT_EQ(-6, lib.fitRoute(10, 1, 9).result);
+    EXPECT_EQ(-7, lib.fitRoute(5, 1, 4).result);
+    tavrik::FittedRoute none = lib.fitRoute(10, 4, 1);
+    EXPECT_EQ(-8, none.result);
+    EXPECT_TRUE(none.legs.empty());
+    EXPECT_EQ(current, *booking.getTickets());
+}
+
+TEST_F(WholeRoute, FitAndBookBooksOnlyItsOwnRouteAndReportsTheRaisedCounts) {
+    ASSERT_EQ(0, lib.getRouteFlight(5, 1, 2));
+    const std::list<TTicket> current = *booking.getTickets();
+
+    for (int round = 1; round <= 2; ++round) {
+        tavrik::FittedRoute fitted = lib.fitAndBook(10, 2, 4);
+        ASSERT_EQ(0, fitted.result);
+        ASSERT_EQ((std::vector<int>{22, 23}), flightsOf(fitted.legs));
+        for (const auto& leg : fitted.legs) {
+            EXPECT_EQ(round, leg.booked) << "flight " << leg.flight;
+            EXPECT_EQ(round, bookedAt(leg.from, leg.flight)) << "departure entry of " << leg.flight;
+            EXPECT_EQ(round, bookedAt(leg.to, leg.flight)) << "arrival entry of " << leg.flight;
+        }
+    }
+    EXPECT_EQ(0, bookedAt(1, 21));
+    EXPECT_EQ(current, *booking.getTickets()) << "the current list was disturbed";
+
+    // The current list still books what it held: flight 21 only.
+    ASSERT_EQ(0, lib.armoringTickets());
+    EXPECT_EQ(1, bookedAt(2, 21));
+    EXPECT_EQ(2, bookedAt(3, 22));
+
+    // A refusal books nothing.
+    EXPECT_EQ(-7, lib.fitAndBook(3, 1, 4).result);
+    EXPECT_EQ(-5, lib.fitAndBook(3, 9, 4).result);
+    EXPECT_EQ(-8, lib.fitAndBook(3, 4, 1).result);
+    EXPECT_EQ(1, bookedAt(1, 21));
+    EXPECT_EQ(2, bookedAt(4, 23));
+
+    // A route from an airport to itself has no legs and books nothing.
+    tavrik::FittedRoute stay = lib.fitAndBook(0, 2, 2);
+    EXPECT_EQ(0, stay.result);
+    EXPECT_TRUE(stay.legs.empty());
+    EXPECT_EQ(current, *booking.getTickets());
 }
