@@ -1042,3 +1042,102 @@ TEST(LibraryStress, FourThreadsMixEditsQueriesBookingsAndReports) { runStress(4,
 TEST(LibraryStress, SixThreadsMixEditsQueriesBookingsAndReports) { runStress(6, baseSeed() + 1); }
 
 }  // namespace
+
+// fitAndBook and fitRoute from several threads while one thread works the
+// current ticket list and another edits elsewhere. Each booking thread owns a
+// chain of three flights that only it books: its k-th fitAndBook must return
+// exactly its own three legs, each booked k times (a lost or doubled booking,
+// or another thread's leg, shows). The fitting thread reads every chain and
+// must never see one half booked: the three legs of a chain always carry the
+// same count. The current list's owner fits its route once and then books
+// and reports it over and over: its report must always be its route with its
+// own count, whatever the others do.
+TEST(LibraryWholeRoutes, FitAndBookIsOneStepForEveryOtherThread) {
+    constexpr int kBookers = 4;
+    const int rounds = std::max(200, operationsPerThread() / 50);
+    DataAccess::TDataAccess store;
+    ManagementFlight::TManagementFlight management(&store);
+    ArmoringTicket::TArmoringTicket booking(&store);
+    tavrik::Library lib(management, booking);
+
+    // Chain c (0 .. kBookers - 1 for the booking threads, kBookers for the
+    // current list): airports 100c .. 100c + 3, flights 100c + 1 .. 100c + 3.
+    auto chainAirport = [](int chain, int k) { return 100 * chain + k; };
+    for (int chain = 0; chain <= kBookers; ++chain) {
+        for (int k = 0; k < 4; ++k) ASSERT_EQ(0, lib.addAirport(chainAirport(chain, k), "a"));
+        for (int k = 1; k < 4; ++k)
+            ASSERT_EQ(0, lib.addFlight("f" + std::to_string(chain), chainAirport(chain, k), k,
+                                       chainAirport(chain, k - 1), chainAirport(chain, k)));
+    }
+    ASSERT_EQ(0, lib.addAirport(9000, "edited"));
+    ASSERT_EQ(0, lib.addAirport(9001, "edited"));
+
+    std::atomic<bool> done{false};
+    std::vector<std::string> failures(kBookers + 3);
+    auto legsAreChain = [&](const std::vector<Row>& legs, int chain) {
+        if (legs.size() != 3) return false;
+        for (int k = 1; k < 4; ++k) {
+            const Row& leg = legs[k - 1];
+            if (leg.flight != chainAirport(chain, k) || leg.from != chainAirport(chain, k - 1) ||
+                leg.to != chainAirport(chain, k) || leg.airport != leg.from || leg.days != k)
+                return false;
+        }
+        return true;
+    };
+
+    std::vector<std::thread> threads;
+    for (int chain = 0; chain < kBookers; ++chain) {
+        threads.emplace_back([&, chain] {
+            for (int round = 1; round <= rounds && failures[chain].empty(); ++round) {
+                tavrik::FittedRoute fitted = lib.fitAndBook(INT_MAX, chainAirport(chain, 0), chainAirport(chain, 3));
+                if (fitted.result != 0 || !legsAreChain(fitted.legs, chain)) {
+                    failures[chain] = "chain " + std::to_string(chain) + ": wrong route " + describe(fitted.legs);
+                } else {
+                    for (const Row& leg : fitted.legs)
+                        if (leg.booked != round)
+                            failures[chain] = "chain " + std::to_string(chain) + " round " + std::to_string(round) +
+                                              ": booked " + describe(fitted.legs);
+                }
+            }
+        });
+    }
+    threads.emplace_back([&] {  // the current list's owner
+        std::string& failure = failures[kBookers];
+        const int chain = kBookers;
+        if (lib.getRouteFlight(INT_MAX, chainAirport(chain, 0), chainAirport(chain, 3)) != 0) {
+            failure = "current route not fitted";
+            return;
+        }
+        for (int round = 1; round <= rounds && failure.empty(); ++round) {
+            if (lib.armoringTickets() != 0) failure = "current list not booked";
+            const std::vector<Row> report = lib.routeReport();
+            if (report.size() != 6) failure = "current list now " + describe(report);
+            for (const Row& entry : report)
+                if (entry.flight / 100 != chain || entry.booked != round) failure = "current list now " + describe(report);
+        }
+    });
+    threads.emplace_back([&] {  // reads every chain
+        std::string& failure = failures[kBookers + 1];
+        for (int i = 0; !done && failure.empty(); ++i) {
+            const int chain = i % kBookers;
+            tavrik::FittedRoute fitted = lib.fitRoute(INT_MAX, chainAirport(chain, 0), chainAirport(chain, 3));
+            if (fitted.result != 0 || !legsAreChain(fitted.legs, chain) ||
+                fitted.legs[0].booked != fitted.legs[1].booked || fitted.legs[1].booked != fitted.legs[2].booked)
+                failure = "chain " + std::to_string(chain) + " read as " + describe(fitted.legs);
+        }
+    });
+    threads.emplace_back([&] {  // edits elsewhere, for exclusive holds in between
+        std::string& failure = failures[kBookers + 2];
+        while (!done && failure.empty()) {
+            if (lib.addFlight("e", 1, 1, 9000, 9001) != 0 || lib.removeFlight(9001, 1) != 0) failure = "edit refused";
+        }
+    });
+    for (int i = 0; i <= kBookers; ++i) threads[i].join();
+    done = true;
+    for (std::size_t i = kBookers + 1; i < threads.size(); ++i) threads[i].join();
+
+    for (const std::string& failure : failures) EXPECT_EQ("", failure);
+    for (int chain = 0; chain < kBookers; ++chain)
+        for (int k = 1; k < 4; ++k)
+            EXPECT_EQ(rounds, store.getFlights(chainAirport(chain, k))->at(chainAirport(chain, k)).booked);
+}
