@@ -108,5 +108,4 @@ TEST_F(StandInEnvironment, ANameBeyondTheClampIsRefusedBeforeAnythingIsCopiedOrC
     EXPECT_EQ(reinterpret_cast<jclass>(&illegalArgumentClass), thrownType);
     EXPECT_NE(std::string::npos, thrownMessage.find("2147483649 bytes")) << thrownMessage;
     EXPECT_NE(std::string::npos, thrownMessage.find("nothing was changed")) << thrownMessage;
-
 }
