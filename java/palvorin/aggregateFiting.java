@@ -8,9 +8,14 @@ import java.util.List;
  * Fits the route with the smallest total day count into the library's current ticket list,
  * books it, and reports its flights.
  *
- * <p>The ticket list is one per process, shared by every object of this class: the last
- * {@link #getRouteFlight} to finish, in any thread, sets it. Queries run in parallel with each
- * other; edits and bookings run alone.
+ * <p>The library holds one network and one current ticket list per process, and every object
+ * of this class shares them: the last {@link #getRouteFlight} to finish, on any object in any
+ * thread, sets the list, and {@link #armoringTickets} and {@link #setData()} work on whatever
+ * was fitted last. From several threads, "fit, then book, then report" through this class is
+ * therefore not one step; threads that each want their own route use {@code
+ * tavrik.Routes.fitAndBook} (or {@code tavrik.Routes.fit}), which fit into a list of their own
+ * and leave this one alone. Queries run in parallel with each other; edits and bookings run
+ * alone. {@code tavrik.NativeCall} reads the codes in words.
  *
  * <p>{@link #setData()} calls {@link #addFlitgh} once per ticket, from the arrival airport back
  * to the departure airport, two tickets per leg (the flight's entry at its arrival airport, then
