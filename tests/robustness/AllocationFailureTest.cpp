@@ -21,6 +21,7 @@
 
 #include "tests/robustness/FailingAllocator.h"
 #include "fitting/TFitingFlight.h"
+#include "library/Library.h"
 #include "tests/robustness/common/LibraryState.h"
 
 namespace {
@@ -371,6 +372,27 @@ std::vector<Scenario> reportScenarios() {
     };
 }
 
+// The whole-route operations of the library, run with a route already in the
+// current list: a failure must book nothing and leave that list alone.
+std::vector<Scenario> wholeRouteScenarios() {
+    return {
+        {"Library::fitAndBook", bookedRoute,
+         [](World& w, Outcome& o) {
+             tavrik::Library lib(w.management, w.booking);
+             tavrik::FittedRoute fitted = lib.fitAndBook(100, 2, 1);
+             o.code = fitted.result;
+             o.report = std::move(fitted.legs);
+         }},
+        {"Library::fitRoute", bookedRoute,
+         [](World& w, Outcome& o) {
+             tavrik::Library lib(w.management, w.booking);
+             tavrik::FittedRoute fitted = lib.fitRoute(100, 2, 1);
+             o.code = fitted.result;
+             o.report = std::move(fitted.legs);
+         }},
+    };
+}
+
 // The replacement must really be in force, or every sweep below would pass
 // without failing anything.
 TEST(AllocationFailure, ReplacedAllocatorFailsOnRequest) {
@@ -405,5 +427,7 @@ TEST(AllocationFailure, BookingAndFittingNthAndLater) {
 }
 TEST(AllocationFailure, ReportCopiesOnlyNth) { sweepAll("report copies", reportScenarios(), false); }
 TEST(AllocationFailure, ReportCopiesNthAndLater) { sweepAll("report copies", reportScenarios(), true); }
+TEST(AllocationFailure, WholeRoutesOnlyNth) { sweepAll("whole routes", wholeRouteScenarios(), false); }
+TEST(AllocationFailure, WholeRoutesNthAndLater) { sweepAll("whole routes", wholeRouteScenarios(), true); }
 
 }  // namespace
