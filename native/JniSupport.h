@@ -75,11 +75,13 @@ void withBoundary(JNIEnv* env, Body&& body) noexcept {
     });
 }
 
+// The most bytes of modified UTF-8 the JVM copies out of a string in one
+// piece: GetStringUTFLength reports a longer string as this many (JDK 17).
+constexpr jsize kLongestUtfCopy = 2147483646;
+
 // The characters of a Java string in modified UTF-8, as a std::string.
 // Throws NullArgument for null, and IllegalArgument for a string longer than
-// the JVM can hand over in one piece (more than kLongestUtfCopy bytes), before
-// anything is allocated.
-constexpr jsize kLongestUtfCopy = 2147483646;
+// kLongestUtfCopy bytes, before anything is allocated.
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
 
 // Deletes a local reference when it goes out of scope.
