@@ -91,14 +91,8 @@ public final class NativeLibrary {
         return loadedFrom;
     }
 
-    /**
-     * The folder inside the jar that holds the library for this platform, such as
-     * {@code native/linux-x86_64}.
-     *
-     * @return the folder, or {@code null} when the operating system or architecture is not one the
-     *     library is built for
-     */
-    public static String platformFolder() {
+    /** The folder inside the jar for this platform, or null for one the library is not built for. */
+    private static String platformFolder() {
         String os = System.getProperty("os.name", "").toLowerCase(Locale.ROOT);
         String arch = System.getProperty("os.arch", "").toLowerCase(Locale.ROOT);
         if (!os.startsWith("linux")) {
@@ -192,7 +186,7 @@ public final class NativeLibrary {
         if (folder == null) {
             failures.add("the copy in the jar: none for this operating system and architecture (os.name="
                     + System.getProperty("os.name") + ", os.arch=" + System.getProperty("os.arch")
-                    + "); the jar carries the library for linux-x86_64 only");
+                    + "); the jar carries the library for Linux on x86_64 or aarch64, whichever it was built on");
             return null;
         }
         String resource = folder + "/lib" + NAME + ".so";

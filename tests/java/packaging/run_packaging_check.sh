@@ -43,6 +43,9 @@ fail() {
 rm -rf "$work"
 mkdir -p "$work/elsewhere" "$work/tmp" "$work/empty"
 work=$(cd "$work" && pwd)
+# The JVMs run from another folder.
+jar=$(realpath "$jar")
+checks=$(realpath "$checks")
 
 jvm_env=()
 if [ -n "$preload" ]; then
@@ -133,6 +136,9 @@ case $scenario in
     fi
     check_jvm all-fail "XDG_CACHE_HOME=$noexec/cache" -- "-Dtavrik.tmpdir=$noexec" "-Djava.io.tmpdir=$noexec" \
       "-Djava.library.path=$work/empty" -- fail "${words[@]}"
+    # A platform the jar has no library for says so.
+    check_jvm unsupported -- -Dos.arch=sparcv9 "-Djava.library.path=$work/empty" \
+      -- fail "os.arch=sparcv9" "none for this operating system and architecture" "-Dtavrik.library.path"
     ;;
 
   extraction)
