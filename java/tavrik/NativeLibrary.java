@@ -8,8 +8,8 @@ import java.nio.channels.FileChannel;
 import java.nio.channels.FileLock;
 import java.nio.channels.OverlappingFileLockException;
 import java.nio.file.DirectoryStream;
-import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.Files;
+import java.nio.file.InvalidPathException;
 import java.nio.file.Path;
 import java.nio.file.StandardOpenOption;
 import java.nio.file.attribute.FileAttribute;
@@ -243,7 +243,13 @@ public final class NativeLibrary {
         if (dir == null || dir.isEmpty()) {
             return;
         }
-        folders.merge(Path.of(dir).toAbsolutePath().normalize(), origin, (first, also) -> first + ", also " + also);
+        Path path;
+        try {
+            path = Path.of(dir).toAbsolutePath().normalize();
+        } catch (InvalidPathException e) {
+            return;
+        }
+        folders.merge(path, origin, (first, also) -> first + ", also " + also);
     }
 
     /**

@@ -47,6 +47,8 @@ public final class PackagingCheck {
     }
 
     private static final class CheckFailed extends Exception {
+        private static final long serialVersionUID = 1L;
+
         CheckFailed(String message) {
             super(message);
         }
