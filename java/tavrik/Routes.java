@@ -6,8 +6,9 @@ import java.util.Optional;
  * Route queries that are safe to use from several threads: each fits a route and hands it
  * back whole in one call of the library.
  *
- * <p>The library holds one network and one current ticket list per process. Every {@code
- * palvorin.aggregateFiting} object shares them: {@code getRouteFlight} replaces the list for
+ * <p>The library holds one network and one current ticket list per process (per class loader
+ * that loads these classes: see {@link NativeLibrary}). Every {@code palvorin.aggregateFiting}
+ * object shares them: {@code getRouteFlight} replaces the list for
  * every object in every thread, and {@code armoringTickets} and {@code setData} work on
  * whatever list was fitted last, by anyone. From several threads, "fit, then book, then
  * report" through {@code aggregateFiting} is therefore not one step: another thread's fit can

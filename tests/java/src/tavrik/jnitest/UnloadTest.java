@@ -47,7 +47,7 @@ class UnloadTest extends JniCheckedTest {
             if (cycle == 0) {
                 networkBytes = figures[1] - figures[0];
             }
-            awaitCollected(loader);
+            awaitUnloaded(loader);
         }
         StringBuilder figures = new StringBuilder();
         for (long rss : rssAtLoad) {
@@ -106,25 +106,30 @@ class UnloadTest extends JniCheckedTest {
     }
 
     /**
-     * A new loader of tavrik.jar's classes whose first class has loaded the library. The library
-     * of a loader that was just collected may still be waiting to be unloaded, and until then
-     * another loader cannot load it: try again for a while.
+     * A new loader of tavrik.jar's classes whose first class has loaded the library file from
+     * java.library.path: the same file each cycle, not a copy of its own (which the loader would
+     * take while another loader still held the library).
      */
     private static URLClassLoader loadInNewLoader(URL jar) throws Exception {
+        URLClassLoader loader = new URLClassLoader(new URL[] {jar}, ClassLoader.getPlatformClassLoader());
+        Object from = Class.forName("tavrik.NativeLibrary", true, loader).getMethod("loadedFrom").invoke(null);
+        assertEquals("java.library.path", from, "the library was not loaded from java.library.path");
+        return loader;
+    }
+
+    /**
+     * Waits until the loader has been collected and the JVM has unmapped the library with it
+     * (the JVM unloads a library some time after its loader is collected).
+     */
+    private static void awaitUnloaded(WeakReference<ClassLoader> loader) throws Exception {
+        awaitCollected(loader);
         long deadline = System.currentTimeMillis() + WAIT_MILLIS;
-        while (true) {
-            URLClassLoader loader = new URLClassLoader(new URL[] {jar}, ClassLoader.getPlatformClassLoader());
-            try {
-                Class.forName("tavrik.NativeLibrary", true, loader).getMethod("load").invoke(null);
-                return loader;
-            } catch (java.lang.reflect.InvocationTargetException e) {
-                loader.close();
-                if (!(e.getCause() instanceof UnsatisfiedLinkError) || System.currentTimeMillis() > deadline) {
-                    throw e;
-                }
-                System.gc();
-                Thread.sleep(20);
+        while (Files.readAllLines(Path.of("/proc/self/maps")).stream().anyMatch(line -> line.endsWith("/libtavrik.so"))) {
+            if (System.currentTimeMillis() > deadline) {
+                fail("libtavrik.so is still mapped after its class loader was collected");
             }
+            System.gc();
+            Thread.sleep(20);
         }
     }
 
