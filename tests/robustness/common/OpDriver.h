@@ -510,7 +510,8 @@ private:
 
     template <class Source>
     int airport(Source& in) {
-        // One below and one above the range: airports that never exist.
+        // One below and one above the range as well: queries and edits name
+        // numbers at both edges of the airports there are.
         return in.pick(ranges.airportLo - 1, ranges.airportHi + 1);
     }
     template <class Source>
