@@ -21,7 +21,7 @@
 
 #include "tests/robustness/FailingAllocator.h"
 #include "fitting/TFitingFlight.h"
-#include "tests/robustness/common/LibraryState.h"
+#include "tests/support/LibraryState.h"
 
 namespace {
 
