@@ -15,12 +15,12 @@ std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagemen
     const std::list<TTicket>* tickets = booking.getTickets();
     if (tickets == nullptr || tickets->empty()) return flights;
     flights.reserve(tickets->size());
-    for (const TTicket& It_route : *tickets) {
-        const std::map<int, TFlightLink>* table = management.getFlights(It_route.airport);
+    for (const TTicket& ticket : *tickets) {
+        const std::map<int, TFlightLink>* table = management.getFlights(ticket.airport);
         if (table == nullptr) continue;
-        auto entry = table->find(It_route.flight);
-        if (entry == table->end() || !ticketHonoured(It_route, entry->second)) continue;
-        flights.push_back(reported(It_route.airport, It_route.flight, entry->second));
+        auto entry = table->find(ticket.flight);
+        if (entry == table->end() || !ticketHonoured(ticket, entry->second)) continue;
+        flights.push_back(reported(ticket.airport, ticket.flight, entry->second));
     }
     return flights;
 }
@@ -30,7 +30,7 @@ std::vector<ReportedFlight> copyAirportReport(IManagementFlight& management, int
     const std::map<int, TFlightLink>* table = management.getFlights(airport);
     if (table == nullptr) return flights;
     flights.reserve(table->size());
-    for (const auto& It_air : *table) flights.push_back(reported(airport, It_air.first, It_air.second));
+    for (const auto& [number, flight] : *table) flights.push_back(reported(airport, number, flight));
     return flights;
 }
 
