@@ -3,6 +3,15 @@
 // early exit, on the OpenFlights network and on a synthetic network, and
 // checks that every anchor finds the same total day count on every query.
 //
+// Google Benchmark runs the timed loops: each case is one benchmark that
+// makes one call per repetition (a query, an edit), and its median, mean and
+// 99th-percentile aggregates over the repetitions are the per-call figures.
+// The call itself is timed with the steady clock and handed to the benchmark
+// as manual time, so that the figure covers exactly the library call (not the
+// edit before a query, nor the benchmark's own CPU-time reads, which cost more
+// than the fastest calls). One-off figures (a load, the first query that
+// builds the search's copy, memory) are single measurements.
+//
 // Output lines are tab-separated and tagged so that scripts/bench can put the
 // C++ and the Java figures into one table:
 //   ROW     case  median-us  mean-us  p99-us  note
@@ -16,10 +25,12 @@
 // 1,000,000 flights at one airport, 1,000 parallel flights removed one by one,
 // and a network where half the flights take zero days.
 //
-// Usage: tavrik-route-bench [openflights-dir] [synthetic-queries] [parts]
+// Usage: tavrik-route-bench [benchmark flags] [openflights-dir] [synthetic-queries] [parts]
 // where parts is a comma-separated choice of openflights, synthetic, chains
-// and shapes (default: all of them).
+// and shapes (default: all of them); --benchmark_filter=REGEX limits the
+// timed cases (those left out print zeros).
 
+#include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <algorithm>
@@ -29,8 +40,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <list>
+#include <map>
 #include <memory>
 #include <numeric>
 #include <random>
@@ -56,14 +69,58 @@ struct Stats {
     double median = 0, mean = 0, p99 = 0;
 };
 
-Stats statsOf(std::vector<double> us) {
-    Stats s;
-    if (us.empty()) return s;
-    std::sort(us.begin(), us.end());
-    s.median = us.size() % 2 ? us[us.size() / 2] : (us[us.size() / 2 - 1] + us[us.size() / 2]) / 2;
-    s.mean = std::accumulate(us.begin(), us.end(), 0.0) / us.size();
-    s.p99 = us[std::min(us.size() - 1, static_cast<std::size_t>(std::ceil(0.99 * us.size())) - 1)];
-    return s;
+// The 99th percentile (nearest rank) of one benchmark's repetitions.
+double percentile99(const std::vector<double>& values) {
+    if (values.empty()) return 0;
+    std::vector<double> sorted(values);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(std::ceil(0.99 * sorted.size())) - 1)];
+}
+
+// Keeps the aggregates of every benchmark run, in microseconds, instead of
+// printing them: the program prints its own rows and ratios from them.
+class FigureCollector final : public benchmark::BenchmarkReporter {
+public:
+    bool ReportContext(const Context&) override { return true; }
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Aggregate) continue;
+            Stats& s = figures[run.run_name.function_name];
+            const double us = run.GetAdjustedRealTime();
+            if (run.aggregate_name == "median") s.median = us;
+            else if (run.aggregate_name == "mean") s.mean = us;
+            else if (run.aggregate_name == "p99") s.p99 = us;
+        }
+    }
+
+    std::map<std::string, Stats> figures;
+};
+
+FigureCollector& collector() {
+    static FigureCollector c;
+    return c;
+}
+
+// Runs `count` repetitions of one call as the benchmark `name` and returns
+// the per-call median, mean and p99. `timedCall(i)` makes the i-th call and
+// returns the microseconds of the part that counts.
+Stats measure(const std::string& name, std::size_t count, const std::function<double(std::size_t)>& timedCall) {
+    if (count == 0) return Stats{};
+    std::size_t next = 0;
+    benchmark::RegisterBenchmark(name.c_str(),
+                                 [&](benchmark::State& state) {
+                                     for (auto _ : state) state.SetIterationTime(timedCall(next++) * 1e-6);
+                                 })
+        ->Iterations(1)
+        ->Repetitions(static_cast<int>(count))
+        ->ReportAggregatesOnly(true)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond)
+        ->ComputeStatistics("p99", percentile99);
+    benchmark::RunSpecifiedBenchmarks(&collector());
+    benchmark::ClearRegisteredBenchmarks();
+    const auto found = collector().figures.find(name);
+    return found == collector().figures.end() ? Stats{} : found->second;
 }
 
 void row(const std::string& what, const Stats& s, const std::string& note) {
@@ -206,59 +263,68 @@ private:
 // ---- one network in the store plus its anchors ----
 
 struct QueryTimes {
-    std::vector<double> library, bgl;
+    Stats library, bgl;
+    std::vector<double> libraryUs;  // per query, in the order of the pairs
     int mismatches = 0;
     int routes = 0;
 };
 
-QueryTimes timeQueries(ArmoringTicket::TArmoringTicket& booking, IDataAccess& store, BglAnchor& bgl,
-                       const std::vector<std::pair<int, int>>& pairs) {
+// Times the library's and Boost's query on every pair, as the benchmarks
+// "<label>: library" and "<label>: BGL", and compares the totals.
+QueryTimes timeQueries(const std::string& label, ArmoringTicket::TArmoringTicket& booking, IDataAccess& store,
+                       BglAnchor& bgl, const std::vector<std::pair<int, int>>& pairs) {
     QueryTimes q;
     // Warm-up: the first query builds the search's copy of the network; one
-    // pass over the queries warms caches and the branch predictors.
+    // pass over the queries warms caches and the branch predictors, and gives
+    // the anchor's totals.
+    std::vector<std::int64_t> anchorTotals;
     for (const auto& p : pairs) {
         booking.getRouteFlight(INT_MAX, p.first, p.second);
-        bgl.shortest(p.first, p.second);
+        anchorTotals.push_back(bgl.shortest(p.first, p.second));
     }
-    for (const auto& p : pairs) {
+    q.library = measure(label + ": library", pairs.size(), [&](std::size_t i) {
         const auto t0 = Clock::now();
-        const int code = booking.getRouteFlight(INT_MAX, p.first, p.second);
-        q.library.push_back(microsSince(t0));
-
-        const auto t1 = Clock::now();
-        const std::int64_t anchorTotal = bgl.shortest(p.first, p.second);
-        q.bgl.push_back(microsSince(t1));
-
+        const int code = booking.getRouteFlight(INT_MAX, pairs[i].first, pairs[i].second);
+        const double us = microsSince(t0);
+        q.libraryUs.push_back(us);
         const std::int64_t ours = code == 0 ? routeTotal(store, *booking.getTickets()) : -1;
         if (code != 0 && code != -8) ++q.mismatches;
-        if (ours != anchorTotal) ++q.mismatches;
+        if (ours != anchorTotals[i]) ++q.mismatches;
         if (code == 0) ++q.routes;
-    }
+        return us;
+    });
+    q.bgl = measure(label + ": BGL", pairs.size(), [&](std::size_t i) {
+        const auto t0 = Clock::now();
+        benchmark::DoNotOptimize(bgl.shortest(pairs[i].first, pairs[i].second));
+        return microsSince(t0);
+    });
     return q;
 }
 
 // Queries from one departure with nothing changed in between: the library
 // resumes its last search (or only walks back when it has already ended).
 void timeRepeated(ArmoringTicket::TArmoringTicket& booking, const std::vector<int>& airports) {
+    // 20 rounds: a first query starts a search from one departure, then 100
+    // queries from it to other arrivals, then one of them 100 times.
     SplitMix rng{99};
-    std::vector<double> varied, same;
-    for (int round = 0; round < 20; ++round) {
-        const int from = airports[rng.below(airports.size())];
-        booking.getRouteFlight(INT_MAX, from, airports[rng.below(airports.size())]);  // starts the search
-        for (int i = 0; i < 100; ++i) {
-            const int to = airports[rng.below(airports.size())];
-            const auto t0 = Clock::now();
-            booking.getRouteFlight(INT_MAX, from, to);
-            varied.push_back(microsSince(t0));
-        }
+    std::vector<int> departures, repeatedArrival;
+    for (int round = 0; round < 20; ++round) departures.push_back(airports[rng.below(airports.size())]);
+    const Stats v = measure("OpenFlights: same departure, other arrivals", 2000, [&](std::size_t i) {
+        const int from = departures[i / 100];
+        if (i % 100 == 0) booking.getRouteFlight(INT_MAX, from, airports[rng.below(airports.size())]);
         const int to = airports[rng.below(airports.size())];
-        for (int i = 0; i < 100; ++i) {
-            const auto t0 = Clock::now();
-            booking.getRouteFlight(INT_MAX, from, to);
-            same.push_back(microsSince(t0));
-        }
-    }
-    const Stats v = statsOf(varied), s = statsOf(same);
+        const auto t0 = Clock::now();
+        booking.getRouteFlight(INT_MAX, from, to);
+        return microsSince(t0);
+    });
+    for (int round = 0; round < 20; ++round) repeatedArrival.push_back(airports[rng.below(airports.size())]);
+    const Stats s = measure("OpenFlights: same query repeated", 2000, [&](std::size_t i) {
+        const int from = departures[i / 100], to = repeatedArrival[i / 100];
+        if (i % 100 == 0) booking.getRouteFlight(INT_MAX, from, to);
+        const auto t0 = Clock::now();
+        booking.getRouteFlight(INT_MAX, from, to);
+        return microsSince(t0);
+    });
     row("C++ OpenFlights: same departure, other arrivals (resumed)", v, "2,000 queries, 20 departures");
     row("C++ OpenFlights: same query repeated", s, "2,000 queries");
     target("repeated same-departure query, median", fmt("%.2f us", v.median), "<= 5 us", v.median <= 5.0);
@@ -306,8 +372,8 @@ void openFlights(const std::string& dir) {
     const auto pairs = randomPairs(served, 1000, 12345);
     std::printf("INFO\tOpenFlights pairs checksum %016llx\n", static_cast<unsigned long long>(pairsChecksum(pairs)));
     BglAnchor bgl(ids, flat);
-    const QueryTimes q = timeQueries(booking, *store, bgl, pairs);
-    const Stats lib = statsOf(q.library), anchor = statsOf(q.bgl);
+    const QueryTimes q = timeQueries("OpenFlights", booking, *store, bgl, pairs);
+    const Stats lib = q.library, anchor = q.bgl;
     row("C++ OpenFlights: library getRouteFlight", lib,
         std::to_string(pairs.size()) + " pairs, " + std::to_string(q.routes) + " with a route");
     row("C++ OpenFlights: BGL CSR Dijkstra, early exit", anchor,
@@ -322,20 +388,17 @@ void openFlights(const std::string& dir) {
     {
         const oracle::Network net = oracle::snapshot(*store);
         const std::size_t sample = 5;
-        std::vector<double> oracleUs, libUs;
         int differences = 0;
-        for (std::size_t i = 0; i < sample; ++i) {
+        const Stats o = measure("OpenFlights: literal search", sample, [&](std::size_t i) {
             const auto& p = pairs[i];
             std::list<TTicket> expected;
             const auto t0 = Clock::now();
             const int code = oracle::literalFitRoute(net, INT_MAX, p.first, p.second, expected);
-            oracleUs.push_back(microsSince(t0));
-            const auto t1 = Clock::now();
+            const double us = microsSince(t0);
             const int ours = booking.getRouteFlight(INT_MAX, p.first, p.second);
-            libUs.push_back(microsSince(t1));
             if ((code == 0 ? 0 : code - 4) != ours || expected != *booking.getTickets()) ++differences;
-        }
-        const Stats o = statsOf(oracleUs);
+            return us;
+        });
         row("C++ OpenFlights: literal search (oracle)", o,
             std::to_string(sample) + " pairs; library faster by " + fmt("%.0fx (mean)", o.mean / lib.mean));
         target("OpenFlights: code/list mismatches vs the literal search", std::to_string(differences), "0",
@@ -404,28 +467,29 @@ private:
 };
 
 struct AfterEdits {
-    std::vector<double> edit, query;
-    std::size_t routes = 0;
+    Stats edit, query;
+    std::size_t queries = 0, routes = 0;
 };
 
-// One edit, then one query, on the given pairs in order: every query is the
-// first after a change of the network. Stops after maxQueries, or once the
-// time budget is spent (but not before minQueries), since a search that
-// rebuilds its copy of the network after every edit makes each step cost a
-// full build.
-AfterEdits timeAfterEdits(ArmoringTicket::TArmoringTicket& booking, Editor& editor,
-                          const std::vector<std::pair<int, int>>& pairs, std::size_t maxQueries,
-                          double budgetSeconds, std::size_t minQueries = 5) {
+// One edit, then one query, on the first `count` pairs in order: every query
+// is the first after a change of the network. The edits and the queries are
+// timed as two benchmarks, "<label>: edit before a query" and "<label>: query
+// after an edit".
+AfterEdits timeAfterEdits(const std::string& label, ArmoringTicket::TArmoringTicket& booking, Editor& editor,
+                          const std::vector<std::pair<int, int>>& pairs, std::size_t count) {
     AfterEdits r;
-    const auto start = Clock::now();
-    for (std::size_t i = 0; i < pairs.size() && i < maxQueries; ++i) {
-        if (i >= minQueries && microsSince(start) > budgetSeconds * 1e6) break;
-        r.edit.push_back(editor.step());
+    r.queries = std::min(count, pairs.size());
+    std::vector<double> editUs;
+    r.query = measure(label + ": query after an edit", r.queries, [&](std::size_t i) {
+        editUs.push_back(editor.step());
         const auto t0 = Clock::now();
         const int code = booking.getRouteFlight(INT_MAX, pairs[i].first, pairs[i].second);
-        r.query.push_back(microsSince(t0));
+        const double us = microsSince(t0);
         if (code == 0) ++r.routes;
-    }
+        return us;
+    });
+    // The edit times were taken in the same steps; handed over one per repetition.
+    r.edit = measure(label + ": edit before a query", editUs.size(), [&](std::size_t i) { return editUs[i]; });
     return r;
 }
 
@@ -438,10 +502,10 @@ void syntheticAfterEdits(ArmoringTicket::TArmoringTicket& booking, IDataAccess* 
                          const std::vector<std::pair<int, int>>& pairs, const std::vector<double>& frozenUs) {
     ManagementFlight::TManagementFlight management(store);
     Editor editor(management, ids, flat, 2000000, 1, 10, 31337);
-    const AfterEdits a = timeAfterEdits(booking, editor, pairs, 100, 15.0);
-    const std::size_t k = a.query.size();
-    const Stats frozen = statsOf(std::vector<double>(frozenUs.begin(), frozenUs.begin() + k));
-    const Stats after = statsOf(a.query), edit = statsOf(a.edit);
+    const AfterEdits a = timeAfterEdits("synthetic", booking, editor, pairs, 100);
+    const std::size_t k = a.queries;
+    const Stats frozen = measure("synthetic: frozen query, same pairs", k, [&](std::size_t i) { return frozenUs[i]; });
+    const Stats after = a.query, edit = a.edit;
     row("C++ synthetic 100k/1M: frozen query, same pairs", frozen,
         "first " + std::to_string(k) + " pairs of the frozen run above");
     row("C++ synthetic 100k/1M: query right after an edit", after,
@@ -489,8 +553,8 @@ void synthetic(std::size_t queries) {
 
     const auto pairs = randomPairs(ids, queries, 777);
     BglAnchor bgl(ids, flat);
-    const QueryTimes q = timeQueries(booking, *store, bgl, pairs);
-    const Stats lib = statsOf(q.library), anchor = statsOf(q.bgl);
+    const QueryTimes q = timeQueries("synthetic", booking, *store, bgl, pairs);
+    const Stats lib = q.library, anchor = q.bgl;
     row("C++ synthetic 100k/1M: library getRouteFlight", lib,
         std::to_string(pairs.size()) + " pairs, days 1..10, " + std::to_string(q.routes) + " with a route");
     row("C++ synthetic 100k/1M: BGL CSR Dijkstra, early exit", anchor,
@@ -499,7 +563,7 @@ void synthetic(std::size_t queries) {
     target("synthetic: library vs BGL CSR, median ratio", fmt("%.2fx", anchor.median / lib.median), ">= 1.4x",
            anchor.median / lib.median >= 1.4);
     target("synthetic: total-days mismatches vs BGL", std::to_string(q.mismatches), "0", q.mismatches == 0);
-    syntheticAfterEdits(booking, store, ids, flat, pairs, q.library);
+    syntheticAfterEdits(booking, store, ids, flat, pairs, q.libraryUs);
 }
 
 
@@ -600,46 +664,42 @@ void star() {
 
     // Fresh searches from the hub: a query from a leaf (no departing flight)
     // comes in between.
-    std::vector<double> query;
-    for (int i = 0; i < 20; ++i) {
+    const Stats query = measure("star: query from the hub", 20, [&](std::size_t) {
         booking.getRouteFlight(INT_MAX, 1 + static_cast<int>(rng.below(leaves)), 0);
         const int to = 1 + static_cast<int>(rng.below(leaves));
-        t0 = Clock::now();
+        const auto start = Clock::now();
         booking.getRouteFlight(INT_MAX, 0, to);
-        query.push_back(microsSince(t0));
-    }
-    row("C++ star 1M flights: query from the hub", statsOf(query), "20 fresh searches to random leaves");
+        return microsSince(start);
+    });
+    row("C++ star 1M flights: query from the hub", query, "20 fresh searches to random leaves");
 
-    // Edits at the hub: a flight added, then the same flight removed.
-    std::vector<double> edits;
+    // Edits at the hub: a flight added (even steps), then the same flight
+    // removed (odd steps).
     int refused = 0;
-    for (int i = 0; i < 1000; ++i) {
-        const int number = leaves + 1 + i;
+    const Stats edits = measure("star: edit at the hub", 2000, [&](std::size_t i) {
+        const int number = leaves + 1 + static_cast<int>(i / 2);
         const int to = 1 + static_cast<int>(rng.below(leaves));
-        t0 = Clock::now();
-        refused += management.addFlight(name, number, 1, 0, to) != 0;
-        edits.push_back(microsSince(t0));
-        t0 = Clock::now();
-        refused += management.removeFlight(0, number) != 0;
-        edits.push_back(microsSince(t0));
-    }
-    row("C++ star 1M flights: edit at the hub", statsOf(edits),
+        const auto start = Clock::now();
+        refused += (i % 2 == 0 ? management.addFlight(name, number, 1, 0, to) : management.removeFlight(0, number)) != 0;
+        return microsSince(start);
+    });
+    row("C++ star 1M flights: edit at the hub", edits,
         "1,000 flights added and removed again; " + std::to_string(refused) + " refused");
 
-    // Queries that each follow one edit at the hub (budget-capped, see timeAfterEdits).
-    std::vector<double> after;
-    const auto budgetStart = Clock::now();
-    for (int i = 0; i < 50 && (i < 3 || microsSince(budgetStart) < 5e6); ++i) {
-        const int number = 2 * leaves + i;
-        management.addFlight(name, number, 1 + i % 7, 0, 1 + static_cast<int>(rng.below(leaves)));
+    // Queries that each follow one edit at the hub.
+    const std::size_t afterCount = 50;
+    const Stats after = measure("star: query after an edit", afterCount, [&](std::size_t i) {
+        const int number = 2 * leaves + static_cast<int>(i);
+        management.addFlight(name, number, 1 + static_cast<int>(i % 7), 0, 1 + static_cast<int>(rng.below(leaves)));
         const int to = 1 + static_cast<int>(rng.below(leaves));
-        t0 = Clock::now();
+        const auto start = Clock::now();
         booking.getRouteFlight(INT_MAX, 0, to);
-        after.push_back(microsSince(t0));
+        const double us = microsSince(start);
         management.removeFlight(0, number);
-    }
-    row("C++ star 1M flights: query right after an edit", statsOf(after),
-        std::to_string(after.size()) + " queries, each after a flight added at the hub");
+        return us;
+    });
+    row("C++ star 1M flights: query right after an edit", after,
+        std::to_string(afterCount) + " queries, each after a flight added at the hub");
 
     t0 = Clock::now();
     const int removed = management.removeAirport(0);
@@ -662,15 +722,21 @@ void parallelFlights() {
     management.addAirport(1, "A");
     management.addAirport(2, "B");
     const std::string name = "P";
+    // Per-call times are also kept in order, for the first and last hundred.
     std::vector<double> add, remove, query;
     int wrong = 0;
-    for (int j = 1; j <= count; ++j) {
+    const Stats addStats = measure("parallel: addFlight", count, [&](std::size_t i) {
+        const int j = static_cast<int>(i) + 1;
         const auto t0 = Clock::now();
         wrong += management.addFlight(name, j, j, 1, 2) != 0;
         add.push_back(microsSince(t0));
-    }
+        return add.back();
+    });
     if (booking.getRouteFlight(INT_MAX, 1, 2) != 0 || routeTotal(*store, *booking.getTickets()) != 1) ++wrong;
-    for (int j = 1; j <= count; ++j) {
+    // Each removal is followed by a query; both are timed in the same step
+    // and the removal times handed over to their own benchmark afterwards.
+    const Stats queryStats = measure("parallel: query after a removal", count, [&](std::size_t i) {
+        const int j = static_cast<int>(i) + 1;
         auto t0 = Clock::now();
         wrong += management.removeFlight(1, j) != 0;
         remove.push_back(microsSince(t0));
@@ -678,10 +744,12 @@ void parallelFlights() {
         const int code = booking.getRouteFlight(INT_MAX, 1, 2);
         query.push_back(microsSince(t0));
         if (j < count ? code != 0 || routeTotal(*store, *booking.getTickets()) != j + 1 : code != -8) ++wrong;
-    }
-    row("C++ 1,000 parallel flights: addFlight", statsOf(add), firstLast(add, 100));
-    row("C++ 1,000 parallel flights: removeFlight, fastest first", statsOf(remove), firstLast(remove, 100));
-    row("C++ 1,000 parallel flights: query after each removal", statsOf(query),
+        return query.back();
+    });
+    const Stats removeStats = measure("parallel: removeFlight", remove.size(), [&](std::size_t i) { return remove[i]; });
+    row("C++ 1,000 parallel flights: addFlight", addStats, firstLast(add, 100));
+    row("C++ 1,000 parallel flights: removeFlight, fastest first", removeStats, firstLast(remove, 100));
+    row("C++ 1,000 parallel flights: query after each removal", queryStats,
         firstLast(query, 100) + "; " + std::to_string(wrong) + " wrong");
 }
 
@@ -719,28 +787,30 @@ void zeroDays() {
 
     const auto pairs = randomPairs(ids, 100, 1414);
     BglAnchor bgl(ids, flat);
-    const QueryTimes q = timeQueries(booking, *store, bgl, pairs);
-    const Stats lib = statsOf(q.library);
+    const QueryTimes q = timeQueries("zero-day", booking, *store, bgl, pairs);
+    const Stats lib = q.library;
     row("C++ zero-day 100k/400k: query", lib,
         "100 pairs, " + std::to_string(q.routes) + " with a route; " + std::to_string(q.mismatches) +
             " total-days mismatches vs BGL");
 
     Editor editor(management, ids, flat, 1000000, 0, 0, 1732);
-    std::vector<double> edits;
-    for (int i = 0; i < 1000; ++i) edits.push_back(editor.step());
-    row("C++ zero-day 100k/400k: edit, add or remove a flight", statsOf(edits),
+    const Stats edits = measure("zero-day: edit", 1000, [&](std::size_t) { return editor.step(); });
+    row("C++ zero-day 100k/400k: edit, add or remove a flight", edits,
         "1,000 alternating, added ones of zero days; " + std::to_string(editor.refused) + " refused");
-    const AfterEdits a = timeAfterEdits(booking, editor, pairs, 50, 5.0);
-    const Stats after = statsOf(a.query);
-    const Stats frozen = statsOf(std::vector<double>(q.library.begin(), q.library.begin() + a.query.size()));
+    const AfterEdits a = timeAfterEdits("zero-day", booking, editor, pairs, 50);
+    const Stats after = a.query;
+    const Stats frozen =
+        measure("zero-day: frozen query, same pairs", a.queries, [&](std::size_t i) { return q.libraryUs[i]; });
     row("C++ zero-day 100k/400k: query right after an edit", after,
-        std::to_string(a.query.size()) + " queries; " +
+        std::to_string(a.queries) + " queries; " +
             fmt("%.2fx the frozen median of the same pairs", after.median / frozen.median));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Takes the --benchmark_* flags out of argv; the rest are positional.
+    benchmark::Initialize(&argc, argv);
     const std::string dir = argc > 1 ? argv[1] : TAVRIK_OPENFLIGHTS_DIR;
     const std::size_t syntheticQueries = argc > 2 ? std::stoul(argv[2]) : 300;
     const std::string parts = argc > 3 ? "," + std::string(argv[3]) + "," : ",openflights,synthetic,chains,shapes,";

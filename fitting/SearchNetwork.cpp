@@ -26,9 +26,9 @@ void growFor(std::vector<T>& v, std::size_t size) {
 }  // namespace
 
 bool SearchNetwork::findSlot(int airport, std::uint32_t& slot) const {
-    auto fe = slots.find(airport);
-    if (fe == slots.end()) return false;
-    slot = fe->second;
+    auto found = slots.find(airport);
+    if (found == slots.end()) return false;
+    slot = found->second;
     return true;
 }
 

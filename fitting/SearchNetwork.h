@@ -49,7 +49,7 @@ struct Edge {
 // Additions give the strong guarantee (an allocation failure changes
 // nothing); removals allocate nothing. Reading is safe from several threads
 // at once while nothing changes it.
-class SearchNetwork {
+class SearchNetwork final {
 public:
     // ---- reading ----
     std::uint32_t slotCount() const { return static_cast<std::uint32_t>(ids.size()); }

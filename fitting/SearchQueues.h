@@ -37,7 +37,7 @@ inline std::uint32_t orderOf(int airport) { return static_cast<std::uint32_t>(ai
 
 // 4-ary min-heap.
 template <class Entry>
-class Heap {
+class Heap final {
 public:
     bool empty() const { return items.empty(); }
     const Entry& front() const { return items.front(); }
@@ -113,7 +113,7 @@ bool liveTop(Heap<Entry>& heap, const Label* labels, std::uint32_t reached) {
 
 // A heap of (total, airport number) entries: PackedEntry or WideEntry.
 template <class Entry>
-class HeapQueue {
+class HeapQueue final {
 public:
     void reset(const SearchNetwork& network) {
         net = &network;
@@ -147,7 +147,7 @@ using WideHeapQueue = HeapQueue<WideEntry>;
 // Airports out of slot order (added below the largest number) wait in a
 // small heap beside the bitmaps, and the smaller of the two minima wins.
 // Day counts are >= 0 here, so an included airport is never improved.
-class BucketQueue {
+class BucketQueue final {
 public:
     void reset(const SearchNetwork& network);
     void push(std::uint32_t slot, std::int64_t day);

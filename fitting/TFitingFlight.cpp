@@ -25,8 +25,7 @@ TFitingFlight::~TFitingFlight() {
 
 bool TFitingFlight::airportExists(int airport) {
     std::map<int, TAirportLink>* airports = data->getAirports();
-    auto fe = airports->find(airport);
-    return fe != airports->end();
+    return airports->find(airport) != airports->end();
 }
 
 // ---- keeping the copy current ----
@@ -226,13 +225,13 @@ int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::ui
     std::list<TTicket> tickets;
     const std::size_t n = net.liveCount();
     std::size_t legs = 0;
-    for (std::uint32_t N_A = ti; N_A != fi;) {
-        if (s.labels[N_A].mark < s.base || ++legs > n) return -4;
-        const day_link link = linkOf(s, N_A);
-        const int here = net.idOf(N_A);
+    for (std::uint32_t at = ti; at != fi;) {
+        if (s.labels[at].mark < s.base || ++legs > n) return -4;
+        const day_link link = linkOf(s, at);
+        const int here = net.idOf(at);
         tickets.push_back(pinnedTicket(here, link.flight, link.prev_airport, here));
         tickets.push_back(pinnedTicket(link.prev_airport, link.flight, link.prev_airport, here));
-        N_A = s.labels[N_A].prev;
+        at = s.labels[at].prev;
     }
     route->swap(tickets);
     return 0;

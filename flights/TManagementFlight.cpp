@@ -13,7 +13,7 @@ int fold(int storeResult) { return storeResult < 0 ? -2 : 0; }
 
 TManagementFlight::TManagementFlight(IDataAccess* data) : data(data) {}
 
-TManagementFlight::~TManagementFlight() { data = nullptr; }
+TManagementFlight::~TManagementFlight() = default;
 
 std::map<int, TAirportLink>* TManagementFlight::getAirports() {
     return data == nullptr ? nullptr : data->getAirports();

@@ -36,7 +36,7 @@ namespace tavrik {
 
 // A reader-writer lock that prefers writers. Constant-initialised, so it
 // needs no allocation and no start-up call.
-class NetworkLock {
+class NetworkLock final {
 public:
     NetworkLock() = default;
     ~NetworkLock();

@@ -25,9 +25,9 @@ std::vector<ReportedFlight> copyRouteReport(IArmoringTicket& booking, IManagemen
     const std::list<TTicket>* tickets = booking.getTickets();
     if (tickets == nullptr || tickets->empty()) return flights;
     flights.reserve(tickets->size());
-    for (const TTicket& It_route : *tickets) {
-        const TFlightLink* link = entryOf(It_route, management);
-        if (link != nullptr) flights.push_back(reported(It_route.airport, It_route.flight, *link));
+    for (const TTicket& ticket : *tickets) {
+        const TFlightLink* link = entryOf(ticket, management);
+        if (link != nullptr) flights.push_back(reported(ticket.airport, ticket.flight, *link));
     }
     return flights;
 }
@@ -51,7 +51,7 @@ std::vector<ReportedFlight> copyAirportReport(IManagementFlight& management, int
     const std::map<int, TFlightLink>* table = management.getFlights(airport);
     if (table == nullptr) return flights;
     flights.reserve(table->size());
-    for (const auto& It_air : *table) flights.push_back(reported(airport, It_air.first, It_air.second));
+    for (const auto& [number, flight] : *table) flights.push_back(reported(airport, number, flight));
     return flights;
 }
 

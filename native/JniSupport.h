@@ -86,7 +86,7 @@ std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
 
 // Deletes a local reference when it goes out of scope.
 template <class T>
-class LocalRef {
+class LocalRef final {
 public:
     LocalRef(JNIEnv* env, T ref) : env(env), ref(ref) {}
     ~LocalRef() {

@@ -10,7 +10,7 @@ export TAVRIK_ROOT
 # Debian 12 packages the build, the tests and the benchmarks use.
 TAVRIK_PACKAGES=(
   g++ cmake make openjdk-17-jdk-headless googletest libgtest-dev junit5
-  libbenchmark-dev libboost-graph-dev libjgrapht-java lcov clang libclang-rt-14-dev shellcheck
+  libbenchmark-dev libboost-graph-dev libjgrapht-java gcovr clang libclang-rt-14-dev shellcheck
 )
 
 tavrik_install_missing() {

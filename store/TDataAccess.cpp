@@ -8,18 +8,15 @@
 
 namespace DataAccess {
 
-TDataAccess::TDataAccess() : TDataAccess(new ManagementAirport::GetNewAirport()) {}
+TDataAccess::TDataAccess() : TDataAccess(std::make_unique<ManagementAirport::GetNewAirport>()) {}
 
-TDataAccess::TDataAccess(IGetNewAirport* factory) : factory(factory) {}
+TDataAccess::TDataAccess(std::unique_ptr<IGetNewAirport> factory) : factory(std::move(factory)) {}
 
-TDataAccess::~TDataAccess() {
-    for (auto& entry : airports) delete entry.second.pAirport;
-    airports.clear();
-}
+TDataAccess::~TDataAccess() = default;
 
 IManagementAirport* TDataAccess::findAirport(int airport) const {
-    auto fe = objects.find(airport);
-    return fe == objects.end() ? nullptr : fe->second;
+    auto found = objects.find(airport);
+    return found == objects.end() ? nullptr : found->second.get();
 }
 
 std::map<int, TAirportLink>* TDataAccess::getAirports() { return &airports; }
@@ -46,9 +43,9 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
     // bookings already made (in reverse, which allocates nothing) so that a
     // refused list changes no count.
     int result = 0;
-    auto p_Iter = tickets->begin();
-    for (; p_Iter != tickets->end(); ++p_Iter) {
-        IManagementAirport* airport = findAirport(p_Iter->airport);
+    auto ticket = tickets->begin();
+    for (; ticket != tickets->end(); ++ticket) {
+        IManagementAirport* airport = findAirport(ticket->airport);
         if (airport == nullptr) {
             result = -1;
             break;
@@ -57,20 +54,20 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
         // under the same number that now joins other airports is another
         // flight, and the ticket counts as gone.
         std::map<int, TFlightLink>* table = airport->getFlights();
-        auto entry = table->find(p_Iter->flight);
-        if (entry != table->end() && !ticketHonoured(*p_Iter, entry->second)) {
+        auto entry = table->find(ticket->flight);
+        if (entry != table->end() && !ticketHonoured(*ticket, entry->second)) {
             result = -2;
             break;
         }
-        if (airport->bookTicket(p_Iter->flight) < 0) {
+        if (airport->bookTicket(ticket->flight) < 0) {
             result = -2;
             break;
         }
     }
     if (result != 0) {
-        while (p_Iter != tickets->begin()) {
-            --p_Iter;
-            findAirport(p_Iter->airport)->unbookTicket(p_Iter->flight);
+        while (ticket != tickets->begin()) {
+            --ticket;
+            findAirport(ticket->airport)->unbookTicket(ticket->flight);
         }
     }
     return result;
@@ -79,13 +76,15 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
 int TDataAccess::addAirport(int airport, std::string name) {
     auto place = airports.lower_bound(airport);
     if (place != airports.end() && place->first == airport) return -1;
-    std::unique_ptr<IManagementAirport> object(factory->createAirport(airport));
-    TAirportLink AirportLink;
-    AirportLink.name = std::move(name);
-    AirportLink.pAirport = object.get();
-    auto entry = airports.emplace_hint(place, airport, std::move(AirportLink));
+    std::unique_ptr<IManagementAirport> created(factory->createAirport(airport));
+    IManagementAirport* object = created.get();
+    TAirportLink link;
+    link.name = std::move(name);
+    link.pAirport = object;
+    auto entry = airports.emplace_hint(place, airport, std::move(link));
     try {
-        objects.emplace(airport, object.get());
+        // A failed emplace leaves `created` as it was, owning the object.
+        objects.emplace(airport, std::move(created));
     } catch (...) {
         airports.erase(entry);
         throw;
@@ -98,11 +97,10 @@ int TDataAccess::addAirport(int airport, std::string name) {
     } catch (...) {
         const std::map<int, TFlightLink>& noFlights = *object->getFlights();
         while (told > 0) listeners[--told]->airportRemoving(airport, noFlights);
-        objects.erase(airport);
         airports.erase(entry);
+        objects.erase(airport);
         throw;
     }
-    object.release();  // now owned through the table
     ++revision;
     return 0;
 }
@@ -158,27 +156,24 @@ int TDataAccess::removeFlight(int airport, int flight) {
 }
 
 int TDataAccess::removeAirport(int airport) {
-    auto fe = airports.find(airport);
-    if (fe == airports.end()) return 1;
-    IManagementAirport* object = fe->second.pAirport;
+    auto link = airports.find(airport);
+    if (link == airports.end()) return 1;
+    IManagementAirport* object = link->second.pAirport;
     std::map<int, TFlightLink>* table = object->getFlights();
     // Collect the other end of every flight first (the only allocation), then
     // erase, which cannot fail: the airport goes as a whole or not at all.
     std::vector<std::pair<int, int>> others;  // (flight number, other airport)
     others.reserve(table->size());
-    for (const auto& It_air : *table) {
-        const TFlightLink& link = It_air.second;
-        others.emplace_back(It_air.first, link.from == airport ? link.to : link.from);
-    }
+    for (const auto& [number, flight] : *table)
+        others.emplace_back(number, flight.from == airport ? flight.to : flight.from);
     for (INetworkListener* listener : listeners) listener->airportRemoving(airport, *table);
     for (const auto& flightAndOther : others) {
         if (flightAndOther.second == airport) continue;
         IManagementAirport* there = findAirport(flightAndOther.second);
         if (there != nullptr) there->removeFlight(flightAndOther.first);
     }
-    objects.erase(airport);
-    airports.erase(fe);
-    delete object;
+    airports.erase(link);
+    objects.erase(airport);  // deletes the airport object
     ++revision;
     return 0;
 }

@@ -16,8 +16,8 @@ namespace DataAccess {
 class TDataAccess final : public IDataAccess {
 public:
     TDataAccess();
-    // Uses the given factory and takes ownership of it (for tests).
-    explicit TDataAccess(IGetNewAirport* factory);
+    // Uses the given factory (for tests).
+    explicit TDataAccess(std::unique_ptr<IGetNewAirport> factory);
     ~TDataAccess() override;
     TDataAccess(const TDataAccess&) = delete;
     TDataAccess& operator=(const TDataAccess&) = delete;
@@ -38,11 +38,12 @@ private:
     // lookup in the hash index below, which always agrees with the table.
     IManagementAirport* findAirport(int airport) const;
 
+    // The airport table; its links point at the objects owned below.
     std::map<int, TAirportLink> airports;
-    // The same airport objects by number, for the lookups every edit and
-    // booking makes: an ordered map of thousands of airports costs a cache
-    // miss per level, a hash index about one.
-    std::unordered_map<int, IManagementAirport*> objects;
+    // The airport objects by number, owned here, for the lookups every edit
+    // and booking makes: an ordered map of thousands of airports costs a
+    // cache miss per level, a hash index about one.
+    std::unordered_map<int, std::unique_ptr<IManagementAirport>> objects;
     std::unique_ptr<IGetNewAirport> factory;
     std::uint64_t revision = 0;
     std::vector<INetworkListener*> listeners;

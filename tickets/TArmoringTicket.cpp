@@ -9,7 +9,7 @@ TArmoringTicket::TArmoringTicket(IDataAccess* data)
       fitting(new FitingFlight::TFitingFlight(data)),
       tickets(new std::list<TTicket>()) {}
 
-TArmoringTicket::~TArmoringTicket() { data = nullptr; }
+TArmoringTicket::~TArmoringTicket() = default;
 
 int TArmoringTicket::armoringTickets() {
     if (data == nullptr) return -1;

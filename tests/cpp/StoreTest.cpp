@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <list>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,7 +83,7 @@ int booked(IDataAccess& store, int airport, int flight) { return store.getFlight
 class Store : public ::testing::Test {
 protected:
     CountingFactory::Counts counts;
-    TDataAccess store{new CountingFactory(&counts)};
+    TDataAccess store{std::make_unique<CountingFactory>(&counts)};
 
     void addAirports(std::initializer_list<int> numbers) {
         for (int n : numbers) ASSERT_EQ(0, store.addAirport(n, "airport " + std::to_string(n)));
@@ -181,7 +182,7 @@ TEST_F(Store, AddingAndRemovingAirportsInALoopKeepsNoObject) {
 TEST(StoreLifetime, DestroyingTheStoreFreesItsAirports) {
     CountingFactory::Counts counts;
     {
-        TDataAccess store(new CountingFactory(&counts));
+        TDataAccess store(std::make_unique<CountingFactory>(&counts));
         store.addAirport(1, "a");
         store.addAirport(2, "b");
         EXPECT_EQ(2, counts.alive);

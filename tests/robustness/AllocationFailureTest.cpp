@@ -22,7 +22,7 @@
 #include "tests/robustness/FailingAllocator.h"
 #include "fitting/TFitingFlight.h"
 #include "library/Library.h"
-#include "tests/robustness/common/LibraryState.h"
+#include "tests/support/LibraryState.h"
 
 namespace {
 

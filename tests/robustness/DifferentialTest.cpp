@@ -1,5 +1,5 @@
 // Seeded random operations on the library and on the independent model, with
-// everything compared after every operation (see common/OpDriver.h).
+// everything compared after every operation (see tests/support/OpDriver.h).
 //
 // The operation count is a floor for the whole suite: 1,000,000 in a normal
 // build, and the edit-heavy, query-heavy and queue-switching runs another
@@ -9,7 +9,7 @@
 //
 // Every run also prints what the route search's copy of the network went
 // through (rebuilds, out-of-order airports, queue kinds; see
-// common/NetworkProbe.h), and how often a booking or route report met a
+// tests/support/NetworkProbe.h), and how often a booking or route report met a
 // ticket whose flight number had been given to another flight.
 
 #include <gtest/gtest.h>
@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/robustness/common/OpDriver.h"
+#include "tests/support/OpDriver.h"
 
 namespace {
 

@@ -28,6 +28,18 @@ inline Network snapshot(IDataAccess& store) {
     return net;
 }
 
+// The sum of the day counts of a route as the literal search writes it: the
+// second ticket of each leg is the flight's entry at its departure airport.
+inline std::int64_t routeTotal(const Network& net, const std::list<TTicket>& route) {
+    std::int64_t total = 0;
+    bool departureEntry = false;
+    for (const TTicket& t : route) {
+        if (departureEntry) total += net.at(t.airport).at(t.flight).days;
+        departureEntry = !departureEntry;
+    }
+    return total;
+}
+
 // The codes and the ticket list of the route search: 0, -1 (from absent),
 // -2 (to absent), -3 (over maxDays), -4 (no route); the list is empty on
 // every refusal.

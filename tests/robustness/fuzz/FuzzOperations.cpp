@@ -1,5 +1,5 @@
 // libFuzzer target: the input's bytes decode into the operations of the
-// random-operation test (common/OpDriver.h), run on the library and on the
+// random-operation test (tests/support/OpDriver.h), run on the library and on the
 // model alike; any difference aborts with a description. The first byte
 // chooses the number ranges (among them negative day counts), the mix of
 // edits and queries (even, edit-heavy, query-heavy) and whether day counts
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/robustness/common/OpDriver.h"
+#include "tests/support/OpDriver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;

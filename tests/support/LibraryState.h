@@ -12,7 +12,7 @@
 #include "flights/TManagementFlight.h"
 #include "library/ReportCopy.h"
 #include "store/TDataAccess.h"
-#include "tests/robustness/common/Model.h"
+#include "tests/support/Model.h"
 #include "tickets/TArmoringTicket.h"
 
 namespace robustness {

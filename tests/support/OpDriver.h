@@ -1,9 +1,18 @@
 #pragma once
 
-// Drives the library and the model with the same operations and compares
-// every result code, the ticket list, every flight table with its booked
-// counts, and the reports. The operations come from a Source, which is either
-// a seeded random generator (the random-operation test) or the fuzzer's bytes.
+// The one random edit/query driver of the tests. It drives the library and
+// the model with the same operations and compares every result code, the
+// ticket list, every flight table with its booked counts, and the reports.
+// With `Checks::literal` every route query also goes through the route
+// search itself (TFitingFlight, beside the booking service) and is compared
+// with the literal search (tests/support/LiteralFitting.h) on a snapshot of
+// the library's own store: the exactness test's reference.
+//
+// Two ways in: `step(source)` draws operations from a Source, either a seeded
+// random generator (the random-operation test) or the fuzzer's bytes; the
+// named operations (addAirport, addFlight, removeFlight, removeAirport, book,
+// check) are the same checked operations for a test that builds its own
+// sequence (the exactness test's random networks and focused cases).
 //
 // The number ranges are small on purpose: few airports, few flight numbers
 // and few day counts give many collisions, refusals, equal totals and
@@ -24,17 +33,21 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <list>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/robustness/common/LibraryState.h"
-#include "tests/robustness/common/Model.h"
-#include "tests/robustness/common/NetworkProbe.h"
+#include "tests/support/LibraryState.h"
+#include "tests/support/Model.h"
+#include "fitting/TFitingFlight.h"
+#include "tests/support/LiteralFitting.h"
+#include "tests/support/NetworkProbe.h"
 
 namespace robustness {
 
@@ -57,6 +70,17 @@ struct Ranges {
     // (256, 300, -1, 65536, INT_MAX / 2, INT_MAX). Flights come and go, so
     // the queue switches back and forth.
     int spikeOneIn = 0;
+};
+
+inline std::string describe(const std::list<TTicket>& tickets) {
+    return describe(std::vector<TTicket>(tickets.begin(), tickets.end()));
+}
+
+// What every operation is compared with.
+struct Checks {
+    bool model = true;     // the model's codes, network, booked counts and ticket list
+    bool literal = false;  // queries: the literal search on the store, through both entry points
+    bool logging = false;  // keep the last operations for mismatch reports
 };
 
 // Random choices from a seeded generator.
@@ -95,7 +119,14 @@ private:
 
 class OpDriver {
 public:
-    explicit OpDriver(Ranges ranges) : ranges(ranges), lib(new World()), probe(new NetworkProbe(lib->store)) {}
+    explicit OpDriver(Ranges ranges, Checks checks = Checks{}, std::string label = "")
+        : ranges(ranges), checks(checks), label(std::move(label)) {
+        start();
+    }
+    // A driver for a test's own sequences: the literal search checked as
+    // well, the last operations kept for the reports.
+    explicit OpDriver(std::string label, Checks checks = Checks{true, true, true})
+        : OpDriver(Ranges{}, checks, std::move(label)) {}
 
     // How often the interesting outcomes came up, to show the operations
     // reach past the refusals: routes fitted with at least one leg, lists
@@ -139,6 +170,102 @@ public:
     std::uint64_t mismatches() const { return mismatchCount; }
     // The first few mismatches, described.
     const std::vector<std::string>& reports() const { return mismatchReports; }
+    std::string reportText() const {
+        std::string text;
+        for (const std::string& r : mismatchReports) text += r + "\n";
+        return text;
+    }
+    std::uint64_t queries() const { return queryCount; }
+
+    // The library under test, for reading (and for tests that call it
+    // directly with the model check off).
+    DataAccess::TDataAccess& store() { return lib->store; }
+    ManagementFlight::TManagementFlight& management() { return lib->management; }
+    ArmoringTicket::TArmoringTicket& booking() { return lib->booking; }
+    NetworkProbe& networkProbe() { return *probe; }
+    // Whether the probe's copy is compared with the store before a query
+    // that follows an edit (checks.literal only).
+    void setProbing(bool on) { probing = on; }
+    void setLogging(bool on) { checks.logging = on; }
+
+    // ---- checked operations, through the flight-management service ----
+    // Airports are named "A<number>", flights "F<number>".
+
+    int addAirport(int airport) {
+        const std::string n = "A" + std::to_string(airport);
+        return edited("management.addAirport(" + std::to_string(airport) + ')',
+                      [&] { return model::Network::fold(mod.addAirport(airport, n)); },
+                      [&] { return lib->management.addAirport(airport, n); });
+    }
+    int addFlight(int flight, int days, int from, int to) {
+        const std::string n = "F" + std::to_string(flight);
+        std::ostringstream what;
+        what << "management.addFlight(" << flight << ", d" << days << ", " << from << "->" << to << ')';
+        return edited(what.str(), [&] { return model::Network::fold(mod.addFlight(n, flight, days, from, to)); },
+                      [&] { return lib->management.addFlight(n, flight, days, from, to); });
+    }
+    int removeFlight(int airport, int flight) {
+        std::ostringstream what;
+        what << "management.removeFlight(" << airport << ", " << flight << ')';
+        return edited(what.str(), [&] { return model::Network::fold(mod.removeFlight(airport, flight)); },
+                      [&] { return lib->management.removeFlight(airport, flight); });
+    }
+    int removeAirport(int airport) {
+        return edited("management.removeAirport(" + std::to_string(airport) + ')',
+                      [&] { return model::Network::fold(mod.removeAirport(airport)); },
+                      [&] { return lib->management.removeAirport(airport); });
+    }
+    // Books the current list: counts change, routes must not.
+    int book() {
+        ++ops;
+        const int actual = lib->booking.armoringTickets();
+        if (checks.model) expectCode("armoringTickets()", mod.armoringTickets(), actual);
+        note("armoringTickets() -> " + std::to_string(actual));
+        if (checks.model) compareState("armoringTickets()");
+        return actual;
+    }
+
+    // One query through the library (and the checks). Returns the literal
+    // search's code (0, -1 .. -4) and fills `expected` with its list; without
+    // the literal check, the model's code folded the same way and its list.
+    int check(int maxDays, int from, int to, std::list<TTicket>& expected) {
+        ++ops;
+        std::ostringstream what;
+        const int code = query(what, maxDays, from, to, &expected);
+        if (checks.model) compareState(what.str());
+        return code;
+    }
+    // The same, returning the booking service's code (0, -5 .. -8).
+    int routeCode(int maxDays, int from, int to) {
+        std::list<TTicket> ignored;
+        check(maxDays, from, to, ignored);
+        return lastRouteCode;
+    }
+
+    // The smallest total of a query as the literal search finds it, if it has
+    // a route within int range; asked through check, so a query like any
+    // other.
+    std::optional<std::int64_t> total(int from, int to) {
+        std::list<TTicket> route;
+        if (check(INT_MAX, from, to, route) != 0) return std::nullopt;
+        return oracle::routeTotal(oracleNetwork(), route);
+    }
+    // The same without asking the library, which would move its stopped
+    // search on.
+    std::optional<std::int64_t> oracleTotal(int from, int to) {
+        std::list<TTicket> route;
+        if (oracle::literalFitRoute(oracleNetwork(), INT_MAX, from, to, route) != 0) return std::nullopt;
+        return oracle::routeTotal(oracleNetwork(), route);
+    }
+    // A snapshot of the library's store, as the literal search reads it.
+    const oracle::Network& oracleNetwork() {
+        if (!haveSnapshot || snapshotRevision != lib->store.getRevision()) {
+            snapshot = oracle::snapshot(lib->store);
+            snapshotRevision = lib->store.getRevision();
+            haveSnapshot = true;
+        }
+        return snapshot;
+    }
 
     template <class Source>
     void step(Source& in) {
@@ -294,26 +421,101 @@ private:
             // from an empty network and a cold search.
             what << "restart";
             probeBefore.add(probe->counts());
-            probe.reset();
-            lib.reset(new World());
-            probe.reset(new NetworkProbe(lib->store));
+            start();
             mod = model::Network();
             lastFrom = ranges.airportLo;
         }
         if (trace != nullptr) *trace << ops << ' ' << what.str() << '\n';
+        if (checks.logging) keep(what.str());
         compareState(what.str());
+    }
+
+    // A fresh library, its probe and (for the literal check) a route search
+    // of its own on the same store, beside the booking service's.
+    void start() {
+        direct.reset();
+        probe.reset();
+        lib.reset(new World());
+        probe.reset(new NetworkProbe(lib->store));
+        if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store));
+        haveSnapshot = false;
+        queriedRevision.reset();
+    }
+
+    // One of the named edits on both, with the state compared after it.
+    template <class OnModel, class OnLibrary>
+    int edited(const std::string& what, OnModel onModel, OnLibrary onLibrary) {
+        ++ops;
+        const int expected = checks.model ? onModel() : 0;
+        const int actual = onLibrary();
+        if (checks.model) expectCode(what, expected, actual);
+        note(what + " -> " + std::to_string(actual));
+        if (checks.model) compareState(what);
+        return actual;
+    }
+
+    void note(const std::string& line) {
+        if (trace != nullptr) *trace << ops << ' ' << line << '\n';
+        if (checks.logging) keep(line);
+    }
+
+    void keep(const std::string& line) {
+        history.push_back(line);
+        if (history.size() > 400) history.pop_front();
     }
 
     // getRouteFlight on both, with the counts of its outcomes.
     void fit(std::ostringstream& what, int maxDays, int from, int to) {
+        std::list<TTicket> ignored;
+        query(what, maxDays, from, to, &ignored);
+    }
+
+    // One query on the library, the model and (checks.literal) the route
+    // search itself against the literal search. Returns the reference's code
+    // as the route search gives it (0, -1 .. -4) and its list in *expected.
+    int query(std::ostringstream& what, int maxDays, int from, int to, std::list<TTicket>* expected) {
         lastFrom = from;
+        ++queryCount;
         probe->beforeQuery();
         what << "getRouteFlight(" << maxDays << ", " << from << ", " << to << ')';
-        const int expected = mod.getRouteFlight(maxDays, from, to);
-        expectCode(what.str(), expected, lib->booking.getRouteFlight(maxDays, from, to));
-        if (expected <= 0 && expected >= -8) ++seen.routeCodes[-expected];
-        if (expected == 0 && !mod.tickets().empty()) ++seen.routes;
-        if (expected == 0 && mod.tickets().size() >= 6) ++seen.longRoutes;
+        // The probe's copy against the store, once after each change.
+        if (checks.literal && probing && queriedRevision != lib->store.getRevision()) {
+            const std::string breach = probe->breach();
+            if (!breach.empty()) mismatch(what.str(), "search network: " + breach);
+        }
+        queriedRevision = lib->store.getRevision();
+        int reference = 0;
+        if (checks.literal) reference = oracle::literalFitRoute(oracleNetwork(), maxDays, from, to, *expected);
+        const int actual = lib->booking.getRouteFlight(maxDays, from, to);
+        lastRouteCode = actual;
+        if (checks.model) {
+            const int byModel = mod.getRouteFlight(maxDays, from, to);
+            expectCode(what.str(), byModel, actual);
+            if (byModel <= 0 && byModel >= -8) ++seen.routeCodes[-byModel];
+            if (byModel == 0 && !mod.tickets().empty()) ++seen.routes;
+            if (byModel == 0 && mod.tickets().size() >= 6) ++seen.longRoutes;
+            if (!checks.literal) {
+                reference = byModel == 0 ? 0 : byModel + 4;
+                expected->assign(mod.tickets().begin(), mod.tickets().end());
+            }
+        }
+        if (checks.literal) {
+            const std::list<TTicket> bookingList = *lib->booking.getTickets();
+            // A list holding something beforehand, which a refusal must empty.
+            std::list<TTicket> directList{TTicket{424242, 7}};
+            const int viaFitting = direct->fitRoute(maxDays, from, to, &directList);
+            const int expectedBooking = reference == 0 ? 0 : reference - 4;
+            if (actual != expectedBooking || bookingList != *expected || viaFitting != reference ||
+                directList != *expected) {
+                std::ostringstream detail;
+                detail << "\n  literal search:  " << reference << ' ' << describe(*expected)
+                       << "\n  getRouteFlight:  " << actual << ' ' << describe(bookingList)
+                       << "\n  TFitingFlight:   " << viaFitting << ' ' << describe(directList);
+                mismatch(what.str(), detail.str());
+            }
+        }
+        if (checks.logging) keep(what.str() + " -> " + std::to_string(actual));
+        return reference;
     }
 
     // Mostly generous limits, sometimes tight or negative ones.
@@ -510,7 +712,8 @@ private:
 
     template <class Source>
     int airport(Source& in) {
-        // One below and one above the range: airports that never exist.
+        // One below and one above the range as well: queries and edits name
+        // numbers at both edges of the airports there are.
         return in.pick(ranges.airportLo - 1, ranges.airportHi + 1);
     }
     template <class Source>
@@ -536,7 +739,12 @@ private:
         ++mismatchCount;
         if (mismatchReports.size() < 5) {
             std::ostringstream out;
+            if (!label.empty()) out << label << ": ";
             out << "operation " << ops << ' ' << what << ": " << detail;
+            if (checks.logging && mismatchReports.size() < 3) {
+                out << "\n  operations so far:";
+                for (const std::string& line : history) out << "\n    " << line;
+            }
             mismatchReports.push_back(out.str());
         }
     }
@@ -580,10 +788,21 @@ private:
     }
 
     Ranges ranges;
+    Checks checks;
+    std::string label;  // of the test's sequence, for the reports
     std::unique_ptr<World> lib;
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
+    std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)
     NetworkProbe::Counts probeBefore;     // of the libraries before a restart
     model::Network mod;
+    oracle::Network snapshot;  // of lib->store at snapshotRevision
+    std::uint64_t snapshotRevision = 0;
+    bool haveSnapshot = false;
+    std::optional<std::uint64_t> queriedRevision;  // the store's revision at the last query
+    bool probing = true;
+    std::deque<std::string> history;  // the last operations (checks.logging)
+    int lastRouteCode = 0;
+    std::uint64_t queryCount = 0;
     int lastFrom = 0;
     std::uint64_t ops = 0;
     std::ostream* trace = nullptr;
