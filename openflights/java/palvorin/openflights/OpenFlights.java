@@ -113,10 +113,14 @@ public final class OpenFlights {
                 ++net.airportsBad;
                 continue;
             }
-            Airport a = new Airport(id, name, city, country, iata, icao, lat, lon);
+            Airport a = new Airport(id, name, city, country, orNull(iata), orNull(icao), lat, lon);
             net.airports.add(a);
             net.byId.put(id, a);
         }
+    }
+
+    private static String orNull(String code) {
+        return code == null || code.isBlank() ? null : code.strip();
     }
 
     static void readRoutes(byte[] bytes, Network net) {
