@@ -11,6 +11,7 @@ import java.util.Map;
 import java.util.Set;
 import java.util.TreeSet;
 import java.util.regex.Pattern;
+import palvorin.openflights.OpenFlights;
 
 /**
  * What the program knows about airports beyond their numbers: the code a user types, the title
@@ -52,8 +53,10 @@ final class Directory {
     private final Map<Integer, Airport> byNumber = new HashMap<>();
     private final Map<String, Integer> byCode = new HashMap<>();
     private final Set<Integer> present = new HashSet<>();
+    /** The routes loaded from the data, counted per airport on the first search by place. */
+    private List<OpenFlights.Route> loadedRoutes = List.of();
     /** Flights each airport had when the data was loaded: bigger airports come first among equal matches. */
-    private final Map<Integer, Integer> loadedFlights = new HashMap<>();
+    private Map<Integer, Integer> loadedFlights;
     /** Folded name, city and country of each airport, made on the first search by place. */
     private Map<Integer, String[]> folded;
 
@@ -71,8 +74,9 @@ final class Directory {
         }
     }
 
-    void countLoadedFlight(int number) {
-        loadedFlights.merge(number, 1, Integer::sum);
+    /** The routes the library took at loading; counted only when a search by place needs them. */
+    void setLoadedRoutes(List<OpenFlights.Route> routes) {
+        loadedRoutes = routes;
     }
 
     void markRemoved(int number) {
@@ -174,6 +178,11 @@ final class Directory {
         if (folded == null) {
             folded = new HashMap<>();
             for (Airport a : byNumber.values()) folded.put(a.number(), foldedFields(a));
+            loadedFlights = new HashMap<>();
+            for (OpenFlights.Route r : loadedRoutes) {
+                loadedFlights.merge(r.from(), 1, Integer::sum);
+                loadedFlights.merge(r.to(), 1, Integer::sum);
+            }
         }
         List<Match> matches = new ArrayList<>();
         for (int n : present) {

@@ -2,6 +2,8 @@ package palvorin.demo;
 
 import java.io.IOException;
 import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
 import java.util.regex.Pattern;
 import palvorin.nativ_ManegingFlight;
 import palvorin.openflights.OpenFlights;
@@ -47,6 +49,7 @@ final class OpenFlightsLoader {
                 ++report.airportsRefused;
             }
         }
+        List<OpenFlights.Route> loaded = new ArrayList<>(net.routes.size());
         StringBuilder name = new StringBuilder();
         for (OpenFlights.Route r : net.routes) {
             name.setLength(0);
@@ -55,12 +58,12 @@ final class OpenFlightsLoader {
             if (nativ_ManegingFlight.addFlight(name.toString(), r.line(), r.days(), r.from(), r.to())
                     == nativ_ManegingFlight.OK) {
                 ++report.flightsLoaded;
-                directory.countLoadedFlight(r.from());
-                directory.countLoadedFlight(r.to());
+                loaded.add(r);
             } else {
                 ++report.routesRefused;
             }
         }
+        directory.setLoadedRoutes(loaded);
         report.readNanos = read - start;
         report.libraryNanos = System.nanoTime() - read;
         return report;

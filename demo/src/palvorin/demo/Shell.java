@@ -31,8 +31,8 @@ import picocli.CommandLine.Parameters;
  */
 final class Shell {
     /** What a day and a flight number are, said once in help and once after the first route. */
-    static final String DAYS_AND_NUMBERS = "A day is 1 per started 2,000 km of great-circle distance of a flight;"
-            + " a flight's number is its line in routes.dat (or the number given to add-flight).";
+    static final String DAYS_AND_NUMBERS = "Days: 1 per started 2,000 km of a flight's great-circle distance.\n"
+            + "Flight numbers: the flight's line in routes.dat (or the number given to add-flight).";
 
     static final String HELP = String.join("\n",
             "Commands (an AIRPORT is an IATA or ICAO code in any case, an airport number, or a city or",
