@@ -6,12 +6,13 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
-import java.util.LinkedHashMap;
+import java.util.HashMap;
 import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
+import java.util.function.Supplier;
 import palvorin.ReportedFlight;
 import palvorin.aggregateFiting;
 import palvorin.airport.AirportFrame;
@@ -63,8 +64,10 @@ final class Shell {
     private final PrintStream out;
     private final PrintStream err;
     private final aggregateFiting fitting = new aggregateFiting();
-    private final CommandLine parser;
-    private final Map<String, String> usages = new LinkedHashMap<>();
+    /** Each command's maker and usage by name and alias; its parser is made on first use. */
+    private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
+    private final Map<String, String> usages = new HashMap<>();
+    private final Map<String, CommandLine> parsers = new HashMap<>();
     private boolean quit;
     private boolean explained;
     /** Where the message of a failed command starts, e.g. "error: line 4: " in a script. */
@@ -74,27 +77,29 @@ final class Shell {
         this.directory = directory;
         this.out = out;
         this.err = err;
-        parser = new CommandLine(new Commands());
-        parser.setSubcommandsCaseInsensitive(true);
-        parser.setStopAtPositional(false);
-        add(new RouteCommand(), "route FROM TO [MAXDAYS] [--map FILE]");
-        add(new BookCommand(), "book");
-        add(new AirportCommand(), "airport AIRPORT [--map FILE]");
-        add(new FindCommand(), "find TEXT...");
-        add(new AddAirportCommand(), "add-airport NUMBER CODE NAME...");
-        add(new AddFlightCommand(), "add-flight NUMBER FROM TO DAYS [NAME...]");
-        add(new RemoveFlightCommand(), "remove-flight AIRPORT FLIGHT");
-        add(new RemoveAirportCommand(), "remove-airport AIRPORT");
-        add(new HelpCommand(), "help");
-        add(new QuitCommand(), "quit");
+        // A one-shot command builds one parser: picocli's reading of the annotations is most of
+        // its start-up cost.
+        add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE]", "route");
+        add(BookCommand::new, "book", "book");
+        add(AirportCommand::new, "airport AIRPORT [--map FILE]", "airport");
+        add(FindCommand::new, "find TEXT...", "find");
+        add(AddAirportCommand::new, "add-airport NUMBER CODE NAME...", "add-airport");
+        add(AddFlightCommand::new, "add-flight NUMBER FROM TO DAYS [NAME...]", "add-flight");
+        add(RemoveFlightCommand::new, "remove-flight AIRPORT FLIGHT", "remove-flight");
+        add(RemoveAirportCommand::new, "remove-airport AIRPORT", "remove-airport");
+        add(HelpCommand::new, "help", "help", "?");
+        add(QuitCommand::new, "quit", "quit", "exit");
     }
 
-    private void add(Runnable command, String usage) {
-        CommandLine sub = new CommandLine(command);
-        String name = sub.getCommandName();
-        parser.addSubcommand(name, sub, sub.getCommandSpec().aliases());
-        usages.put(name, usage);
-        for (String alias : sub.getCommandSpec().aliases()) usages.put(alias, usage);
+    private void add(Supplier<Runnable> maker, String usage, String... names) {
+        for (String name : names) {
+            makers.put(name, maker);
+            usages.put(name, usage);
+        }
+    }
+
+    private CommandLine parser(String name) {
+        return parsers.computeIfAbsent(name, n -> new CommandLine(makers.get(n).get()));
     }
 
     boolean quitRequested() {
@@ -117,18 +122,15 @@ final class Shell {
     boolean run(String[] words) {
         String command = words[0].toLowerCase(Locale.ROOT);
         try {
-            if (!usages.containsKey(command))
+            if (!makers.containsKey(command))
                 throw new UserError("unknown command '" + words[0] + "' (type help for the list)");
-            String[] args = words.clone();
-            args[0] = command;
-            CommandLine.ParseResult parsed;
+            CommandLine parser = parser(command);
             try {
-                parsed = parser.parseArgs(args);
+                parser.parseArgs(Arrays.copyOfRange(words, 1, words.length));
             } catch (CommandLine.ParameterException e) {
                 throw new UserError(parseProblem(e) + "; usage: " + usages.get(command));
             }
-            Object runnable = parsed.subcommand().commandSpec().userObject();
-            ((Runnable) runnable).run();
+            ((Runnable) parser.getCommand()).run();
             return true;
         } catch (UserError e) {
             err.println(errorPrefix + e.getMessage());
@@ -162,9 +164,6 @@ final class Shell {
             super(message);
         }
     }
-
-    @Command(name = "tavrik")
-    static final class Commands {}
 
     // ---- route and book ----
 
@@ -585,7 +584,7 @@ final class Shell {
         }
     }
 
-    @Command(name = "help", aliases = "?")
+    @Command(name = "help")
     final class HelpCommand implements Runnable {
         @Override
         public void run() {
@@ -593,7 +592,7 @@ final class Shell {
         }
     }
 
-    @Command(name = "quit", aliases = "exit")
+    @Command(name = "quit")
     final class QuitCommand implements Runnable {
         @Override
         public void run() {
