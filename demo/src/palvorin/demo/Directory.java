@@ -222,7 +222,10 @@ final class Directory {
     /** Lower case without accents, one space between words: "São  Paulo" and "sao paulo" fold alike. */
     static String fold(String text) {
         if (text == null) return "";
-        String plain = MARKS.matcher(Normalizer.normalize(text, Normalizer.Form.NFD)).replaceAll("");
+        boolean ascii = true;
+        for (int i = 0; i < text.length() && ascii; ++i) ascii = text.charAt(i) < 128;
+        // Most names are plain ASCII: they need no decomposition, which is the costly part.
+        String plain = ascii ? text : MARKS.matcher(Normalizer.normalize(text, Normalizer.Form.NFD)).replaceAll("");
         return SPACES.matcher(plain.toLowerCase(Locale.ROOT)).replaceAll(" ").strip();
     }
 
