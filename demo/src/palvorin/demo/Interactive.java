@@ -10,6 +10,7 @@ import org.jline.reader.EndOfFileException;
 import org.jline.reader.LineReader;
 import org.jline.reader.LineReaderBuilder;
 import org.jline.reader.UserInterruptException;
+import org.jline.terminal.Size;
 import org.jline.terminal.Terminal;
 import org.jline.terminal.TerminalBuilder;
 
@@ -25,6 +26,9 @@ final class Interactive {
     static boolean run(Shell shell, Directory directory, PrintStream out) {
         boolean allRan = true;
         try (Terminal terminal = TerminalBuilder.builder().system(true).build()) {
+            // A terminal that reports no size (a bare pseudo-terminal) would break the line
+            // display and the completion lists.
+            if (terminal.getWidth() <= 0 || terminal.getHeight() <= 0) terminal.setSize(new Size(80, 24));
             Set<String> codes = directory.presentCodes();
             LineReader reader = LineReaderBuilder.builder()
                     .terminal(terminal)
@@ -41,6 +45,10 @@ final class Interactive {
                 } catch (EndOfFileException e) {
                     out.println();
                     break;
+                } catch (RuntimeException e) {
+                    // The line editor failed on this line; the session goes on with the next.
+                    System.err.println("error: the line could not be read: " + e);
+                    continue;
                 }
                 allRan &= shell.run(line);
             }
