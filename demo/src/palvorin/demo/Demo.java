@@ -102,6 +102,10 @@ public final class Demo {
             return 2;
         }
         Path script = options.script;
+        if (script != null && !options.command.isEmpty()) {
+            err.println("error: give either --script FILE or a command, not both (try --help)");
+            return 2;
+        }
         if (script != null && !Files.isReadable(script)) {
             err.println("error: cannot read the script " + script);
             return 2;
