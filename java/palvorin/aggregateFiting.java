@@ -17,6 +17,10 @@ import java.util.List;
  * at its departure airport); this class keeps them in {@link #flights()}.
  */
 public class aggregateFiting {
+    /** Makes an object that has no flights reported yet. */
+    public aggregateFiting() {}
+
+    /** Success, for every method that returns a code. */
     public static final int OK = 0;
     /** {@code armoringTickets}: no route is fitted (the ticket list is empty). */
     public static final int NO_TICKETS = -4;
@@ -44,21 +48,48 @@ public class aggregateFiting {
 
     private final List<ReportedFlight> flights = new ArrayList<>();
 
-    /** Fits a route from {@code from} to {@code to} of at most {@code maxDays} days. */
+    /**
+     * Fits the route with the smallest total day count from {@code from} to {@code to} into the
+     * current ticket list.
+     *
+     * @param maxDays the most days the route may take
+     * @param from the number of the departure airport
+     * @param to the number of the arrival airport
+     * @return {@link #OK}, {@link #UNKNOWN_DEPARTURE}, {@link #UNKNOWN_ARRIVAL},
+     *     {@link #OVER_DAY_LIMIT} or {@link #NO_ROUTE}
+     */
     public native int getRouteFlight(int maxDays, int from, int to);
 
-    /** Books every ticket of the current list, or none. */
+    /**
+     * Books every ticket of the current list, or none.
+     *
+     * @return {@link #OK}, {@link #NO_TICKETS} or {@link #BOOKING_REFUSED}
+     */
     public native int armoringTickets();
 
     /** Reports the flight of every ticket of the current list through {@link #addFlitgh}. */
     public native void setData();
 
-    /** Called by the library once per reported flight. */
+    /**
+     * Called by the library once per reported flight entry; keeps it in {@link #flights()}.
+     *
+     * @param airport the airport whose flight table holds this entry
+     * @param flight the flight's number
+     * @param name the flight's name
+     * @param days how many days the flight takes
+     * @param from the number of the flight's departure airport
+     * @param to the number of the flight's arrival airport
+     * @param booked the booked count of this entry
+     */
     public void addFlitgh(int airport, int flight, String name, int days, int from, int to, int booked) {
         flights.add(new ReportedFlight(airport, flight, name, days, from, to, booked));
     }
 
-    /** The flights reported so far, in the order they came. */
+    /**
+     * The flights reported so far.
+     *
+     * @return the reported entries in the order they came, unmodifiable
+     */
     public List<ReportedFlight> flights() {
         return Collections.unmodifiableList(flights);
     }

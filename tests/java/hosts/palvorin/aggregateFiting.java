@@ -4,7 +4,7 @@ import java.util.ArrayList;
 import java.util.List;
 
 /**
- * A stand-in for the library's host class, put ahead of tavrik.jar on the class path of
+ * A stand-in for the library's host class, put ahead of the tavrik jar on the class path of
  * BrokenHostTest only: its callback takes one argument too few, so the library finds no
  * {@code addFlitgh(int, int, String, int, int, int, int)} to call.
  */

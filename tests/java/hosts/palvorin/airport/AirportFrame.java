@@ -5,7 +5,7 @@ import java.util.List;
 import palvorin.nativ_ManegingFlight;
 
 /**
- * A stand-in for the library's host class, put ahead of tavrik.jar on the class path of
+ * A stand-in for the library's host class, put ahead of the tavrik jar on the class path of
  * BrokenHostTest only: it has the callback but no {@code int NumberAirport} field.
  */
 public class AirportFrame {

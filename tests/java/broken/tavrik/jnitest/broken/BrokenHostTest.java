@@ -16,7 +16,7 @@ import palvorin.nativ_ManegingFlight;
 /**
  * Host classes that lack what the library looks up: this JVM loads the stand-ins of
  * palvorin.aggregateFiting (callback with the wrong signature) and palvorin.airport.AirportFrame
- * (no NumberAirport field) instead of tavrik.jar's. The reports must throw the JVM's lookup
+ * (no NumberAirport field) instead of the tavrik jar's. The reports must throw the JVM's lookup
  * error, call nothing back, and leave the library working.
  */
 class BrokenHostTest {
@@ -39,10 +39,10 @@ class BrokenHostTest {
     @Test
     void theStandInsAreTheClassesLoaded() {
         assertFalse(Arrays.stream(AirportFrame.class.getDeclaredFields()).anyMatch(f -> f.getName().equals("NumberAirport")),
-                "tavrik.jar's AirportFrame was loaded: the class path order is wrong");
+                "the tavrik jar's AirportFrame was loaded: the class path order is wrong");
         assertFalse(Arrays.stream(aggregateFiting.class.getDeclaredMethods())
                         .anyMatch(m -> m.getName().equals("addFlitgh") && m.getParameterCount() == 7),
-                "tavrik.jar's aggregateFiting was loaded: the class path order is wrong");
+                "the tavrik jar's aggregateFiting was loaded: the class path order is wrong");
     }
 
     @Test

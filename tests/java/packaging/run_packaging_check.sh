@@ -1,0 +1,246 @@
+#!/usr/bin/env bash
+# Runs the tavrik jar the way a user's program does, in fresh JVMs under
+# -Xcheck:jni, each started from a folder of its own with only the jar and the
+# check class on the class path; fails on a failed check or on any JNI
+# warning in a JVM's output.
+#
+# Usage:
+#   run_packaging_check.sh --java JAVA --jar TAVRIK_JAR --checks CHECKS_JAR
+#       --work DIR [--library LIBTAVRIK] [--version V]
+#       [--cmake CMAKE --build-dir DIR --jni-dir LIBDIR] [--preload LIBS] SCENARIO
+# SCENARIO: one-jar, noexec, extraction, loaders, install or exports.
+# --preload LIBS: sanitizer runtimes (colon separated) for an instrumented library.
+set -u
+
+java='' jar='' checks='' work='' library='' version='' cmake='' build_dir='' jni_dir='' preload=''
+while [ $# -gt 1 ]; do
+  case $1 in
+    --java) java=$2; shift 2 ;;
+    --jar) jar=$2; shift 2 ;;
+    --checks) checks=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    --library) library=$2; shift 2 ;;
+    --version) version=$2; shift 2 ;;
+    --cmake) cmake=$2; shift 2 ;;
+    --build-dir) build_dir=$2; shift 2 ;;
+    --jni-dir) jni_dir=$2; shift 2 ;;
+    --preload) preload=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+scenario=${1:-}
+if [ -z "$java" ] || [ -z "$jar" ] || [ -z "$checks" ] || [ -z "$work" ] || [ -z "$scenario" ]; then
+  echo "run_packaging_check.sh: --java, --jar, --checks, --work and a scenario are required" >&2
+  exit 2
+fi
+
+failed=0
+fail() {
+  echo "FAILED: $*"
+  failed=1
+}
+
+rm -rf "$work"
+mkdir -p "$work/elsewhere" "$work/tmp" "$work/empty"
+work=$(cd "$work" && pwd)
+# The JVMs run from another folder.
+jar=$(realpath "$jar")
+checks=$(realpath "$checks")
+
+jvm_env=()
+if [ -n "$preload" ]; then
+  jvm_env+=(
+    "LD_PRELOAD=${preload//:/ }"
+    "ASAN_OPTIONS=handle_segv=0:handle_sigbus=0:handle_sigfpe=0:allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0"
+  )
+fi
+
+# Runs one JVM from "$work/elsewhere": check_jvm NAME [ENV=VALUE...] -- JVM_ARGS... -- CHECK_ARGS...
+# (the class path is the jar and the checks unless JVM_ARGS give -cp).
+# Its output goes to "$work/NAME.out" and to this script's output.
+check_jvm() {
+  local name=$1
+  shift
+  local env_args=("${jvm_env[@]}") jvm_args=() check_args=()
+  while [ "$1" != "--" ]; do env_args+=("$1"); shift; done
+  shift
+  while [ "$1" != "--" ]; do jvm_args+=("$1"); shift; done
+  shift
+  check_args=("$@")
+  local class_path=("-cp" "$jar:$checks")
+  local a
+  for a in "${jvm_args[@]}"; do
+    if [ "$a" = "-cp" ]; then class_path=(); fi
+  done
+  echo "== $name: java ${jvm_args[*]} ${check_args[*]}"
+  (cd "$work/elsewhere" && env "${env_args[@]}" "$java" -Xcheck:jni "${jvm_args[@]}" "${class_path[@]}" \
+    tavrik.packaging.PackagingCheck "${check_args[@]}") >"$work/$name.out" 2>&1
+  local status=$?
+  cat "$work/$name.out"
+  jvm_verdict "$name" "$status"
+}
+
+# Fails the run (and returns 1) when a JVM exited with an error or complained about JNI.
+jvm_verdict() {
+  local name=$1 status=$2 bad=0
+  if grep -q -e 'WARNING in native method' -e 'WARNING: JNI local refs' -e 'FATAL ERROR' \
+      -e 'A fatal error has been detected' -e 'AddressSanitizer' -e 'runtime error:' "$work/$name.out"; then
+    fail "$name: the JVM complained"
+    bad=1
+  fi
+  if [ "$status" -ne 0 ]; then
+    fail "$name: exit status $status"
+    bad=1
+  fi
+  return $bad
+}
+
+copies_in() {
+  find "$1" -maxdepth 1 -name 'tavrik-*' | sort
+}
+
+case $scenario in
+  one-jar)
+    # Nothing but the jar: no library path, no property, the default temporary folder.
+    check_jvm one-jar -- "-Dtavrik.expect.version=$version" -- route jar
+    ;;
+
+  noexec)
+    noexec="$work/noexec"
+    mkdir -p "$noexec"
+    real_noexec=0
+    if mount -t tmpfs -o noexec,nosuid,nodev,size=16m tavrik-noexec "$noexec" 2>/dev/null; then
+      real_noexec=1
+      trap 'umount "$noexec"' EXIT
+      echo "a tmpfs mounted noexec at $noexec"
+    else
+      # No mount allowed: a folder that cannot be made (its parent is a file).
+      echo "mount refused; using a folder that cannot be created instead"
+      : >"$work/a-file"
+      noexec="$work/a-file/folder"
+    fi
+    # The first candidate fails; the copy then goes to java.io.tmpdir and nothing is left behind.
+    check_jvm next-folder -- "-Dtavrik.tmpdir=$noexec" "-Djava.io.tmpdir=$work/tmp" "-Djava.library.path=$work/empty" \
+      -- route "$work/tmp"
+    if [ "$real_noexec" -eq 1 ] && [ -n "$(copies_in "$noexec")" ]; then
+      fail "a copy that could not be loaded was left in $noexec: $(copies_in "$noexec")"
+    fi
+    if [ -n "$(copies_in "$work/tmp")" ]; then
+      fail "the copy was not removed at exit: $(copies_in "$work/tmp")"
+    fi
+    # Every candidate unusable: one error that names each folder, why, and the properties.
+    words=("-Dtavrik.tmpdir" "-Dtavrik.library.path" "java.library.path" "java.io.tmpdir"
+      "$noexec" "$noexec/cache/tavrik" "per-user cache")
+    if [ "$real_noexec" -eq 1 ]; then
+      words+=("failed to map segment")
+    fi
+    check_jvm all-fail "XDG_CACHE_HOME=$noexec/cache" -- "-Dtavrik.tmpdir=$noexec" "-Djava.io.tmpdir=$noexec" \
+      "-Djava.library.path=$work/empty" -- fail "${words[@]}"
+    # A platform the jar has no library for says so.
+    check_jvm unsupported -- -Dos.arch=sparcv9 "-Djava.library.path=$work/empty" \
+      -- fail "os.arch=sparcv9" "none for this operating system and architecture" "-Dtavrik.library.path"
+    ;;
+
+  extraction)
+    dir="$work/extract"
+    mkdir -p "$dir"
+    # A copy left by a JVM that ended without its exit hooks (its lock is free).
+    : >"$dir/tavrik-1.1-4242.lock"
+    echo "not a library" >"$dir/tavrik-1.1-4242.so"
+    # A JVM that keeps its copy in use ...
+    (cd "$work/elsewhere" && exec env "${jvm_env[@]}" "$java" -Xcheck:jni "-Dtavrik.tmpdir=$dir" \
+      "-Djava.library.path=$work/empty" -cp "$jar:$checks" tavrik.packaging.PackagingCheck route "$dir" hold) \
+      >"$work/holder.out" 2>&1 &
+    holder=$!
+    for _ in $(seq 1 300); do
+      grep -q '^holding ' "$work/holder.out" && break
+      kill -0 "$holder" 2>/dev/null || break
+      sleep 0.1
+    done
+    cat "$work/holder.out"
+    held=$(sed -n 's/^holding //p' "$work/holder.out")
+    if [ -z "$held" ]; then
+      fail "the holding JVM did not load its copy"
+      kill -9 "$holder" 2>/dev/null
+    else
+      if [ -e "$dir/tavrik-1.1-4242.so" ] || [ -e "$dir/tavrik-1.1-4242.lock" ]; then
+        fail "the stale copy was not removed"
+      fi
+      # ... while three more extract into the same folder at once.
+      pids=()
+      for i in 1 2 3; do
+        check_jvm "concurrent-$i" -- "-Dtavrik.tmpdir=$dir" "-Djava.library.path=$work/empty" -- route "$dir" &
+        pids+=($!)
+      done
+      for p in "${pids[@]}"; do
+        wait "$p" || fail "a JVM extracting alongside the others failed"
+      done
+      if [ "$(copies_in "$dir")" != "$(printf '%s\n%s' "$held" "${held%.so}.lock" | sort)" ]; then
+        fail "expected only the live JVM's copy to be left: $(copies_in "$dir")"
+      fi
+      # The holder dies without its exit hooks; the next JVM removes its copy.
+      kill -9 "$holder"
+      wait "$holder" 2>/dev/null
+      [ -e "$held" ] || fail "the killed JVM's copy vanished before anyone cleaned up"
+      check_jvm after-crash -- "-Dtavrik.tmpdir=$dir" "-Djava.library.path=$work/empty" -- route "$dir"
+      if [ -n "$(copies_in "$dir")" ]; then
+        fail "copies left after the crash clean-up and a normal exit: $(copies_in "$dir")"
+      fi
+    fi
+    ;;
+
+  loaders)
+    # The jar's copy for every loader, then the installed one for the first and copies for the others.
+    check_jvm loaders-jar -- "-Djava.library.path=$work/empty" "-Djava.io.tmpdir=$work/tmp" -- loaders "$jar"
+    if [ -n "$library" ]; then
+      check_jvm loaders-path -- "-Djava.library.path=$(dirname "$library")" "-Djava.io.tmpdir=$work/tmp" -- loaders "$jar"
+    fi
+    if [ -n "$(copies_in "$work/tmp")" ]; then
+      fail "copies left after the JVMs exited: $(copies_in "$work/tmp")"
+    fi
+    ;;
+
+  install)
+    prefix="$work/prefix"
+    "$cmake" --install "$build_dir" --prefix "$prefix" >"$work/install.out" 2>&1 || {
+      cat "$work/install.out"
+      fail "cmake --install failed"
+    }
+    installed_jar="$prefix/share/java/tavrik-$version.jar"
+    for f in "$installed_jar" "$prefix/share/java/tavrik-$version.pom" "$prefix/share/java/tavrik.jar" \
+        "$prefix/$jni_dir/libtavrik.so" "$prefix/share/doc/tavrik/LICENSE" "$prefix/share/doc/tavrik/NOTICE" \
+        "$prefix/share/doc/tavrik/api/index.html"; do
+      [ -e "$f" ] || fail "not installed: $f"
+    done
+    grep -q "<version>$version</version>" "$prefix/share/java/tavrik-$version.pom" ||
+      fail "the POM does not carry version $version"
+    # Plain java with the installed jar only; then with the installed library on the path, as
+    # Debian's JVM has it for /usr.
+    check_jvm installed-jar -- "-Dtavrik.expect.version=$version" -cp "$installed_jar:$checks" -- route jar
+    check_jvm installed-library -- "-Djava.library.path=$prefix/$jni_dir" -cp "$installed_jar:$checks" \
+      -- route path
+    ;;
+
+  exports)
+    needed=$(readelf -d "$library" | grep NEEDED)
+    echo "$needed"
+    if echo "$needed" | grep -q -e 'libstdc++' -e 'libgcc_s'; then
+      fail "the library needs the machine's C++ runtime"
+    fi
+    exports=$(nm -D --defined-only "$library" | awk '{print $3}')
+    echo "$exports"
+    others=$(echo "$exports" | grep -v -E '^(Java_palvorin_[A-Za-z_0-9]+|JNI_OnLoad|JNI_OnUnload)$')
+    [ -z "$others" ] || fail "exports beyond the JNI functions: $others"
+    echo "$exports" | grep -q '^JNI_OnLoad$' || fail "JNI_OnLoad is not exported"
+    ;;
+
+  *)
+    echo "unknown scenario $scenario" >&2
+    exit 2
+    ;;
+esac
+
+if [ "$failed" -ne 0 ]; then
+  exit 1
+fi
+echo "PASSED: $scenario"

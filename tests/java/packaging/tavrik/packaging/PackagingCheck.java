@@ -1,0 +1,188 @@
+package tavrik.packaging;
+
+import java.lang.reflect.Method;
+import java.net.URL;
+import java.net.URLClassLoader;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.Callable;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
+import palvorin.ReportedFlight;
+import palvorin.aggregateFiting;
+import palvorin.nativ_ManegingFlight;
+import tavrik.NativeLibrary;
+
+/**
+ * How a user's program meets the tavrik jar: run in a fresh JVM with only the jar and this class on
+ * the class path. Exits with status 1 and a line starting with "CHECK FAILED" when a check fails.
+ *
+ * <pre>
+ * route [jar|path|DIR] [hold]  loads the library (from the jar's copy, from java.library.path, or
+ *                              from a copy extracted into DIR), builds a network, fits and books a
+ *                              route; "hold" then waits to be killed
+ * fail WORDS...                the first use must throw UnsatisfiedLinkError naming every WORD
+ * loaders JAR                  three class loaders in one JVM each get a working library and a
+ *                              network of their own
+ * </pre>
+ */
+public final class PackagingCheck {
+    private PackagingCheck() {}
+
+    public static void main(String[] args) throws Exception {
+        try {
+            switch (args[0]) {
+                case "route" -> route(args.length > 1 ? args[1] : "jar", args.length > 2 && args[2].equals("hold"));
+                case "fail" -> fail(List.of(args).subList(1, args.length));
+                case "loaders" -> loaders(args[1]);
+                default -> throw new IllegalArgumentException("unknown mode " + args[0]);
+            }
+        } catch (CheckFailed e) {
+            System.out.println("CHECK FAILED: " + e.getMessage());
+            System.exit(1);
+        }
+        System.out.println("CHECK PASSED: " + String.join(" ", args));
+    }
+
+    private static final class CheckFailed extends Exception {
+        private static final long serialVersionUID = 1L;
+
+        CheckFailed(String message) {
+            super(message);
+        }
+    }
+
+    private static void check(boolean condition, String message) throws CheckFailed {
+        if (!condition) {
+            throw new CheckFailed(message);
+        }
+    }
+
+    private static void route(String expectFrom, boolean hold) throws Exception {
+        // Loading goes through the first use of the classes, as in any user's program.
+        int added = nativ_ManegingFlight.addAirport(1, "LHR London");
+        String from = NativeLibrary.loadedFrom();
+        System.out.println("loaded from: " + from);
+        switch (expectFrom) {
+            case "path" -> check(from.equals("java.library.path"), "expected the library from java.library.path");
+            case "jar" -> check(from.endsWith(".so") && Path.of(from).getFileName().toString().startsWith("tavrik-"),
+                    "expected an extracted copy of the jar's library");
+            default -> check(Path.of(from).getParent().equals(Path.of(expectFrom).toAbsolutePath().normalize()),
+                    "expected a copy extracted into " + expectFrom);
+        }
+        String version = System.getProperty("tavrik.expect.version");
+        if (version != null) {
+            Package classes = nativ_ManegingFlight.class.getPackage();
+            check(version.equals(classes.getImplementationVersion()) && "tavrik".equals(classes.getImplementationTitle()),
+                    "the jar's manifest says " + classes.getImplementationTitle() + " " + classes.getImplementationVersion());
+        }
+        check(added == nativ_ManegingFlight.OK, "addAirport(1) gave " + added);
+        check(nativ_ManegingFlight.addAirport(2, "JFK New York") == 0, "addAirport(2)");
+        check(nativ_ManegingFlight.addAirport(3, "SYD Sydney") == 0, "addAirport(3)");
+        check(nativ_ManegingFlight.addFlight("BA LHR-JFK", 100, 3, 1, 2) == 0, "addFlight(100)");
+        check(nativ_ManegingFlight.addFlight("QF JFK-SYD", 200, 8, 2, 3) == 0, "addFlight(200)");
+        check(nativ_ManegingFlight.addFlight("BA LHR-SYD", 300, 9, 1, 3) == 0, "addFlight(300)");
+
+        aggregateFiting fit = new aggregateFiting();
+        int code = fit.getRouteFlight(20, 1, 3);
+        check(code == aggregateFiting.OK, "getRouteFlight(20, 1, 3) gave " + code);
+        check(fit.armoringTickets() == aggregateFiting.OK, "armoringTickets");
+        fit.setData();
+        List<Integer> flights = new ArrayList<>();
+        for (ReportedFlight f : fit.flights()) {
+            flights.add(f.flight());
+            check(f.booked() == 1, "flight entry not booked once: " + f);
+        }
+        check(flights.equals(List.of(300, 300)), "route 1->3 should be the direct 9-day flight: " + flights);
+        check(fit.getRouteFlight(8, 1, 3) == aggregateFiting.OVER_DAY_LIMIT, "limit of 8 days");
+
+        if (hold) {
+            System.out.println("holding " + from);
+            System.out.flush();
+            Thread.sleep(120_000);
+        }
+    }
+
+    private static void fail(List<String> words) throws CheckFailed {
+        Throwable error = null;
+        try {
+            nativ_ManegingFlight.addAirport(1, "never");
+        } catch (Throwable t) {
+            error = t;
+        }
+        check(error instanceof UnsatisfiedLinkError, "expected UnsatisfiedLinkError, got " + error);
+        String message = error.getMessage();
+        System.out.println("the error says: " + message);
+        for (String word : words) {
+            check(message.contains(word), "the error does not name \"" + word + "\"");
+        }
+        // The class stays unusable, and says so with an error rather than a crash.
+        Throwable later = null;
+        try {
+            nativ_ManegingFlight.addAirport(1, "still never");
+        } catch (Throwable t) {
+            later = t;
+        }
+        check(later instanceof LinkageError, "use after a failed load: " + later);
+    }
+
+    /** The library as seen by one class loader: its three calls, through reflection. */
+    private record Loaded(ClassLoader loader, Method addAirport, Method addFlight, Method loadedFrom) {
+        static Loaded of(ClassLoader loader) throws Exception {
+            Class<?> editing = Class.forName("palvorin.nativ_ManegingFlight", true, loader);
+            Class<?> library = Class.forName("tavrik.NativeLibrary", true, loader);
+            check(editing.getClassLoader() == loader, "palvorin.nativ_ManegingFlight came from another loader");
+            return new Loaded(loader, editing.getMethod("addAirport", int.class, String.class),
+                    editing.getMethod("addFlight", String.class, int.class, int.class, int.class, int.class),
+                    library.getMethod("loadedFrom"));
+        }
+
+        int addAirport(int airport, String name) throws Exception {
+            return (Integer) addAirport.invoke(null, airport, name);
+        }
+
+        int addFlight(String name, int flight, int days, int from, int to) throws Exception {
+            return (Integer) addFlight.invoke(null, name, flight, days, from, to);
+        }
+
+        String from() throws Exception {
+            return (String) loadedFrom.invoke(null);
+        }
+    }
+
+    private static void loaders(String jar) throws Exception {
+        URL[] urls = {Path.of(jar).toUri().toURL()};
+        // The class path's copy first, then two isolated loaders at once, each from its own thread.
+        Loaded main = Loaded.of(PackagingCheck.class.getClassLoader());
+        check(main.addAirport(1, "main") == 0, "main loader: addAirport(1)");
+        ExecutorService pool = Executors.newFixedThreadPool(2);
+        List<Future<Loaded>> started = new ArrayList<>();
+        for (int i = 0; i < 2; i++) {
+            Callable<Loaded> start = () -> Loaded.of(new URLClassLoader(urls, ClassLoader.getPlatformClassLoader()));
+            started.add(pool.submit(start));
+        }
+        List<Loaded> all = new ArrayList<>(List.of(main));
+        for (Future<Loaded> f : started) {
+            all.add(f.get());
+        }
+        pool.shutdown();
+
+        List<String> froms = new ArrayList<>();
+        for (int i = 0; i < all.size(); i++) {
+            Loaded l = all.get(i);
+            String from = l.from();
+            System.out.println("loader " + i + " loaded " + from);
+            check(!froms.contains(from), "two loaders share " + from);
+            froms.add(from);
+            // Each network is its own: airport 1 exists only in the main loader's, 2 only here.
+            int expected1 = i == 0 ? nativ_ManegingFlight.REFUSED : nativ_ManegingFlight.OK;
+            check(l.addAirport(1, "loader " + i) == expected1, "loader " + i + ": addAirport(1) sees another network");
+            check(l.addAirport(2, "loader " + i) == 0, "loader " + i + ": addAirport(2) sees another network");
+            check(l.addFlight("F", 10 + i, 1, 1, 2) == 0, "loader " + i + ": addFlight");
+            check(l.addFlight("F", 10 + i, 1, 1, 2) == nativ_ManegingFlight.REFUSED,
+                    "loader " + i + ": a second flight with the same number was taken");
+        }
+    }
+}
