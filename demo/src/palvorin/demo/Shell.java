@@ -37,7 +37,7 @@ final class Shell {
 
     static final String HELP = String.join("\n",
             "Commands (an AIRPORT is an IATA or ICAO code in any case, an airport number, or a city or",
-            "airport name that names one airport):",
+            "airport name that names one airport; quote words that belong together: \"New York\"):",
             "  route FROM TO [MAXDAYS] [--map FILE]      the route with the fewest days, at most MAXDAYS",
             "                                            (0 to 2147483647; left out: no limit)",
             "  book                                      book one seat on every flight of the last route",
@@ -115,7 +115,31 @@ final class Shell {
     boolean run(String line) {
         String trimmed = line.strip();
         if (trimmed.isEmpty() || trimmed.startsWith("#")) return true;
-        return run(trimmed.split("\\s+"));
+        return run(words(trimmed));
+    }
+
+    /** Splits a line at blanks; double quotes keep blanks inside a word: route "New York" Sydney. */
+    static String[] words(String line) {
+        List<String> words = new ArrayList<>();
+        StringBuilder word = new StringBuilder();
+        boolean quoted = false;
+        boolean any = false;
+        for (int i = 0; i < line.length(); ++i) {
+            char c = line.charAt(i);
+            if (c == '"') {
+                quoted = !quoted;
+                any = true;
+            } else if (!quoted && Character.isWhitespace(c)) {
+                if (any) words.add(word.toString());
+                word.setLength(0);
+                any = false;
+            } else {
+                word.append(c);
+                any = true;
+            }
+        }
+        if (any) words.add(word.toString());
+        return words.toArray(new String[0]);
     }
 
     /** Runs one command given as words, e.g. from the program's own command line. */
