@@ -11,6 +11,7 @@ export TAVRIK_ROOT
 TAVRIK_PACKAGES=(
   g++ cmake make openjdk-17-jdk-headless googletest libgtest-dev junit5
   libbenchmark-dev libboost-graph-dev libjgrapht-java lcov clang libclang-rt-14-dev shellcheck
+  librsvg2-bin fonts-dejavu-core
 )
 
 tavrik_install_missing() {
