@@ -309,7 +309,8 @@ public final class RouteMap {
             double th = Label.height(TITLE_FONT);
             items.add(new Label("legend-title", Map.of(), new Box(MARGIN, y, Label.width(legend.title(), TITLE_FONT), th),
                 legend.title(), TITLE_FONT, true, TEXT, null, null));
-            String key = "grey dots: the " + airportCount + " airports of the data \u00b7 red: great-circle arcs";
+            String key = String.format(Locale.ROOT, "grey dots: the %,d airports of the data", airportCount)
+                + " \u00b7 red: great-circle arcs";
             double kw = Label.width(key, SMALL_FONT);
             items.add(new Label("legend-key", Map.of(), new Box(WIDTH - MARGIN - kw, y, kw, th), key, SMALL_FONT,
                 false, QUIET_TEXT, null, null));
