@@ -9,10 +9,11 @@ export TAVRIK_ROOT
 
 # Debian 12 packages, by what needs them. Each command installs its own list
 # (the lists are used by the scripts that source this file).
-# The library and the host application (scripts/demo):
-TAVRIK_DEMO_PACKAGES=(g++ cmake make openjdk-17-jdk-headless libpicocli-java libjline3-java)
+# The library and the host application (scripts/demo; a font for the PNG maps' labels):
+TAVRIK_DEMO_PACKAGES=(g++ cmake make openjdk-17-jdk-headless libpicocli-java libjline3-java fonts-dejavu-core)
 # The tests (scripts/test, CI): every build of the project plus the test tools.
-TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck)
+# (rsvg-convert renders the route map's SVG in its test.)
+TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck librsvg2-bin)
 # The benchmarks (scripts/bench) and the one-shot command timing.
 TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev libjgrapht-java hyperfine)
 # Fuzzing (clang's libFuzzer) and coverage (scripts/fuzz, scripts/coverage).

@@ -133,7 +133,16 @@ final class LabelPlacer {
 
     private int crossings(Box box) {
         int n = 0;
+        double left = box.x();
+        double right = box.x() + box.w();
+        double top = box.y();
+        double bottom = box.y() + box.h();
         for (double[] s : segments) {
+            // Most segments lie wholly to one side of the box: four comparisons rule them out.
+            if (Math.max(s[0], s[2]) < left || Math.min(s[0], s[2]) > right || Math.max(s[1], s[3]) < top
+                || Math.min(s[1], s[3]) > bottom) {
+                continue;
+            }
             if (segmentMeetsBox(s[0], s[1], s[2], s[3], box)) {
                 n++;
             }

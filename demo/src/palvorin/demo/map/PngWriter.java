@@ -11,7 +11,10 @@ import java.awt.geom.Ellipse2D;
 import java.awt.geom.Path2D;
 import java.awt.geom.RoundRectangle2D;
 import java.awt.image.BufferedImage;
+import java.io.BufferedOutputStream;
 import java.io.IOException;
+import java.io.OutputStream;
+import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import javax.imageio.ImageIO;
@@ -30,8 +33,11 @@ final class PngWriter {
 
     static void write(Scene scene, Path file) throws IOException {
         BufferedImage image = render(scene);
-        if (!ImageIO.write(image, "png", file.toFile())) {
-            throw new IOException("this Java runtime cannot write PNG files");
+        // Through a stream of our own: a missing folder then fails with the file's name.
+        try (OutputStream out = new BufferedOutputStream(Files.newOutputStream(file))) {
+            if (!ImageIO.write(image, "png", out)) {
+                throw new IOException("this Java runtime cannot write PNG files");
+            }
         }
     }
 

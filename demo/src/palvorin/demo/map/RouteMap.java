@@ -31,7 +31,7 @@ public final class RouteMap {
     static final Ink OCEAN = new Ink(0xeef3f8, 1.0);
     static final Ink OUTLINE = new Ink(0xb4c0cc, 1.0);
     static final Ink GRATICULE = new Ink(0xd3dce6, 1.0);
-    static final Ink AIRPORT = new Ink(0x4f5b68, 0.38);
+    static final Ink AIRPORT = new Ink(0x4f5b68, 0.5);
     /** The colour of the route: legs, spokes and stop markers. */
     static final Ink ROUTE = new Ink(0xd62d20, 1.0);
     static final Ink SPOKE = new Ink(0xd62d20, 0.5);
@@ -247,7 +247,7 @@ public final class RouteMap {
                 xy[n++] = q[1];
             }
             airportCount = world.size();
-            items.add(new Scene.Dots("airports", xy, 1.0, AIRPORT));
+            items.add(new Scene.Dots("airports", xy, 1.1, AIRPORT));
         }
 
         /** Where labels may go: the map and its margins, above the legend. */
@@ -309,7 +309,8 @@ public final class RouteMap {
             double th = Label.height(TITLE_FONT);
             items.add(new Label("legend-title", Map.of(), new Box(MARGIN, y, Label.width(legend.title(), TITLE_FONT), th),
                 legend.title(), TITLE_FONT, true, TEXT, null, null));
-            String key = "grey dots: the " + airportCount + " airports of the data \u00b7 red: great-circle arcs";
+            String key = String.format(Locale.ROOT, "grey dots: the %,d airports of the data", airportCount)
+                + " \u00b7 red: great-circle arcs";
             double kw = Label.width(key, SMALL_FONT);
             items.add(new Label("legend-key", Map.of(), new Box(WIDTH - MARGIN - kw, y, kw, th), key, SMALL_FONT,
                 false, QUIET_TEXT, null, null));

@@ -74,14 +74,13 @@ final class SvgWriter {
                 out.append("<g class=\"").append(t.kind()).append('"');
                 data(out, t.data());
                 out.append('>');
-                if (t.fill() != null || t.stroke() != null) {
-                    out.append("<rect x=\"").append(number(t.box().x())).append("\" y=\"")
-                        .append(number(t.box().y())).append("\" width=\"").append(number(t.box().w()))
-                        .append("\" height=\"").append(number(t.box().h())).append("\" rx=\"3\"");
-                    fill(out, t.fill());
-                    stroke(out, t.stroke(), 1.0);
-                    out.append("/>");
-                }
+                // Bare text gets an unpainted box too: the file says where every label is.
+                out.append("<rect x=\"").append(number(t.box().x())).append("\" y=\"")
+                    .append(number(t.box().y())).append("\" width=\"").append(number(t.box().w()))
+                    .append("\" height=\"").append(number(t.box().h())).append("\" rx=\"3\"");
+                fill(out, t.fill());
+                stroke(out, t.stroke(), 1.0);
+                out.append("/>");
                 out.append("<text x=\"").append(number(t.box().x() + Label.PADDING)).append("\" y=\"")
                     .append(number(t.baseline())).append("\" font-family=\"").append(FONT)
                     .append("\" font-size=\"").append(number(t.fontSize())).append('"');
