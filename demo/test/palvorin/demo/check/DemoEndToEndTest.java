@@ -564,17 +564,24 @@ class DemoEndToEndTest {
     /** Runs the program on a pseudo-terminal, typing {@code keys} into it. */
     static Output launchAtTerminal(String keys) throws IOException, InterruptedException {
         List<String> command = List.of("script", "-qec", "'" + property("demo.launcher") + "'", "/dev/null");
-        return run(command, keys.getBytes(StandardCharsets.UTF_8), false);
+        // The prompt's history goes to the work folder, not the home of whoever runs the test.
+        Path home = Files.createDirectories(Path.of(property("demo.work"), "home"));
+        return run(command, keys.getBytes(StandardCharsets.UTF_8), false, "-Duser.home=" + home);
     }
 
     static Output run(List<String> command, byte[] stdin, boolean apart) throws IOException, InterruptedException {
+        return run(command, stdin, apart, "");
+    }
+
+    static Output run(List<String> command, byte[] stdin, boolean apart, String javaOpts)
+            throws IOException, InterruptedException {
         ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(!apart);
         Path errFile = null;
         if (apart) {
             errFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stderr", ".txt");
             pb.redirectError(errFile.toFile());
         }
-        pb.environment().put("JAVA_OPTS", "-Xcheck:jni");
+        pb.environment().put("JAVA_OPTS", ("-Xcheck:jni " + javaOpts).strip());
         String preload = System.getProperty("demo.preload", "");
         if (!preload.isBlank()) {
             // A sanitizer build: its runtimes go first, and the JVM keeps the signals it relies on.
