@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034
 # Shared by the project's commands: finds or installs what the build needs.
 # Sourced, not run.
 
@@ -7,20 +7,32 @@ set -euo pipefail
 TAVRIK_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export TAVRIK_ROOT
 
-# Debian 12 packages the build, the tests and the benchmarks use.
-TAVRIK_PACKAGES=(
-  g++ cmake make openjdk-17-jdk-headless googletest libgtest-dev junit5
-  libbenchmark-dev libboost-graph-dev libjgrapht-java gcovr clang libclang-rt-14-dev shellcheck
-)
+# Debian 12 packages, by what needs them. Each command installs its own list
+# (the lists are used by the scripts that source this file).
+# The library and the host application (scripts/demo; a font for the PNG maps' labels):
+TAVRIK_DEMO_PACKAGES=(g++ cmake make openjdk-17-jdk-headless libpicocli-java libjline3-java fonts-dejavu-core)
+# The tests (scripts/test, CI): every build of the project plus the test tools.
+# (rsvg-convert renders the route map's SVG in its test.)
+TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck librsvg2-bin)
+# The benchmarks (scripts/bench) and the one-shot command timing.
+TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev libjgrapht-java hyperfine)
+# Fuzzing (clang's libFuzzer) and coverage (scripts/fuzz, scripts/coverage).
+TAVRIK_FUZZ_COVERAGE_PACKAGES=("${TAVRIK_TEST_PACKAGES[@]}" clang libclang-rt-14-dev gcovr)
 
+# Installs the packages given (default: the tests' list) that are missing, and
+# sets JAVA_HOME to the JDK 17.
 tavrik_install_missing() {
-  local missing=()
-  for p in "${TAVRIK_PACKAGES[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  local wanted=("$@")
+  [ ${#wanted[@]} -gt 0 ] || wanted=("${TAVRIK_TEST_PACKAGES[@]}")
+  local missing=() installed
+  # One dpkg-query for the whole list; unknown names print nothing and count as missing.
+  installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${wanted[@]}" 2>/dev/null | awk '$1 == "ii" {print $2}') || true
+  for p in "${wanted[@]}"; do
+    grep -qx -- "$p" <<<"$installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     if [ "$(id -u)" -eq 0 ]; then
-      echo "Installing: ${missing[*]}"
+      echo "Installing: ${missing[*]}" >&2
       export DEBIAN_FRONTEND=noninteractive
       apt-get update -qq
       apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
@@ -43,4 +55,33 @@ tavrik_build() {
   # Presets are read from the working directory: run from the project's root
   # whatever directory the command was started in.
   (cd "$TAVRIK_ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j2)
+}
+
+# Builds one preset quietly: one line per stage on stderr, the log only when a
+# stage fails. tavrik_build_quietly PRESET WHAT
+tavrik_build_quietly() {
+  local preset=$1 what=$2 log="$TAVRIK_ROOT/build/$1.log"
+  mkdir -p "$TAVRIK_ROOT/build"
+  echo "Configuring $what (cmake --preset $preset)..." >&2
+  if ! (cd "$TAVRIK_ROOT" && cmake --preset "$preset") >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "Configuring failed; the log above is also in $log" >&2
+    return 1
+  fi
+  echo "Building $what (make -j2; the first build takes a minute or so)..." >&2
+  if ! (cd "$TAVRIK_ROOT" && cmake --build --preset "$preset" -j2) >>"$log" 2>&1; then
+    cat "$log" >&2
+    echo "Building failed; the log above is also in $log" >&2
+    return 1
+  fi
+}
+
+# True when no file of the project has changed since the stamp was made: any
+# file or folder outside build/ and .git/ newer than it means something was
+# edited, added or removed (removing a file changes its folder's time).
+tavrik_unchanged_since() {
+  local stamp=$1
+  [ -f "$stamp" ] || return 1
+  [ -z "$(find "$TAVRIK_ROOT" \( -path "$TAVRIK_ROOT/build" -o -path "$TAVRIK_ROOT/.git" \) -prune \
+    -o -newer "$stamp" -print -quit)" ]
 }

@@ -1,7 +1,6 @@
 package tavrik.bench;
 
 import java.io.IOException;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -24,6 +23,7 @@ import org.jgrapht.graph.DirectedWeightedPseudograph;
 import palvorin.ReportedFlight;
 import palvorin.aggregateFiting;
 import palvorin.nativ_ManegingFlight;
+import palvorin.openflights.OpenFlights;
 
 /**
  * Loads the OpenFlights network into the library through JNI the way the host application does,
@@ -48,90 +48,25 @@ public final class RouteBench {
 
     // ---- the network as the host application reads it ----
 
-    static List<String> splitCsv(String line) {
-        List<String> fields = new ArrayList<>();
-        StringBuilder field = new StringBuilder();
-        boolean quoted = false;
-        for (int i = 0; i < line.length(); i++) {
-            char c = line.charAt(i);
-            if (quoted) {
-                if (c == '"') {
-                    if (i + 1 < line.length() && line.charAt(i + 1) == '"') {
-                        field.append('"');
-                        i++;
-                    } else {
-                        quoted = false;
-                    }
-                } else {
-                    field.append(c);
-                }
-            } else if (c == '"') {
-                quoted = true;
-            } else if (c == ',') {
-                fields.add(field.toString());
-                field.setLength(0);
-            } else if (c != '\r') {
-                field.append(c);
-            }
-        }
-        fields.add(field.toString());
-        return fields;
-    }
-
-    static Integer parseId(String text) {
-        if (text.isEmpty() || text.equals("\\N")) return null;
-        try {
-            return Integer.parseInt(text);
-        } catch (NumberFormatException e) {
-            return null;
-        }
-    }
-
     static int daysFor(double lat1, double lon1, double lat2, double lon2) {
-        double rad = Math.PI / 180.0;
-        double dLat = (lat2 - lat1) * rad;
-        double dLon = (lon2 - lon1) * rad;
-        double a = Math.sin(dLat / 2) * Math.sin(dLat / 2)
-                + Math.cos(lat1 * rad) * Math.cos(lat2 * rad) * Math.sin(dLon / 2) * Math.sin(dLon / 2);
-        double km = 2.0 * 6371.0 * Math.atan2(Math.sqrt(a), Math.sqrt(1.0 - a));
-        return 1 + (int) Math.floor(km / 2000.0);
+        return OpenFlights.daysFor(OpenFlights.greatCircleKm(lat1, lon1, lat2, lon2));
     }
 
     static List<Airport> airports = new ArrayList<>();
     static List<Flight> flights = new ArrayList<>();
 
     static void read(Path dir) throws IOException {
-        Map<Integer, Airport> byId = new HashMap<>();
-        for (String line : Files.readAllLines(dir.resolve("airports.dat"), StandardCharsets.UTF_8)) {
-            List<String> f = splitCsv(line);
-            if (f.size() < 8) continue;
-            Integer id = parseId(f.get(0));
-            if (id == null || byId.containsKey(id)) continue;
-            double lat, lon;
-            try {
-                lat = Double.parseDouble(f.get(6));
-                lon = Double.parseDouble(f.get(7));
-            } catch (NumberFormatException e) {
-                continue;
-            }
-            Airport a = new Airport(id, f.get(1), lat, lon);
-            byId.put(id, a);
-            airports.add(a);
+        OpenFlights.Network net = OpenFlights.read(dir);
+        for (OpenFlights.Airport a : net.airports) airports.add(new Airport(a.id(), a.name() == null ? "" : a.name(), a.lat(), a.lon()));
+        for (OpenFlights.Route r : net.routes) {
+            String from = code(net.byId.get(r.from()));
+            String to = code(net.byId.get(r.to()));
+            flights.add(new Flight(r.airline() + " " + from + "-" + to, r.line(), r.days(), r.from(), r.to()));
         }
-        int lineNumber = 0;
-        for (String line : Files.readAllLines(dir.resolve("routes.dat"), StandardCharsets.UTF_8)) {
-            lineNumber++;
-            List<String> f = splitCsv(line);
-            if (f.size() < 6) continue;
-            Integer from = parseId(f.get(3));
-            Integer to = parseId(f.get(5));
-            if (from == null || to == null || from.equals(to)) continue;
-            Airport x = byId.get(from);
-            Airport y = byId.get(to);
-            if (x == null || y == null) continue;
-            flights.add(new Flight(f.get(0) + " " + f.get(2) + "-" + f.get(4), lineNumber,
-                    daysFor(x.lat(), x.lon(), y.lat(), y.lon()), from, to));
-        }
+    }
+
+    static String code(OpenFlights.Airport a) {
+        return a.code() != null ? a.code() : "#" + a.id();
     }
 
     // ---- the same pairs as the C++ benchmark (splitmix64) ----

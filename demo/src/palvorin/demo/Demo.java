@@ -1,138 +1,202 @@
 package palvorin.demo;
 
 import java.io.BufferedReader;
-import java.io.Console;
-import java.io.FileOutputStream;
 import java.io.FileDescriptor;
+import java.io.FileOutputStream;
 import java.io.IOException;
+import java.io.InputStream;
 import java.io.InputStreamReader;
 import java.io.PrintStream;
-import java.io.Reader;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
+import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import palvorin.aggregateFiting;
+import picocli.CommandLine;
+import picocli.CommandLine.Command;
+import picocli.CommandLine.Option;
+import picocli.CommandLine.Parameters;
 
 /**
  * The tavrik host application: loads the OpenFlights world network into the library and answers
- * route, booking, airport and editing commands.
+ * route, booking, airport, find and editing commands.
  *
  * <pre>
- * tavrik-demo                      sample session, then commands from the terminal or stdin
- * tavrik-demo --script FILE        commands from FILE, no prompt
+ * tavrik-demo                      at a terminal: a sample session, then a prompt with line editing
+ * tavrik-demo --script FILE        commands from FILE, one a line
  * tavrik-demo COMMAND ARGS...      just that one command
+ * tavrik-demo &lt; FILE               commands from standard input, as with --script
  * </pre>
  *
- * The data folder comes from {@code --data DIR}, else the system property {@code tavrik.data}.
+ * Results go to standard output; a failed command prints one line to standard error and makes the
+ * exit status 1 (2 for a bad command line or unreadable data). The data folder comes from
+ * {@code --data DIR}, else the system property {@code tavrik.data}.
  */
 public final class Demo {
-    /** Shown first when the program starts without a command. */
+    /** Shown first when the program starts at a terminal without a command. */
     static final List<String> SAMPLE_SESSION = List.of(
             "route LYR USH",
             "book",
             "airport LYR");
 
+    static final String USAGE = String.join("\n",
+            "usage: tavrik-demo [--data DIR] [--script FILE | COMMAND ARGS...]",
+            "       tavrik-demo --help | --version",
+            "Without a command it reads commands from the terminal (a sample session first) or from",
+            "standard input. Results go to standard output, errors to standard error; the exit status",
+            "is 1 when a command failed (for --script: any command, named by its line), 2 when the",
+            "command line or the data could not be used.");
+
+    @Command(name = "tavrik-demo")
+    static final class Options {
+        @Option(names = "--data", paramLabel = "DIR") String data;
+        @Option(names = "--script", paramLabel = "FILE") Path script;
+        @Option(names = {"-h", "--help"}) boolean help;
+        @Option(names = {"-V", "-v", "--version"}) boolean version;
+        @Parameters(paramLabel = "COMMAND") List<String> command = new ArrayList<>();
+    }
+
     private Demo() {}
 
     public static void main(String[] argv) {
         PrintStream out = new PrintStream(new FileOutputStream(FileDescriptor.out), true, StandardCharsets.UTF_8);
-        System.exit(run(argv, out));
+        PrintStream err = new PrintStream(new FileOutputStream(FileDescriptor.err), true, StandardCharsets.UTF_8);
+        int status = run(argv, out, err, System.in);
+        out.flush();
+        System.exit(status);
     }
 
-    static int run(String[] argv, PrintStream out) {
-        String data = System.getProperty("tavrik.data");
-        Path script = null;
-        List<String> command = new ArrayList<>();
-        for (int i = 0; i < argv.length; ++i) {
-            String a = argv[i];
-            if (!command.isEmpty()) {
-                command.add(a);
-            } else if ((a.equals("--script") || a.equals("--data")) && i + 1 >= argv.length) {
-                out.println("error: " + a + " needs a value");
-                return 2;
-            } else if (a.equals("--script")) {
-                script = Path.of(argv[++i]);
-            } else if (a.equals("--data")) {
-                data = argv[++i];
-            } else if (a.equals("--help") || a.equals("-h")) {
-                out.println("usage: tavrik-demo [--data DIR] [--script FILE | COMMAND ARGS...]");
-                out.println(Shell.HELP);
-                return 0;
-            } else if (a.startsWith("--")) {
-                out.println("error: unknown option " + a + " (try --help)");
-                return 2;
-            } else {
-                command.add(a);
-            }
+    /** The version in the tavrik jar's manifest. */
+    static String version() {
+        String v = aggregateFiting.class.getPackage().getImplementationVersion();
+        return v != null ? v : "unknown";
+    }
+
+    static int run(String[] argv, PrintStream out, PrintStream err, InputStream stdin) {
+        Options options = new Options();
+        CommandLine cli = new CommandLine(options);
+        // Options after the command word belong to the command, e.g. route A B --map x.svg.
+        cli.setStopAtPositional(true);
+        try {
+            cli.parseArgs(argv);
+        } catch (CommandLine.ParameterException e) {
+            err.println("error: " + e.getMessage().lines().findFirst().orElse("bad command line") + " (try --help)");
+            return 2;
         }
+        if (options.help) {
+            out.println(USAGE);
+            out.println();
+            out.println(Shell.HELP);
+            return 0;
+        }
+        if (options.version) {
+            out.println("tavrik-demo " + version());
+            return 0;
+        }
+        String data = options.data != null ? options.data : System.getProperty("tavrik.data");
         if (data == null) {
-            out.println("error: no data folder: pass --data DIR or -Dtavrik.data=DIR");
+            err.println("error: no data folder: pass --data DIR or -Dtavrik.data=DIR");
+            return 2;
+        }
+        Path script = options.script;
+        if (script != null && !options.command.isEmpty()) {
+            err.println("error: give either --script FILE or a command, not both (try --help)");
             return 2;
         }
         if (script != null && !Files.isReadable(script)) {
-            out.println("error: cannot read the script " + script);
+            err.println("error: cannot read the script " + script);
             return 2;
         }
+        boolean interactive = script == null && options.command.isEmpty() && isTerminal("stdin");
+        boolean chatty = interactive && isTerminal("stdout");
 
         Directory directory = new Directory();
         try {
             OpenFlightsLoader.Report r = OpenFlightsLoader.load(Path.of(data), directory);
-            printLoadReport(out, r, data);
+            // The load report is for a person at a terminal; one-shot answers and scripts start with their data.
+            if (chatty) printLoadReport(out, r, data);
+        } catch (NoSuchFileException e) {
+            err.println("error: the data folder " + data + " has no " + Path.of(e.getFile()).getFileName()
+                    + " (OpenFlights airports.dat and routes.dat are needed)");
+            return 2;
         } catch (IOException e) {
-            out.println("error: cannot read the OpenFlights data in " + data + ": " + e.getMessage());
+            err.println("error: cannot read the OpenFlights data in " + data + ": " + e.getMessage());
             return 2;
         }
-        Shell shell = new Shell(directory, out);
+        Shell shell = new Shell(directory, out, err);
 
-        if (!command.isEmpty()) return shell.run(String.join(" ", command)) ? 0 : 1;
+        if (!options.command.isEmpty()) return shell.run(options.command.toArray(new String[0])) ? 0 : 1;
         if (script != null) {
-            try (Reader in = Files.newBufferedReader(script, StandardCharsets.UTF_8)) {
-                runEchoed(shell, new BufferedReader(in), out);
+            try (InputStream in = Files.newInputStream(script)) {
+                return runEchoed(shell, in, out, err) ? 0 : 1;
             } catch (IOException e) {
-                out.println("error: reading " + script + ": " + e.getMessage());
+                err.println("error: reading " + script + ": " + e.getMessage());
                 return 2;
             }
-            return 0;
         }
+        if (!interactive) return runEchoed(shell, stdin, out, err) ? 0 : 1;
 
-        out.println("Sample session:");
-        for (String line : SAMPLE_SESSION) {
-            out.println();
-            out.println("> " + line);
-            shell.run(line);
-        }
-        out.println();
-        Console console = System.console();
-        if (console != null) {
-            out.println("Your turn. Type help for the commands, quit to leave.");
-            while (!shell.quitRequested()) {
-                String line = console.readLine("tavrik> ");
-                if (line == null) {
-                    out.println();
-                    break;
-                }
+        if (chatty) {
+            out.println("Sample session:");
+            for (String line : SAMPLE_SESSION) {
+                out.println();
+                out.println("> " + line);
                 shell.run(line);
             }
-        } else {
-            runEchoed(shell, new BufferedReader(new InputStreamReader(System.in, StandardCharsets.UTF_8)), out);
+            out.println();
+            out.println("Your turn. Type help for the commands, quit to leave; Tab completes, arrows recall.");
+            return Interactive.run(shell, directory, out) ? 0 : 1;
         }
-        return 0;
+        // Typing at a terminal with the output going elsewhere: the terminal shows what is typed,
+        // so nothing is echoed and no prompt is mixed into the output.
+        return runPlain(shell, stdin) ? 0 : 1;
     }
 
-    /** Commands without a terminal: each is echoed so the output shows what produced it. */
-    private static void runEchoed(Shell shell, BufferedReader in, PrintStream out) {
+    /** Whether the launcher found that stream to be a terminal (it passes -Dtavrik.stdin.terminal etc.). */
+    private static boolean isTerminal(String stream) {
+        String v = System.getProperty("tavrik." + stream + ".terminal");
+        if (v != null) return v.equals("true");
+        return System.console() != null;
+    }
+
+    /**
+     * Commands from a file or a pipe: each is echoed so the output shows what produced it, and a
+     * failed one is named by its line number. Bytes that are not UTF-8 are replaced, never fatal.
+     * Returns false if any command failed.
+     */
+    static boolean runEchoed(Shell shell, InputStream in, PrintStream out, PrintStream err) {
+        boolean allRan = true;
+        // An InputStreamReader replaces malformed input instead of throwing.
+        BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
+        int lineNumber = 0;
         try {
-            for (String line; !shell.quitRequested() && (line = in.readLine()) != null; ) {
+            for (String line; !shell.quitRequested() && (line = reader.readLine()) != null; ) {
+                ++lineNumber;
                 String t = line.strip();
                 if (t.isEmpty() || t.startsWith("#")) continue;
                 out.println("> " + t);
-                shell.run(t);
+                shell.setErrorPrefix("error: line " + lineNumber + ": ");
+                allRan &= shell.run(t);
             }
         } catch (IOException e) {
-            out.println("error: reading commands: " + e.getMessage());
+            err.println("error: reading commands: " + e.getMessage());
+            return false;
         }
+        return allRan;
+    }
+
+    private static boolean runPlain(Shell shell, InputStream in) {
+        boolean allRan = true;
+        BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
+        try {
+            for (String line; !shell.quitRequested() && (line = reader.readLine()) != null; ) allRan &= shell.run(line);
+        } catch (IOException e) {
+            return false;
+        }
+        return allRan;
     }
 
     private static void printLoadReport(PrintStream out, OpenFlightsLoader.Report r, String data) {
@@ -140,17 +204,18 @@ public final class Demo {
                 r.airportsLoaded, r.flightsLoaded, data, (r.readNanos + r.libraryNanos) / 1e9, r.readNanos / 1e9,
                 r.libraryNanos / 1e9);
         List<String> why = new ArrayList<>();
-        if (r.routesMissingId > 0) why.add(String.format(Locale.ROOT, "%,d without an airport id", r.routesMissingId));
-        if (r.routesUnknownAirport > 0)
-            why.add(String.format(Locale.ROOT, "%,d with an airport missing from airports.dat", r.routesUnknownAirport));
-        if (r.routesSameAirport > 0)
-            why.add(String.format(Locale.ROOT, "%,d starting and ending at the same airport", r.routesSameAirport));
-        if (r.routesBad > 0) why.add(String.format(Locale.ROOT, "%,d unreadable", r.routesBad));
+        var n = r.read;
+        if (n.routesMissingId > 0) why.add(String.format(Locale.ROOT, "%,d without an airport id", n.routesMissingId));
+        if (n.routesUnknownAirport > 0)
+            why.add(String.format(Locale.ROOT, "%,d with an airport missing from airports.dat", n.routesUnknownAirport));
+        if (n.routesSameAirport > 0)
+            why.add(String.format(Locale.ROOT, "%,d starting and ending at the same airport", n.routesSameAirport));
+        if (n.routesBad > 0) why.add(String.format(Locale.ROOT, "%,d unreadable", n.routesBad));
         if (r.routesRefused > 0) why.add(String.format(Locale.ROOT, "%,d refused by the library", r.routesRefused));
         if (!why.isEmpty())
-            out.printf(Locale.ROOT, "Skipped %,d of %,d routes: %s.%n", r.routesSkipped(), r.routeLines, String.join(", ", why));
-        if (r.airportsBad + r.airportsRefused > 0)
+            out.printf(Locale.ROOT, "Skipped %,d of %,d routes: %s.%n", r.routesSkipped(), n.routeLines, String.join(", ", why));
+        if (n.airportsBad + r.airportsRefused > 0)
             out.printf(Locale.ROOT, "Skipped %,d of %,d airports (%,d unreadable, %,d refused by the library).%n",
-                    r.airportsBad + r.airportsRefused, r.airportLines, r.airportsBad, r.airportsRefused);
+                    n.airportsBad + r.airportsRefused, n.airportLines, n.airportsBad, r.airportsRefused);
     }
 }

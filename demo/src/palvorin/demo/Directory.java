@@ -1,18 +1,35 @@
 package palvorin.demo;
 
+import java.text.Normalizer;
+import java.util.ArrayList;
+import java.util.Comparator;
 import java.util.HashMap;
 import java.util.HashSet;
+import java.util.List;
 import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
+import java.util.TreeSet;
+import java.util.regex.Pattern;
+import palvorin.openflights.OpenFlights;
 
 /**
- * What the program knows about airports beyond their numbers: the code a user types and the
- * title shown next to it, and which airports are currently in the library's network.
+ * What the program knows about airports beyond their numbers: the code a user types, the title
+ * shown next to it, the place (city, country, position) that {@code find} and the map use, and which
+ * airports are currently in the library's network.
  */
 final class Directory {
-    /** One airport: its number, its display code (may be null) and its name and city. */
-    record Airport(int number, String code, String title) {
+    /**
+     * One airport: its number, its display code (may be null), its name and city as one title, and
+     * its place. Airports added by hand have empty place fields and NaN coordinates.
+     */
+    record Airport(int number, String code, String title, String name, String city, String country, String iata,
+            String icao, double lat, double lon) {
+        /** An airport known only by number and title, e.g. one added by hand. */
+        Airport(int number, String code, String title) {
+            this(number, code, title, title, "", "", code, null, Double.NaN, Double.NaN);
+        }
+
         /** The code, or the number when the airport has no code. */
         String shortLabel() {
             return code != null ? code : "#" + number;
@@ -22,16 +39,32 @@ final class Directory {
         String label() {
             return title.isEmpty() ? shortLabel() : shortLabel() + " " + title;
         }
+
+        /** Code, title and country, as {@code find} lists it. */
+        String longLabel() {
+            return country.isEmpty() ? label() : label() + ", " + country;
+        }
+
+        boolean hasPosition() {
+            return !Double.isNaN(lat) && !Double.isNaN(lon);
+        }
     }
 
     private final Map<Integer, Airport> byNumber = new HashMap<>();
     private final Map<String, Integer> byCode = new HashMap<>();
     private final Set<Integer> present = new HashSet<>();
+    /** The routes loaded from the data, counted per airport on the first search by place. */
+    private List<OpenFlights.Route> loadedRoutes = List.of();
+    /** Flights each airport had when the data was loaded: bigger airports come first among equal matches. */
+    private Map<Integer, Integer> loadedFlights;
+    /** Folded name, city and country of each airport, made on the first search by place. */
+    private Map<Integer, String[]> folded;
 
     /** Records an airport that the network now holds; its codes then find it. */
     void add(Airport airport, String... codes) {
         byNumber.put(airport.number(), airport);
         present.add(airport.number());
+        if (folded != null) folded.put(airport.number(), foldedFields(airport));
         for (String code : codes) {
             if (code == null || code.isEmpty()) continue;
             // The first airport to claim a code keeps it, unless that one has left the network.
@@ -39,6 +72,11 @@ final class Directory {
             if (holder == null || !present.contains(holder) || holder == airport.number())
                 byCode.put(key(code), airport.number());
         }
+    }
+
+    /** The routes the library took at loading; counted only when a search by place needs them. */
+    void setLoadedRoutes(List<OpenFlights.Route> routes) {
+        loadedRoutes = routes;
     }
 
     void markRemoved(int number) {
@@ -58,6 +96,21 @@ final class Directory {
         return present.size();
     }
 
+    /** The airports in the network now. */
+    List<Airport> presentAirports() {
+        List<Airport> list = new ArrayList<>(present.size());
+        for (int n : present) list.add(byNumber.get(n));
+        return list;
+    }
+
+    /** Every code that names an airport in the network now, for completion. */
+    Set<String> presentCodes() {
+        Set<String> codes = new TreeSet<>();
+        for (Map.Entry<String, Integer> e : byCode.entrySet())
+            if (present.contains(e.getValue())) codes.add(e.getKey());
+        return codes;
+    }
+
     /** The airport holding {@code code} now, or null. */
     Integer presentHolderOf(String code) {
         Integer n = byCode.get(key(code));
@@ -72,21 +125,108 @@ final class Directory {
 
     /**
      * Turns what the user typed into an airport number: digits are a number (known or not, so the
-     * library can answer for it), anything else an IATA or ICAO code in any case.
+     * library can answer for it), then an IATA or ICAO code in any case, then a city or airport name
+     * that names one airport.
      *
-     * @throws UserError if the code names no airport
+     * @throws UserError if the text names no airport, or several (they are listed)
      */
-    int resolve(String token) {
-        if (isNumber(token)) {
+    int resolve(String text) {
+        if (isNumber(text)) {
             try {
-                return Integer.parseInt(token);
+                return Integer.parseInt(text);
             } catch (NumberFormatException e) {
-                throw new UserError("airport number '" + token + "' is too large");
+                throw new UserError("airport number '" + text + "' is too large: numbers go from 0 to "
+                        + Integer.MAX_VALUE);
             }
         }
-        Integer n = byCode.get(key(token));
-        if (n == null) throw new UserError("no airport has the code '" + token + "'");
-        return n;
+        Integer n = byCode.get(key(text));
+        if (n != null) return n;
+        List<Match> matches = find(text);
+        if (matches.isEmpty())
+            throw new UserError("no airport has the code, city or name '" + text + "' (try: find " + text + ")");
+        // Exact city or name matches outrank the rest; one of them is the answer, several are a choice.
+        int best = matches.get(0).score();
+        List<Match> top = best >= EXACT_PLACE ? matches.stream().filter(m -> m.score() >= EXACT_PLACE).toList()
+                : matches;
+        if (top.size() == 1) return top.get(0).airport().number();
+        StringBuilder list = new StringBuilder();
+        int shown = Math.min(top.size(), 6);
+        for (int i = 0; i < shown; ++i) {
+            Airport a = top.get(i).airport();
+            list.append(i == 0 ? "" : "; ").append(a.longLabel());
+        }
+        if (top.size() > shown) list.append("; and ").append(top.size() - shown).append(" more");
+        throw new UserError("'" + text + "' could be any of " + top.size() + " airports: " + list
+                + " (name one by its code; find " + text + " lists them all)");
+    }
+
+    /** An airport that {@code find} matched and how well: higher is better. */
+    record Match(Airport airport, int score) {}
+
+    static final int EXACT_CODE = 100;
+    static final int EXACT_PLACE = 80;
+
+    /**
+     * The airports in the network whose code, city, name or country matches {@code text}, ignoring
+     * case and accents, best first: an exact code, then an exact city, an exact name, a city or name
+     * that starts with the text, a word of either that does, the country, and last the text anywhere
+     * in city or name. Among equals, airports with more flights come first.
+     */
+    List<Match> find(String text) {
+        String q = fold(text);
+        if (q.isEmpty()) return List.of();
+        if (folded == null) {
+            folded = new HashMap<>();
+            for (Airport a : byNumber.values()) folded.put(a.number(), foldedFields(a));
+            loadedFlights = new HashMap<>();
+            for (OpenFlights.Route r : loadedRoutes) {
+                loadedFlights.merge(r.from(), 1, Integer::sum);
+                loadedFlights.merge(r.to(), 1, Integer::sum);
+            }
+        }
+        List<Match> matches = new ArrayList<>();
+        for (int n : present) {
+            Airport a = byNumber.get(n);
+            int score = score(a, folded.get(n), q);
+            if (score > 0) matches.add(new Match(a, score));
+        }
+        matches.sort(Comparator.comparingInt((Match m) -> -m.score())
+                .thenComparingInt(m -> -loadedFlights.getOrDefault(m.airport().number(), 0))
+                .thenComparing(m -> m.airport().shortLabel()));
+        return matches;
+    }
+
+    private static int score(Airport a, String[] f, String q) {
+        String name = f[0];
+        String city = f[1];
+        String country = f[2];
+        String upper = q.toUpperCase(Locale.ROOT);
+        if (upper.equals(a.iata()) || upper.equals(a.icao())) return EXACT_CODE;
+        if (city.equals(q)) return 90;
+        if (name.equals(q)) return EXACT_PLACE;
+        if (city.startsWith(q)) return 60;
+        if (name.startsWith(q)) return 55;
+        if (city.contains(" " + q) || name.contains(" " + q)) return 45;
+        if (country.equals(q)) return 30;
+        if (city.contains(q) || name.contains(q)) return 20;
+        return 0;
+    }
+
+    private static String[] foldedFields(Airport a) {
+        return new String[] {fold(a.name()), fold(a.city()), fold(a.country())};
+    }
+
+    private static final Pattern MARKS = Pattern.compile("\\p{M}+");
+    private static final Pattern SPACES = Pattern.compile("[\\s\\-]+");
+
+    /** Lower case without accents, one space between words: "São  Paulo" and "sao paulo" fold alike. */
+    static String fold(String text) {
+        if (text == null) return "";
+        boolean ascii = true;
+        for (int i = 0; i < text.length() && ascii; ++i) ascii = text.charAt(i) < 128;
+        // Most names are plain ASCII: they need no decomposition, which is the costly part.
+        String plain = ascii ? text : MARKS.matcher(Normalizer.normalize(text, Normalizer.Form.NFD)).replaceAll("");
+        return SPACES.matcher(plain.toLowerCase(Locale.ROOT)).replaceAll(" ").strip();
     }
 
     static boolean isNumber(String token) {

@@ -1,88 +1,215 @@
 package palvorin.demo;
 
+import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
+import java.util.HashMap;
+import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
+import java.util.Set;
+import java.util.function.Supplier;
 import palvorin.ReportedFlight;
 import palvorin.aggregateFiting;
 import palvorin.airport.AirportFrame;
+import palvorin.demo.map.Legend;
+import palvorin.demo.map.Place;
+import palvorin.demo.map.RouteMap;
 import palvorin.nativ_ManegingFlight;
+import picocli.CommandLine;
+import picocli.CommandLine.Command;
+import picocli.CommandLine.Option;
+import picocli.CommandLine.Parameters;
 
 /**
- * Runs one command line at a time against the library and prints the result in words.
- * A bad command prints a single "error: ..." line and leaves everything as it was.
+ * Runs one command line at a time against the library: results go to {@code out}, and a command
+ * that cannot run as typed, or that the library refuses, prints one line in words to {@code err}
+ * and reports failure. The words of a line are parsed by picocli, one subcommand per command.
  */
 final class Shell {
+    /** What a day and a flight number are, said once in help and once after the first route. */
+    static final String DAYS_AND_NUMBERS = "Days: 1 per started 2,000 km of a flight's great-circle distance.\n"
+            + "Flight numbers: the flight's line in routes.dat (or the number given to add-flight).";
+
     static final String HELP = String.join("\n",
-            "Commands (an AIRPORT is an IATA or ICAO code in any case, or an airport number):",
-            "  route FROM TO [MAXDAYS]                   the route with the fewest days, at most MAXDAYS",
+            "Commands (an AIRPORT is an IATA or ICAO code in any case, an airport number, or a city or",
+            "airport name that names one airport; quote words that belong together: \"New York\"):",
+            "  route FROM TO [MAXDAYS] [--map FILE]      the route with the fewest days, at most MAXDAYS",
+            "                                            (0 to 2147483647; left out: no limit)",
             "  book                                      book one seat on every flight of the last route",
-            "  airport AIRPORT                           the airport's departing and arriving flights",
-            "  add-airport NUMBER CODE NAME...           add an airport",
-            "  add-flight NUMBER FROM TO DAYS [NAME...]  add a flight (NAME defaults to FROM-TO)",
+            "  airport AIRPORT [--map FILE]              the airport's departing and arriving flights",
+            "  find TEXT...                              airports whose code, city, name or country match",
+            "  add-airport NUMBER CODE NAME...           add an airport (NUMBER 0 to 2147483647)",
+            "  add-flight NUMBER FROM TO DAYS [NAME...]  add a flight (NUMBER and DAYS 0 to 2147483647;",
+            "                                            NAME defaults to FROM-TO)",
             "  remove-flight AIRPORT FLIGHT              remove a flight of that airport",
             "  remove-airport AIRPORT                    remove an airport and all its flights",
             "  help                                      this list",
-            "  quit                                      leave (so does the end of the input)");
+            "  quit                                      leave (so does the end of the input)",
+            "--map FILE draws the route or the airport's flights on a world map; FILE ends in .svg or .png.",
+            DAYS_AND_NUMBERS);
+
+    /** The command names, in the order help gives them, for completion. */
+    static final List<String> COMMANDS = List.of("route", "book", "airport", "find", "add-airport", "add-flight",
+            "remove-flight", "remove-airport", "help", "quit");
 
     /** One leg of a reported route, in travel order. */
     record Leg(int flight, String name, int days, int from, int to, int bookedAtFrom, int bookedAtTo) {}
 
     private final Directory directory;
     private final PrintStream out;
+    private final PrintStream err;
     private final aggregateFiting fitting = new aggregateFiting();
+    /** Each command's maker and usage by name and alias; its parser is made on first use. */
+    private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
+    private final Map<String, String> usages = new HashMap<>();
+    private final Map<String, CommandLine> parsers = new HashMap<>();
     private boolean quit;
+    private boolean explained;
+    /** Where the message of a failed command starts, e.g. "error: line 4: " in a script. */
+    private String errorPrefix = "error: ";
 
-    Shell(Directory directory, PrintStream out) {
+    Shell(Directory directory, PrintStream out, PrintStream err) {
         this.directory = directory;
         this.out = out;
+        this.err = err;
+        // A one-shot command builds one parser: picocli's reading of the annotations is most of
+        // its start-up cost.
+        add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE]", "route");
+        add(BookCommand::new, "book", "book");
+        add(AirportCommand::new, "airport AIRPORT [--map FILE]", "airport");
+        add(FindCommand::new, "find TEXT...", "find");
+        add(AddAirportCommand::new, "add-airport NUMBER CODE NAME...", "add-airport");
+        add(AddFlightCommand::new, "add-flight NUMBER FROM TO DAYS [NAME...]", "add-flight");
+        add(RemoveFlightCommand::new, "remove-flight AIRPORT FLIGHT", "remove-flight");
+        add(RemoveAirportCommand::new, "remove-airport AIRPORT", "remove-airport");
+        add(HelpCommand::new, "help", "help", "?");
+        add(QuitCommand::new, "quit", "quit", "exit");
+    }
+
+    private void add(Supplier<Runnable> maker, String usage, String... names) {
+        for (String name : names) {
+            makers.put(name, maker);
+            usages.put(name, usage);
+        }
+    }
+
+    private CommandLine parser(String name) {
+        return parsers.computeIfAbsent(name, n -> new CommandLine(makers.get(n).get()));
     }
 
     boolean quitRequested() {
         return quit;
     }
 
-    /** Runs one line; returns false if it was refused as bad input. Blank lines and # comments do nothing. */
+    /** Prefixes the messages of failed commands, e.g. with the script's line number. */
+    void setErrorPrefix(String prefix) {
+        errorPrefix = prefix;
+    }
+
+    /** Runs one line; returns false if it failed. Blank lines and # comments do nothing. */
     boolean run(String line) {
         String trimmed = line.strip();
         if (trimmed.isEmpty() || trimmed.startsWith("#")) return true;
-        String[] words = trimmed.split("\\s+");
-        String command = words[0].toLowerCase(Locale.ROOT);
-        String[] args = Arrays.copyOfRange(words, 1, words.length);
-        try {
-            switch (command) {
-                case "route" -> route(args);
-                case "book" -> book(args);
-                case "airport" -> airport(args);
-                case "add-airport" -> addAirport(args);
-                case "add-flight" -> addFlight(args);
-                case "remove-flight" -> removeFlight(args);
-                case "remove-airport" -> removeAirport(args);
-                case "help", "?" -> out.println(HELP);
-                case "quit", "exit" -> quit = true;
-                default -> throw new UserError("unknown command '" + words[0] + "' (type help for the list)");
+        return run(words(trimmed));
+    }
+
+    /** Splits a line at blanks; double quotes keep blanks inside a word: route "New York" Sydney. */
+    static String[] words(String line) {
+        List<String> words = new ArrayList<>();
+        StringBuilder word = new StringBuilder();
+        boolean quoted = false;
+        boolean any = false;
+        for (int i = 0; i < line.length(); ++i) {
+            char c = line.charAt(i);
+            if (c == '"') {
+                quoted = !quoted;
+                any = true;
+            } else if (!quoted && Character.isWhitespace(c)) {
+                if (any) words.add(word.toString());
+                word.setLength(0);
+                any = false;
+            } else {
+                word.append(c);
+                any = true;
             }
+        }
+        if (any) words.add(word.toString());
+        return words.toArray(new String[0]);
+    }
+
+    /** Runs one command given as words, e.g. from the program's own command line. */
+    boolean run(String[] words) {
+        String command = words[0].toLowerCase(Locale.ROOT);
+        try {
+            if (!makers.containsKey(command))
+                throw new UserError("unknown command '" + words[0] + "' (type help for the list)");
+            CommandLine parser = parser(command);
+            try {
+                parser.parseArgs(Arrays.copyOfRange(words, 1, words.length));
+            } catch (CommandLine.ParameterException e) {
+                throw new UserError(parseProblem(e) + "; usage: " + usages.get(command));
+            }
+            ((Runnable) parser.getCommand()).run();
             return true;
         } catch (UserError e) {
-            out.println("error: " + e.getMessage());
+            err.println(errorPrefix + e.getMessage());
+            return false;
+        } catch (Refusal e) {
+            err.println(errorPrefix + e.getMessage());
             return false;
         } catch (RuntimeException e) {
             // Whatever went wrong, the session goes on.
-            out.println("error: " + command + " failed: " + e);
+            err.println(errorPrefix + command + " failed: " + e);
             return false;
+        }
+    }
+
+    private static String parseProblem(CommandLine.ParameterException e) {
+        if (e instanceof CommandLine.MissingParameterException) return "missing argument";
+        if (e instanceof CommandLine.UnmatchedArgumentException u) {
+            List<String> extra = u.getUnmatched();
+            boolean option = !extra.isEmpty() && extra.get(0).startsWith("-");
+            return option ? "unknown option '" + extra.get(0) + "'" : "too many arguments";
+        }
+        String message = e.getMessage();
+        return message == null ? "bad arguments" : message.lines().findFirst().orElse("bad arguments");
+    }
+
+    /** A command the library refused or could not carry out: its message says why. */
+    static final class Refusal extends RuntimeException {
+        private static final long serialVersionUID = 1L;
+
+        Refusal(String message) {
+            super(message);
         }
     }
 
     // ---- route and book ----
 
-    private void route(String[] args) {
-        usage(args, 2, 3, "route FROM TO [MAXDAYS]");
-        int from = directory.resolve(args[0]);
-        int to = directory.resolve(args[1]);
+    @Command(name = "route")
+    final class RouteCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "FROM") String from;
+        @Parameters(index = "1", paramLabel = "TO") String to;
+        @Parameters(index = "2", paramLabel = "MAXDAYS", arity = "0..1") String maxDays;
+        @Option(names = "--map", paramLabel = "FILE") Path map;
+
+        @Override
+        public void run() {
+            route(from, to, maxDays, map);
+        }
+    }
+
+    private void route(String fromText, String toText, String maxDaysText, Path map) {
+        int from = directory.resolve(fromText);
+        int to = directory.resolve(toText);
         int maxDays = Integer.MAX_VALUE;
-        if (args.length == 3) maxDays = number(args[2], "MAXDAYS");
+        if (maxDaysText != null) maxDays = number(maxDaysText, "MAXDAYS", " (leave it out for no limit)");
+        checkMapName(map);
         String limit = maxDays == Integer.MAX_VALUE ? "" : " (limit " + days(maxDays) + ")";
         String fromLabel = directory.get(from).shortLabel();
         String toLabel = directory.get(to).shortLabel();
@@ -99,17 +226,28 @@ final class Shell {
                 printLegs(legs);
                 out.println("Total: " + flights(legs.size()) + ", " + days(totalDays(legs)) + limit
                         + ". Type book to book it.");
+                explainOnce();
+                if (map != null) drawRoute(map, legs);
             }
-            case aggregateFiting.UNKNOWN_DEPARTURE -> out.println("No route: the departure airport "
+            case aggregateFiting.UNKNOWN_DEPARTURE -> throw new Refusal("no route: the departure airport "
                     + fromLabel + " is not in the network" + (directory.isKnown(from) ? " (it was removed)." : "."));
-            case aggregateFiting.UNKNOWN_ARRIVAL -> out.println("No route: the arrival airport "
+            case aggregateFiting.UNKNOWN_ARRIVAL -> throw new Refusal("no route: the arrival airport "
                     + toLabel + " is not in the network" + (directory.isKnown(to) ? " (it was removed)." : "."));
-            case aggregateFiting.OVER_DAY_LIMIT -> out.println("No route of at most " + days(maxDays) + " from "
-                    + fromLabel + " to " + toLabel + shortestNote(from, to, maxDays) + ".");
-            case aggregateFiting.NO_ROUTE -> out.println("No route: no chain of flights leads from "
+            case aggregateFiting.OVER_DAY_LIMIT -> throw new Refusal(maxDays == Integer.MAX_VALUE
+                    ? "no route from " + fromLabel + " to " + toLabel + " is short enough to count: every one takes"
+                            + " more than " + Integer.MAX_VALUE + " days."
+                    : "no route of at most " + days(maxDays) + " from " + fromLabel + " to " + toLabel
+                            + shortestNote(from, to, maxDays) + ".");
+            case aggregateFiting.NO_ROUTE -> throw new Refusal("no route: no chain of flights leads from "
                     + fromLabel + " to " + toLabel + ".");
-            default -> out.println("No route: the library refused the search (code " + code + ").");
+            default -> throw new Refusal("no route: the library refused the search (code " + code + ").");
         }
+    }
+
+    private void explainOnce() {
+        if (explained) return;
+        explained = true;
+        out.println(DAYS_AND_NUMBERS);
     }
 
     /**
@@ -126,8 +264,15 @@ final class Shell {
         return note;
     }
 
-    private void book(String[] args) {
-        usage(args, 0, 0, "book");
+    @Command(name = "book")
+    final class BookCommand implements Runnable {
+        @Override
+        public void run() {
+            book();
+        }
+    }
+
+    private void book() {
         int code = fitting.armoringTickets();
         switch (code) {
             case aggregateFiting.OK -> {
@@ -137,11 +282,11 @@ final class Shell {
                         + directory.get(legs.get(legs.size() - 1).to()).shortLabel() + ". Booked counts now:");
                 printLegs(legs);
             }
-            case aggregateFiting.NO_TICKETS -> out.println(
-                    "Nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
-            case aggregateFiting.BOOKING_REFUSED -> out.println("Nothing booked: a flight or airport of the route"
-                    + " has been removed since it was fitted. Ask for the route again.");
-            default -> out.println("Nothing booked: the library refused (code " + code + ").");
+            case aggregateFiting.NO_TICKETS -> throw new Refusal(
+                    "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
+            case aggregateFiting.BOOKING_REFUSED -> throw new Refusal("nothing booked: a flight or airport of the"
+                    + " route has been removed since it was fitted. Ask for the route again.");
+            default -> throw new Refusal("nothing booked: the library refused (code " + code + ").");
         }
     }
 
@@ -168,7 +313,7 @@ final class Shell {
             previous = f;
         }
         fitting.clear();
-        java.util.Collections.reverse(legs);
+        Collections.reverse(legs);
         return legs;
     }
 
@@ -197,15 +342,24 @@ final class Shell {
 
     // ---- one airport's flights ----
 
-    private void airport(String[] args) {
-        usage(args, 1, 1, "airport AIRPORT");
-        int number = directory.resolve(args[0]);
+    @Command(name = "airport")
+    final class AirportCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "AIRPORT") String airport;
+        @Option(names = "--map", paramLabel = "FILE") Path map;
+
+        @Override
+        public void run() {
+            airport(airport, map);
+        }
+    }
+
+    private void airport(String text, Path map) {
+        int number = directory.resolve(text);
+        checkMapName(map);
         Directory.Airport a = directory.get(number);
         List<ReportedFlight> flights = flightsOf(number);
-        if (flights.isEmpty() && !directory.isPresent(number)) {
-            out.println(a.shortLabel() + " is not in the network" + (directory.isKnown(number) ? " (it was removed)." : "."));
-            return;
-        }
+        if (flights.isEmpty() && !directory.isPresent(number))
+            throw new Refusal(a.shortLabel() + " is not in the network" + (directory.isKnown(number) ? " (it was removed)." : "."));
         List<ReportedFlight> departing = new ArrayList<>();
         List<ReportedFlight> arriving = new ArrayList<>();
         for (ReportedFlight f : flights) (f.departs() ? departing : arriving).add(f);
@@ -213,6 +367,7 @@ final class Shell {
                 + arriving.size() + " arriving");
         printFlights("Departing", departing, true);
         printFlights("Arriving", arriving, false);
+        if (map != null) drawAirport(map, a, departing);
     }
 
     private void printFlights(String heading, List<ReportedFlight> flights, boolean departing) {
@@ -230,47 +385,156 @@ final class Shell {
         return frame.flights();
     }
 
+    // ---- finding airports by place ----
+
+    @Command(name = "find")
+    final class FindCommand implements Runnable {
+        @Parameters(arity = "1..*", paramLabel = "TEXT") List<String> words;
+
+        @Override
+        public void run() {
+            find(String.join(" ", words));
+        }
+    }
+
+    private static final int FIND_SHOWN = 20;
+
+    private void find(String text) {
+        List<Directory.Match> matches = directory.find(text);
+        if (matches.isEmpty()) throw new Refusal("no airport's code, city, name or country matches '" + text + "'.");
+        out.println(matches.size() == 1 ? "1 airport matches '" + text + "':"
+                : matches.size() + " airports match '" + text + "', best first:");
+        for (Directory.Match m : matches.subList(0, Math.min(FIND_SHOWN, matches.size()))) {
+            Directory.Airport a = m.airport();
+            int count = flightsOf(a.number()).size();
+            out.printf("  %-5s %s (%s)%n", a.shortLabel(), a.title() + (a.country().isEmpty() ? "" : ", " + a.country()),
+                    flights(count));
+        }
+        if (matches.size() > FIND_SHOWN) out.println("  ... and " + (matches.size() - FIND_SHOWN) + " more.");
+    }
+
+    // ---- maps ----
+
+    private static void checkMapName(Path map) {
+        if (map == null) return;
+        String name = map.getFileName() == null ? "" : map.getFileName().toString().toLowerCase(Locale.ROOT);
+        if (!name.endsWith(".svg") && !name.endsWith(".png"))
+            throw new UserError("the map's FILE must end in .svg or .png, not '" + map + "'");
+    }
+
+    /** Every airport in the network with a position: the map's faint dots. */
+    private List<Place> world() {
+        List<Place> world = new ArrayList<>();
+        for (Directory.Airport a : directory.presentAirports())
+            if (a.hasPosition()) world.add(place(a));
+        return world;
+    }
+
+    private Place place(Directory.Airport a) {
+        if (!a.hasPosition())
+            throw new Refusal("no map drawn: " + a.shortLabel() + " has no position (it was added by hand).");
+        return new Place(a.shortLabel(), a.title(), a.lat(), a.lon());
+    }
+
+    private void drawRoute(Path file, List<Leg> legs) {
+        List<Place> stops = new ArrayList<>();
+        List<Long> daysSoFar = new ArrayList<>();
+        stops.add(place(directory.get(legs.get(0).from())));
+        daysSoFar.add(0L);
+        long days = 0;
+        long booked = 0;
+        for (Leg leg : legs) {
+            days += leg.days();
+            booked += leg.bookedAtFrom();
+            stops.add(place(directory.get(leg.to())));
+            daysSoFar.add(days);
+        }
+        String title = stops.get(0).code() + " to " + stops.get(stops.size() - 1).code();
+        write(file, RouteMap.ofRoute(world(), stops, daysSoFar, Legend.forRoute(title, days, legs.size(), booked)));
+    }
+
+    private void drawAirport(Path file, Directory.Airport airport, List<ReportedFlight> departing) {
+        Set<Integer> seen = new LinkedHashSet<>();
+        List<Place> destinations = new ArrayList<>();
+        for (ReportedFlight f : departing)
+            if (seen.add(f.to()) && directory.get(f.to()).hasPosition()) destinations.add(place(directory.get(f.to())));
+        Legend legend = Legend.forAirport(airport.shortLabel() + " " + airport.title(), departing.size(), seen.size());
+        write(file, RouteMap.ofAirport(world(), place(airport), destinations, legend));
+    }
+
+    private void write(Path file, RouteMap map) {
+        try {
+            map.write(file);
+        } catch (IOException e) {
+            throw new Refusal("no map written: cannot write " + file + " (" + e.getMessage() + ").");
+        }
+        out.println("Map written to " + file + ".");
+    }
+
     // ---- editing ----
 
-    private void addAirport(String[] args) {
-        usage(args, 3, Integer.MAX_VALUE, "add-airport NUMBER CODE NAME...");
-        int number = number(args[0], "NUMBER");
-        String code = args[1].toUpperCase(Locale.ROOT);
+    @Command(name = "add-airport")
+    final class AddAirportCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "NUMBER") String number;
+        @Parameters(index = "1", paramLabel = "CODE") String code;
+        @Parameters(index = "2..*", arity = "1..*", paramLabel = "NAME") List<String> name;
+
+        @Override
+        public void run() {
+            addAirport(number, code, String.join(" ", name));
+        }
+    }
+
+    private void addAirport(String numberText, String codeText, String title) {
+        int number = number(numberText, "NUMBER", "");
+        String code = codeText.toUpperCase(Locale.ROOT);
         if (Directory.isNumber(code) || !code.matches("[A-Z0-9]{2,8}"))
-            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got '" + args[1] + "'");
+            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got '" + codeText + "'");
         Integer holder = directory.presentHolderOf(code);
         if (holder != null && holder != number)
-            throw new UserError("the code " + code + " already names airport " + directory.get(holder).label());
-        String title = String.join(" ", Arrays.copyOfRange(args, 2, args.length));
+            throw new Refusal("not added: the code " + code + " already names airport " + directory.get(holder).label() + ".");
         Directory.Airport airport = new Directory.Airport(number, code, title);
         int result = nativ_ManegingFlight.addAirport(number, airport.label());
         if (result == nativ_ManegingFlight.OK) {
             directory.add(airport, code);
             out.println("Added airport " + airport.label() + " as number " + number + ".");
         } else if (result == nativ_ManegingFlight.REFUSED) {
-            out.println("Not added: airport number " + number + " is already taken by "
+            throw new Refusal("not added: airport number " + number + " is already taken by "
                     + directory.get(number).label() + ".");
         } else {
-            out.println("Not added: the library has no network (code " + result + ").");
+            throw new Refusal("not added: the library has no network (code " + result + ").");
         }
     }
 
-    private void addFlight(String[] args) {
-        usage(args, 4, Integer.MAX_VALUE, "add-flight NUMBER FROM TO DAYS [NAME...]");
-        int number = number(args[0], "NUMBER");
-        int from = directory.resolve(args[1]);
-        int to = directory.resolve(args[2]);
-        int days = number(args[3], "DAYS");
-        String name = args.length > 4 ? String.join(" ", Arrays.copyOfRange(args, 4, args.length))
+    @Command(name = "add-flight")
+    final class AddFlightCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "NUMBER") String number;
+        @Parameters(index = "1", paramLabel = "FROM") String from;
+        @Parameters(index = "2", paramLabel = "TO") String to;
+        @Parameters(index = "3", paramLabel = "DAYS") String days;
+        @Parameters(index = "4..*", arity = "0..*", paramLabel = "NAME") List<String> name;
+
+        @Override
+        public void run() {
+            addFlight(number, from, to, days, name == null || name.isEmpty() ? null : String.join(" ", name));
+        }
+    }
+
+    private void addFlight(String numberText, String fromText, String toText, String daysText, String givenName) {
+        int number = number(numberText, "NUMBER", "");
+        int from = directory.resolve(fromText);
+        int to = directory.resolve(toText);
+        int days = number(daysText, "DAYS", "");
+        String name = givenName != null ? givenName
                 : directory.get(from).shortLabel() + "-" + directory.get(to).shortLabel();
         int result = nativ_ManegingFlight.addFlight(name, number, days, from, to);
         if (result == nativ_ManegingFlight.OK) {
             out.println("Added flight " + number + " " + name + ", " + days(days) + ", from "
                     + directory.get(from).shortLabel() + " to " + directory.get(to).shortLabel() + ".");
         } else if (result == nativ_ManegingFlight.REFUSED) {
-            out.println("Not added: " + whyFlightRefused(number, from, to) + ".");
+            throw new Refusal("not added: " + whyFlightRefused(number, from, to) + ".");
         } else {
-            out.println("Not added: the library has no network (code " + result + ").");
+            throw new Refusal("not added: the library has no network (code " + result + ").");
         }
     }
 
@@ -290,10 +554,20 @@ final class Shell {
         return "the network refused it";
     }
 
-    private void removeFlight(String[] args) {
-        usage(args, 2, 2, "remove-flight AIRPORT FLIGHT");
-        int airport = directory.resolve(args[0]);
-        int flight = number(args[1], "FLIGHT");
+    @Command(name = "remove-flight")
+    final class RemoveFlightCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "AIRPORT") String airport;
+        @Parameters(index = "1", paramLabel = "FLIGHT") String flight;
+
+        @Override
+        public void run() {
+            removeFlight(airport, flight);
+        }
+    }
+
+    private void removeFlight(String airportText, String flightText) {
+        int airport = directory.resolve(airportText);
+        int flight = number(flightText, "FLIGHT", "");
         String name = null;
         for (ReportedFlight f : flightsOf(airport)) if (f.flight() == flight) name = f.name();
         int result = nativ_ManegingFlight.removeFlight(airport, flight);
@@ -301,43 +575,65 @@ final class Shell {
         if (result == nativ_ManegingFlight.OK) {
             out.println("Removed flight " + flight + (name != null ? " " + name : "") + " from both its airports.");
         } else if (result == nativ_ManegingFlight.REFUSED) {
-            out.println("Nothing removed: " + label + (directory.isPresent(airport) ? " has no flight numbered " + flight
-                    : " is not in the network") + ".");
+            throw new Refusal("nothing removed: " + label + (directory.isPresent(airport)
+                    ? " has no flight numbered " + flight : " is not in the network") + ".");
         } else {
-            out.println("Nothing removed: the library has no network (code " + result + ").");
+            throw new Refusal("nothing removed: the library has no network (code " + result + ").");
         }
     }
 
-    private void removeAirport(String[] args) {
-        usage(args, 1, 1, "remove-airport AIRPORT");
-        int airport = directory.resolve(args[0]);
+    @Command(name = "remove-airport")
+    final class RemoveAirportCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "AIRPORT") String airport;
+
+        @Override
+        public void run() {
+            removeAirport(airport);
+        }
+    }
+
+    private void removeAirport(String airportText) {
+        int airport = directory.resolve(airportText);
         int flights = flightsOf(airport).size();
         boolean present = directory.isPresent(airport);
         int result = nativ_ManegingFlight.removeAirport(airport);
         String label = directory.get(airport).label();
         if (result != nativ_ManegingFlight.OK) {
-            out.println("Nothing removed: the library refused (code " + result + ").");
+            throw new Refusal("nothing removed: the library refused (code " + result + ").");
         } else if (present) {
             directory.markRemoved(airport);
             out.println("Removed airport " + label + " and its " + flights(flights) + ".");
         } else {
-            out.println("Nothing removed: " + label + " is not in the network.");
+            throw new Refusal("nothing removed: " + label + " is not in the network.");
+        }
+    }
+
+    @Command(name = "help")
+    final class HelpCommand implements Runnable {
+        @Override
+        public void run() {
+            out.println(HELP);
+        }
+    }
+
+    @Command(name = "quit")
+    final class QuitCommand implements Runnable {
+        @Override
+        public void run() {
+            quit = true;
         }
     }
 
     // ---- argument helpers ----
 
-    private static void usage(String[] args, int min, int max, String usage) {
-        if (args.length < min) throw new UserError("missing argument; usage: " + usage);
-        if (args.length > max) throw new UserError("too many arguments; usage: " + usage);
-    }
-
-    private static int number(String text, String what) {
-        if (!Directory.isNumber(text)) throw new UserError(what + " must be a whole number of 0 or more, not '" + text + "'");
+    /** A whole number from 0 to the largest int; the message says that range. */
+    private static int number(String text, String what, String note) {
+        String range = what + " must be a whole number from 0 to " + Integer.MAX_VALUE + note;
+        if (!Directory.isNumber(text)) throw new UserError(range + ", not '" + text + "'");
         try {
             return Integer.parseInt(text);
         } catch (NumberFormatException e) {
-            throw new UserError(what + " is too large: " + text);
+            throw new UserError(range + "; " + text + " is too large");
         }
     }
 

@@ -36,11 +36,12 @@ class DemoEndToEndTest {
     static final String REGIONAL = "GKA";
     static final String FAR_AWAY = "USH";
 
-    record Airport(int id, String code, String name, double lat, double lon) {}
+    record Airport(int id, String code, String name, String city, double lat, double lon) {}
 
     record Route(int line, int from, int to, int days) {}
 
-    record Output(String text, int exitCode) {}
+    /** What a run printed: stdout, with stderr merged in unless it was kept apart in {@code err}. */
+    record Output(String text, String err, int exitCode) {}
 
     /** One command of a script run and the lines it printed. */
     record Block(String command, List<String> lines) {}
@@ -250,13 +251,24 @@ class DemoEndToEndTest {
         for (int i = 9; i <= 15; ++i) {
             Block b = block(i);
             assertEquals(1, b.lines().size(), b.command() + " -> " + b.lines());
-            assertTrue(line(b).matches("error: [a-zA-Z].*[a-zA-Z'\\])].*"), line(b));
+            // The script's line number: the commands are its lines from 1 on.
+            assertTrue(line(b).matches("error: line " + (i + 1) + ": [a-zA-Z].*[a-zA-Z'\\])].*"), line(b));
         }
         assertTrue(line(block(16)).contains("departure airport #999999 is not in the network"), line(block(16)));
         assertTrue(line(block(17)).contains("arrival airport #999998 is not in the network"), line(block(17)));
-        // The run went on to the end.
+        // The run went on to the end, and its status says that commands failed.
         assertTrue(block(script.size() - 1).lines().size() > 3, "help printed");
-        assertEquals(0, scriptRun.exitCode());
+        assertEquals(1, scriptRun.exitCode());
+        // Days and flight numbers are explained once, however many routes were printed; no limit is no number.
+        String routes = String.join("\n", script.subList(0, script.size() - 1).stream()
+                .map(b -> String.join("\n", b.lines())).toList());
+        assertEquals(1, routes.split("great-circle distance", -1).length - 1, routes);
+        assertTrue(String.join("\n", block(script.size() - 1).lines()).contains("great-circle distance"), "help says it too");
+        // (Only a message about a range may name the largest number.)
+        for (Block b : script)
+            for (String l : b.lines())
+                if (!l.contains(" to " + Integer.MAX_VALUE))
+                    assertFalse(l.contains(String.valueOf(Integer.MAX_VALUE)), b.command() + ": " + l);
     }
 
     @Test
@@ -268,32 +280,161 @@ class DemoEndToEndTest {
 
     @Test
     void oneCommandOnTheCommandLine() throws Exception {
-        Output run = launch(List.of("route", HUB, HUB_PARTNER), null);
-        checkNoJniWarnings(run.text());
-        assertEquals(0, run.exitCode(), run.text());
+        Output run = launchApart(List.of("route", HUB, HUB_PARTNER));
+        checkNoJniWarnings(run.text() + run.err());
+        assertEquals(0, run.exitCode(), run.text() + run.err());
+        assertEquals("", run.err());
         Block b = new Block("route", Arrays.asList(run.text().split("\n")));
         checkRoute(legs(b), HUB, HUB_PARTNER, b);
         assertEquals(hubTotal, total(b));
 
-        Output bad = launch(List.of("route", HUB), null);
-        assertEquals(1, bad.exitCode(), bad.text());
-        assertTrue(bad.text().contains("error: missing argument"), bad.text());
+        // Failures: nothing on stdout, one line in words on stderr, status 1.
+        String unknown = unknownCode();
+        for (List<String> bad : List.of(List.of("route", HUB), List.of("route", unknown, HUB),
+                List.of("route", HUB, HUB_PARTNER, "99999999999"), List.of("route", HUB, HUB_PARTNER, "--map", "x.txt"))) {
+            Output out = launchApart(bad);
+            assertEquals(1, out.exitCode(), bad + ": " + out.text() + out.err());
+            assertEquals("", out.text(), bad.toString());
+            assertEquals(1, out.err().lines().count(), bad + ": " + out.err());
+            assertTrue(out.err().startsWith("error: "), out.err());
+            if (bad.size() == 2) assertTrue(out.err().contains("missing argument"), out.err());
+            if (bad.get(1).equals(unknown)) assertTrue(out.err().contains(unknown), out.err());
+            // A limit out of range says the range.
+            if (bad.size() == 4) assertTrue(out.err().contains("0 to " + Integer.MAX_VALUE), out.err());
+        }
+    }
+
+    @Test
+    void helpAndVersionAnswerWithoutTheData() throws Exception {
+        List<String> missing = List.of("--data", Path.of(property("demo.work"), "no-such-folder").toString());
+        Output help = launchApart(concat(missing, "--help"));
+        assertEquals(0, help.exitCode(), help.err());
+        assertTrue(help.text().startsWith("usage: "), help.text());
+        assertTrue(help.text().contains("find TEXT"), help.text());
+        Output version = launchApart(concat(missing, "--version"));
+        assertEquals(0, version.exitCode(), version.err());
+        assertTrue(version.text().matches("tavrik-demo \\S+\\s*"), version.text());
+        // The same folder with a command does need the data, and says which file is missing.
+        Output noData = launchApart(concat(missing, "route", HUB, HUB_PARTNER));
+        assertEquals(2, noData.exitCode());
+        assertTrue(noData.err().contains("airports.dat"), noData.err());
+    }
+
+    @Test
+    void scriptAndStandardInputReadAlikeWhateverTheBytes() throws Exception {
+        // The second line is not UTF-8; it fails alone and the rest runs.
+        byte[] bytes = ("route " + HUB + " " + HUB_PARTNER + "\nairport \u00ff\u00fe\n" + "airport " + REGIONAL + "\n")
+                .getBytes(StandardCharsets.ISO_8859_1);
+        Path file = Files.createDirectories(Path.of(property("demo.work"))).resolve("malformed.txt");
+        Files.write(file, bytes);
+        Output fromFile = launchApart(List.of("--script", file.toString()));
+        Output fromStdin = launchApart(List.of(), bytes);
+        for (Output run : List.of(fromFile, fromStdin)) {
+            checkNoJniWarnings(run.text() + run.err());
+            assertEquals(1, run.exitCode(), run.err());
+            List<Block> blocks = blocks(run.text());
+            assertEquals(3, blocks.size(), run.text());
+            checkRoute(legs(blocks.get(0)), HUB, HUB_PARTNER, blocks.get(0));
+            assertTrue(blocks.get(1).lines().isEmpty(), "the error is not on stdout: " + blocks.get(1));
+            assertEquals(listed(block(4)).size(), listed(blocks.get(2)).size(), run.text());
+            assertEquals(1, run.err().lines().count(), run.err());
+            assertTrue(run.err().startsWith("error: line 2: "), run.err());
+            // Piped input runs no sample session: the output starts with the first command's.
+            assertTrue(run.text().startsWith("> route " + HUB), run.text());
+        }
+        assertEquals(fromFile.text(), fromStdin.text());
+        assertEquals(fromFile.err(), fromStdin.err());
+    }
+
+    // ---- airports by place ----
+
+    @Test
+    void findListsAirportsByPlaceBestFirst() throws Exception {
+        // Every airport of the city is named, whatever the case typed.
+        Output ush = launchApart(List.of("find", "ushuaia"));
+        assertEquals(0, ush.exitCode(), ush.err());
+        for (Airport a : airports.values())
+            if (fold(a.city()).equals("ushuaia")) assertTrue(ush.text().contains(" " + a.code() + " "), ush.text());
+        assertTrue(ush.text().contains(" " + FAR_AWAY + " "), ush.text());
+
+        // A city written with accents is found without them.
+        Airport accented = airports.values().stream()
+                .filter(a -> !fold(a.city()).equals(a.city().toLowerCase(java.util.Locale.ROOT))
+                        && fold(a.city()).matches("[a-z ]+") && a.code().length() == 3 && departing.containsKey(a.id()))
+                .min((x, y) -> Integer.compare(x.id(), y.id())).orElseThrow();
+        Output acc = launchApart(List.of("find", fold(accented.city()).toUpperCase(java.util.Locale.ROOT)));
+        assertTrue(acc.text().contains(" " + accented.code() + " "), accented + "\n" + acc.text());
+
+        // Among a city's airports, the one with the most flights comes first.
+        Output london = launchApart(List.of("find", "London"));
+        Airport busiest = airports.values().stream().filter(a -> a.city().equals("London"))
+                .max((x, y) -> Integer.compare(flightCount(x.id()), flightCount(y.id()))).orElseThrow();
+        String first = london.text().lines().skip(1).findFirst().orElse("").strip();
+        assertTrue(first.startsWith(busiest.code() + " "), london.text());
+
+        Output none = launchApart(List.of("find", "Qqqzzxv"));
+        assertEquals(1, none.exitCode());
+        assertEquals("", none.text());
+    }
+
+    @Test
+    void routesAcceptAPlaceThatNamesOneAirport() throws Exception {
+        List<Airport> inUshuaia = airports.values().stream().filter(a -> fold(a.city()).equals("ushuaia")).toList();
+        assertEquals(1, inUshuaia.size(), "the data has one airport in Ushuaia");
+        Output run = launchApart(List.of("route", REGIONAL, "Ushuaia"));
+        assertEquals(0, run.exitCode(), run.err());
+        Block b = new Block("route", Arrays.asList(run.text().split("\n")));
+        checkRoute(legs(b), REGIONAL, inUshuaia.get(0).code(), b);
+        assertEquals(longTotal, total(b));
+
+        // A city of several airports is a choice: the busiest are listed and nothing is searched.
+        Output london = launchApart(List.of("route", "London", HUB_PARTNER));
+        assertEquals(1, london.exitCode());
+        assertEquals("", london.text());
+        assertEquals(1, london.err().lines().count(), london.err());
+        List<Airport> inLondon = new ArrayList<>(airports.values().stream().filter(a -> a.city().equals("London")).toList());
+        assertTrue(inLondon.size() > 1);
+        inLondon.sort((x, y) -> Integer.compare(flightCount(y.id()), flightCount(x.id())));
+        for (Airport a : inLondon.subList(0, 3)) assertTrue(london.err().contains(a.code() + " "), london.err());
+    }
+
+    @Test
+    void aMapIsWrittenForARouteAndForAnAirport() throws Exception {
+        Path work = Files.createDirectories(Path.of(property("demo.work")));
+        Path svg = work.resolve("route.svg");
+        Path png = work.resolve("airport.png");
+        Files.deleteIfExists(svg);
+        Files.deleteIfExists(png);
+        Output route = launchApart(List.of("route", REGIONAL, FAR_AWAY, "--map", svg.toString()));
+        assertEquals(0, route.exitCode(), route.err());
+        String picture = Files.readString(svg);
+        assertTrue(picture.contains("<svg"), "an SVG picture");
+        for (String code : List.of(REGIONAL, FAR_AWAY)) assertTrue(picture.contains(code), code + " labelled");
+        Output airport = launchApart(List.of("airport", REGIONAL, "--map", png.toString()));
+        assertEquals(0, airport.exitCode(), airport.err());
+        byte[] head = Arrays.copyOf(Files.readAllBytes(png), 4);
+        assertEquals("\u0089PNG", new String(head, StandardCharsets.ISO_8859_1));
     }
 
     @Test
     void withoutArgumentsASampleSessionRunsThenStandardInput() throws Exception {
-        Output run = launch(List.of(), "airport " + REGIONAL + "\nquit\nroute " + HUB + " " + HUB_PARTNER + "\n");
+        // At a terminal (a pseudo-terminal made by script(1)); typed-ahead input waits for the prompt.
+        Output run = launchAtTerminal("airport " + REGIONAL + "\rquit\rroute " + HUB + " " + HUB_PARTNER + "\r");
         checkNoJniWarnings(run.text());
         assertEquals(0, run.exitCode(), run.text());
-        List<Block> blocks = blocks(run.text());
+        String text = run.text().replace("\r", "");
+        int turn = text.indexOf("Your turn.");
+        assertTrue(turn > 0, text);
+        List<Block> blocks = blocks(text.substring(0, turn));
         assertTrue(blocks.size() >= 3, run.text());
         Block sampleRoute = blocks.stream().filter(b -> b.command().startsWith("route ")).findFirst().orElseThrow();
         String[] ends = sampleRoute.command().split(" ");
         checkRoute(legs(sampleRoute), ends[1], ends[2], sampleRoute);
         assertTrue(blocks.stream().anyMatch(b -> b.command().equals("book") && line(b).startsWith("Booked")));
-        // stdin came after the sample and stopped at quit
-        assertEquals("airport " + REGIONAL, blocks.get(blocks.size() - 2).command());
-        assertEquals("quit", blocks.get(blocks.size() - 1).command());
+        // The terminal's input came after the sample and stopped at quit.
+        String typed = text.substring(turn);
+        assertTrue(typed.contains("Airport " + REGIONAL + " "), typed);
+        assertFalse(typed.contains("Route "), typed);
     }
 
     // ---- checks on printed routes ----
@@ -405,8 +546,42 @@ class DemoEndToEndTest {
         List<String> command = new ArrayList<>();
         command.add(property("demo.launcher"));
         command.addAll(args);
-        ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(true);
-        pb.environment().put("JAVA_OPTS", "-Xcheck:jni");
+        return run(command, stdin == null ? null : stdin.getBytes(StandardCharsets.UTF_8), false);
+    }
+
+    /** Runs the program with stdout and stderr kept apart. */
+    static Output launchApart(List<String> args) throws IOException, InterruptedException {
+        return launchApart(args, null);
+    }
+
+    static Output launchApart(List<String> args, byte[] stdin) throws IOException, InterruptedException {
+        List<String> command = new ArrayList<>();
+        command.add(property("demo.launcher"));
+        command.addAll(args);
+        return run(command, stdin, true);
+    }
+
+    /** Runs the program on a pseudo-terminal, typing {@code keys} into it. */
+    static Output launchAtTerminal(String keys) throws IOException, InterruptedException {
+        List<String> command = List.of("script", "-qec", "'" + property("demo.launcher") + "'", "/dev/null");
+        // The prompt's history goes to the work folder, not the home of whoever runs the test.
+        Path home = Files.createDirectories(Path.of(property("demo.work"), "home"));
+        return run(command, keys.getBytes(StandardCharsets.UTF_8), false, "-Duser.home=" + home);
+    }
+
+    static Output run(List<String> command, byte[] stdin, boolean apart) throws IOException, InterruptedException {
+        return run(command, stdin, apart, "");
+    }
+
+    static Output run(List<String> command, byte[] stdin, boolean apart, String javaOpts)
+            throws IOException, InterruptedException {
+        ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(!apart);
+        Path errFile = null;
+        if (apart) {
+            errFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stderr", ".txt");
+            pb.redirectError(errFile.toFile());
+        }
+        pb.environment().put("JAVA_OPTS", ("-Xcheck:jni " + javaOpts).strip());
         String preload = System.getProperty("demo.preload", "");
         if (!preload.isBlank()) {
             // A sanitizer build: its runtimes go first, and the JVM keeps the signals it relies on.
@@ -418,7 +593,7 @@ class DemoEndToEndTest {
         if (stdin == null) pb.redirectInput(ProcessBuilder.Redirect.from(new java.io.File("/dev/null")));
         Process p = pb.start();
         if (stdin != null) {
-            p.getOutputStream().write(stdin.getBytes(StandardCharsets.UTF_8));
+            p.getOutputStream().write(stdin);
         }
         p.getOutputStream().close();
         byte[] out = p.getInputStream().readAllBytes();
@@ -426,7 +601,12 @@ class DemoEndToEndTest {
             p.destroyForcibly();
             fail("the program did not end");
         }
-        return new Output(new String(out, StandardCharsets.UTF_8), p.exitValue());
+        String err = "";
+        if (errFile != null) {
+            err = Files.readString(errFile, StandardCharsets.UTF_8);
+            Files.delete(errFile);
+        }
+        return new Output(new String(out, StandardCharsets.UTF_8), err, p.exitValue());
     }
 
     static String property(String name) {
@@ -444,7 +624,8 @@ class DemoEndToEndTest {
             String iata = f.get(4);
             String icao = f.get(5);
             String code = !iata.equals("\\N") ? iata : !icao.equals("\\N") ? icao : "#" + id;
-            airports.put(id, new Airport(id, code, f.get(1), Double.parseDouble(f.get(6)), Double.parseDouble(f.get(7))));
+            airports.put(id, new Airport(id, code, f.get(1), f.get(2), Double.parseDouble(f.get(6)),
+                    Double.parseDouble(f.get(7))));
             for (String c : new String[] {iata, icao})
                 if (!c.equals("\\N")) idOfCode.putIfAbsent(c, id);
         }
@@ -517,6 +698,34 @@ class DemoEndToEndTest {
         }
         out.add(cur.toString());
         return out;
+    }
+
+    /** Departing and arriving flights of an airport in routes.dat. */
+    static int flightCount(int id) {
+        int n = departing.getOrDefault(id, List.of()).size();
+        for (Route r : routeByLine.values()) if (r.to() == id) ++n;
+        return n;
+    }
+
+    /** Lower case without accents. */
+    static String fold(String text) {
+        return java.text.Normalizer.normalize(text, java.text.Normalizer.Form.NFD).replaceAll("\\p{M}", "")
+                .toLowerCase(java.util.Locale.ROOT);
+    }
+
+    /** Three capitals that are no code of airports.dat. */
+    static String unknownCode() {
+        for (char c = 'A'; c <= 'Z'; ++c) {
+            String code = "XQ" + c;
+            if (!idOfCode.containsKey(code)) return code;
+        }
+        return fail("every XQ? code is taken");
+    }
+
+    static List<String> concat(List<String> head, String... tail) {
+        List<String> all = new ArrayList<>(head);
+        all.addAll(List.of(tail));
+        return all;
     }
 
     static int id(String code) {
