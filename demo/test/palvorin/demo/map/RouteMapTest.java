@@ -25,6 +25,7 @@ import javax.xml.parsers.DocumentBuilderFactory;
 import org.junit.jupiter.api.Assumptions;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
+import palvorin.openflights.OpenFlights;
 import org.w3c.dom.Document;
 import org.w3c.dom.Element;
 import org.w3c.dom.NamedNodeMap;
@@ -43,38 +44,21 @@ class RouteMapTest {
     static final List<Place> world = new ArrayList<>();
     static Path work;
 
+    /** The airports behind the places, for the day rule. */
+    static final Map<Place, OpenFlights.Airport> airportOf = new HashMap<>();
+
     @BeforeAll
     static void readAirports() throws IOException {
         Path data = Path.of(System.getProperty("demo.data", "data/openflights"));
-        for (String line : Files.readAllLines(data.resolve("airports.dat"), StandardCharsets.UTF_8)) {
-            List<String> f = fields(line);
-            String code = f.get(4).equals("\\N") ? f.get(5) : f.get(4);
-            Place p = new Place(code, f.get(1), Double.parseDouble(f.get(6)), Double.parseDouble(f.get(7)));
+        for (OpenFlights.Airport a : OpenFlights.read(data).airports) {
+            String code = a.code() != null ? a.code() : "#" + a.id();
+            Place p = new Place(code, a.name(), a.lat(), a.lon());
             world.add(p);
+            airportOf.putIfAbsent(p, a);
             byCode.putIfAbsent(code, p);
         }
         work = Path.of(System.getProperty("demo.work", System.getProperty("java.io.tmpdir")), "map-check");
         Files.createDirectories(work);
-    }
-
-    /** The fields of one line of airports.dat: commas separate, double quotes enclose. */
-    static List<String> fields(String line) {
-        List<String> out = new ArrayList<>();
-        StringBuilder cur = new StringBuilder();
-        boolean quoted = false;
-        for (int i = 0; i < line.length(); i++) {
-            char c = line.charAt(i);
-            if (c == '"') {
-                quoted = !quoted;
-            } else if (c == ',' && !quoted) {
-                out.add(cur.toString());
-                cur.setLength(0);
-            } else {
-                cur.append(c);
-            }
-        }
-        out.add(cur.toString());
-        return out;
     }
 
     static List<Place> places(String... codes) {
@@ -86,19 +70,13 @@ class RouteMapTest {
         return out;
     }
 
-    /** Total days on arrival: 1 per started 2000 km of each leg, as the host application counts. */
+    /** Total days on arrival at each stop, by the data's day rule. */
     static List<Long> days(List<Place> stops) {
         List<Long> out = new ArrayList<>();
         long total = 0;
         out.add(0L);
         for (int i = 1; i < stops.size(); i++) {
-            Place a = stops.get(i - 1);
-            Place b = stops.get(i);
-            double p1 = Math.toRadians(a.latitude());
-            double p2 = Math.toRadians(b.latitude());
-            double c = Math.sin(p1) * Math.sin(p2)
-                + Math.cos(p1) * Math.cos(p2) * Math.cos(Math.toRadians(b.longitude() - a.longitude()));
-            total += Math.max(1, (long) Math.ceil(6371.0 * Math.acos(Math.min(1, c)) / 2000.0));
+            total += OpenFlights.days(airportOf.get(stops.get(i - 1)), airportOf.get(stops.get(i)));
             out.add(total);
         }
         return out;
