@@ -128,7 +128,7 @@ public final class Demo {
         }
         Shell shell = new Shell(directory, out, err);
 
-        if (!options.command.isEmpty()) return shell.run(options.command.toArray(new String[0])) ? 0 : 1;
+        if (!options.command.isEmpty()) return shell.runOnce(options.command.toArray(new String[0])) ? 0 : 1;
         if (script != null) {
             try (InputStream in = Files.newInputStream(script)) {
                 return runEchoed(shell, in, out, err) ? 0 : 1;

@@ -72,6 +72,8 @@ final class Shell {
     private boolean explained;
     /** Where the message of a failed command starts, e.g. "error: line 4: " in a script. */
     private String errorPrefix = "error: ";
+    /** Said after a fitted route; a one-shot command has no next command to book with. */
+    private String bookHint = " Type book to book it.";
 
     Shell(Directory directory, PrintStream out, PrintStream err) {
         this.directory = directory;
@@ -89,6 +91,12 @@ final class Shell {
         add(RemoveAirportCommand::new, "remove-airport AIRPORT", "remove-airport");
         add(HelpCommand::new, "help", "help", "?");
         add(QuitCommand::new, "quit", "quit", "exit");
+    }
+
+    /** Runs one command given on the program's command line, with no session after it. */
+    boolean runOnce(String... words) {
+        bookHint = "";
+        return run(words);
     }
 
     private void add(Supplier<Runnable> maker, String usage, String... names) {
@@ -225,7 +233,7 @@ final class Shell {
                 out.println("Route " + directory.get(from).label() + "  ->  " + directory.get(to).label());
                 printLegs(legs);
                 out.println("Total: " + flights(legs.size()) + ", " + days(totalDays(legs)) + limit
-                        + ". Type book to book it.");
+                        + "." + bookHint);
                 explainOnce();
                 if (map != null) drawRoute(map, legs);
             }
