@@ -598,8 +598,8 @@ void checkAllPairs(World& w, bool descending = false) {
 void forceKind(World& w, QueueKind kind) {
     ASSERT_EQ(0, w.addAirport(-1000000));
     ASSERT_EQ(0, w.addAirport(-999999));
-    if (kind == QueueKind::PackedHeap) ASSERT_EQ(0, w.addFlight(999000, 300, -1000000, -999999));
-    if (kind == QueueKind::WideHeap) ASSERT_EQ(0, w.addFlight(999000, -1, -1000000, -999999));
+    if (kind == QueueKind::PackedHeap) { ASSERT_EQ(0, w.addFlight(999000, 300, -1000000, -999999)); }
+    if (kind == QueueKind::WideHeap) { ASSERT_EQ(0, w.addFlight(999000, -1, -1000000, -999999)); }
 }
 
 const QueueKind kAllKinds[] = {QueueKind::Buckets, QueueKind::PackedHeap, QueueKind::WideHeap};
@@ -875,7 +875,7 @@ TEST(IncrementalSearch, TotalsNearTheLimitsAsPackedKeysGiveWay) {
         w.setLogging(false);
         for (int id = 0; id < 250; ++id) {
             ASSERT_EQ(0, w.addAirport(id));
-            if (id > 0) ASSERT_EQ(0, w.addFlight(id, day, id - 1, id));
+            if (id > 0) { ASSERT_EQ(0, w.addFlight(id, day, id - 1, id)); }
         }
         ASSERT_EQ(0, w.addFlight(0, day, 0, 1));
         // Two legs' days in one flight would leave 32-bit keys too short for 250 slots.
@@ -908,7 +908,7 @@ TEST(IncrementalSearch, TotalsNearTheLimitsAsPackedKeysGiveWay) {
         ASSERT_EQ(0, w.addFlight(5001, INT_MAX, 0, 257));
         queries();
         ASSERT_EQ(0, w.removeFlight(1, 0));
-        if (twoLegFlights) ASSERT_EQ(0, w.removeFlight(0, 5000));
+        if (twoLegFlights) { ASSERT_EQ(0, w.removeFlight(0, 5000)); }
         ASSERT_EQ(0, w.removeAirport(200));
         ASSERT_EQ(0, w.addFlight(6000, twoLegFlights ? 2 * day : day, 199, 201));
         queries();
@@ -1000,7 +1000,7 @@ TEST(IncrementalSearch, StoppedSearchAcrossEdits) {
             // flight back to the departure rather than from airports apart.
             World w("airports removed beyond the stop, " + k);
             line(w);
-            if (kind == QueueKind::PackedHeap) ASSERT_EQ(0, w.addFlight(99, 300, 5, 1));
+            if (kind == QueueKind::PackedHeap) { ASSERT_EQ(0, w.addFlight(99, 300, 5, 1)); }
             ASSERT_EQ(0, w.removeFlight(1, 5));
             ASSERT_EQ(0, w.addFlight(5, 2, 1, 6));
             ASSERT_EQ(0, w.addAirport(100));
