@@ -60,7 +60,9 @@ public final class Routes {
      * @return the booked route, or empty (and nothing booked) when no route of at most {@code
      *     maxDays} days exists
      * @throws RouteException if either airport is not in the network (nothing is booked)
-     * @throws OutOfMemoryError if the library runs out of native memory (nothing is booked)
+     * @throws OutOfMemoryError if the library runs out of native memory (nothing is booked), or if
+     *     the Java heap runs out while the booked legs are handed over (the route then stays
+     *     booked)
      */
     public static Optional<Route> fitAndBook(int maxDays, int from, int to) {
         LegCollector legs = new LegCollector();
