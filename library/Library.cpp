@@ -70,8 +70,9 @@ FittedRoute Library::fitAndBook(int maxDays, int from, int to) {
         booked = booking.armoringTickets();
     }
     // The route was fitted on the network as it is now, so every ticket
-    // names a flight that is there.
-    if (booked != 0) throw std::logic_error("tavrik: a route fitted under the lock could not be booked");
+    // names a flight that is there; the booking can still be refused when a
+    // booked count is at its largest, and then books nothing.
+    if (booked != 0) return FittedRoute{fitted.result, {}, booked};
     for (ReportedFlight& leg : fitted.legs) ++leg.booked;
     return fitted;
 }

@@ -56,8 +56,12 @@ private:
 struct FittedRoute {
     // getRouteFlight's codes: 0, or -1 to -3 and -5 to -8.
     int result;
-    // The legs in travel order (see copyRouteLegs); empty unless result is 0.
+    // The legs in travel order (see copyRouteLegs); empty unless result is 0
+    // and nothing was refused.
     std::vector<ReportedFlight> legs;
+    // fitAndBook: armoringTickets' code when the fitted route could not be
+    // booked (a flight's booked count is at its largest), else 0.
+    int booking = 0;
 };
 
 class Library final {
@@ -76,8 +80,8 @@ public:
     // Fits a route into a list of its own, books it and copies its legs with
     // their raised counts, all under one hold of the lock: no other call of
     // any thread sees the route fitted but not booked. The current list is
-    // left as it was. Throws (with nothing booked) when the copy runs out of
-    // memory.
+    // left as it was. A booking refusal books nothing and comes back in
+    // `booking`; running out of memory throws, with nothing booked.
     FittedRoute fitAndBook(int maxDays, int from, int to);
 
     // Shared with other queries and reports.

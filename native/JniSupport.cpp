@@ -28,6 +28,18 @@ std::int64_t modifiedUtf8Length(JNIEnv* env, jstring text, jsize length) {
 
 }  // namespace
 
+jclass classOf(JNIEnv* env, jobject receiver) {
+    jclass type = env->GetObjectClass(receiver);
+    if (type == nullptr) throw JavaExceptionPending{};
+    return type;
+}
+
+jmethodID methodOf(JNIEnv* env, jclass type, const char* name, const char* signature) {
+    jmethodID method = env->GetMethodID(type, name, signature);
+    if (method == nullptr) throw JavaExceptionPending{};
+    return method;
+}
+
 JavaExceptionClasses& exceptionClasses() {
     static JavaExceptionClasses classes;
     return classes;

@@ -18,6 +18,9 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "library/ReportCopy.h"
 
 namespace tavrik {
 
@@ -84,6 +87,13 @@ constexpr jsize kLongestUtfCopy = 2147483646;
 // kLongestUtfCopy bytes, before anything is allocated.
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
 
+// The class of a receiver. Throws JavaExceptionPending if the JVM failed.
+jclass classOf(JNIEnv* env, jobject receiver);
+
+// A method of `type`. Throws JavaExceptionPending (NoSuchMethodError is then
+// pending) if it has none of that name and signature.
+jmethodID methodOf(JNIEnv* env, jclass type, const char* name, const char* signature);
+
 // Deletes a local reference when it goes out of scope.
 template <class T>
 class LocalRef final {
@@ -101,5 +111,19 @@ private:
     JNIEnv* env;
     T ref;
 };
+
+// Hands copied flights to Java in order: `call(name, flight)` makes one
+// callback with the flight's name as a Java string, which is deleted right
+// after it, so a report of any length uses a bounded number of local
+// references. Stops at the first pending exception.
+template <class Call>
+void deliverFlights(JNIEnv* env, const std::vector<ReportedFlight>& flights, Call&& call) {
+    for (const ReportedFlight& flight : flights) {
+        LocalRef<jstring> name(env, env->NewStringUTF(flight.name.c_str()));
+        if (!name) throw JavaExceptionPending{};
+        call(name.get(), flight);
+        if (env->ExceptionCheck()) throw JavaExceptionPending{};
+    }
+}
 
 }  // namespace tavrik

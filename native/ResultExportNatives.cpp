@@ -20,6 +20,8 @@
 
 using tavrik::JavaExceptionPending;
 using tavrik::LocalRef;
+using tavrik::classOf;
+using tavrik::methodOf;
 using tavrik::ReportedFlight;
 using tavrik::library;
 using tavrik::withBoundary;
@@ -29,27 +31,11 @@ namespace {
 const char* const kCallbackName = "addFlitgh";
 const char* const kCallbackSignature = "(IILjava/lang/String;IIII)V";
 
-// Throws JavaExceptionPending if the lookup failed (NoSuchMethodError pending).
-jmethodID callbackOf(JNIEnv* env, jclass type) {
-    jmethodID method = env->GetMethodID(type, kCallbackName, kCallbackSignature);
-    if (method == nullptr) throw JavaExceptionPending{};
-    return method;
-}
-
-jclass classOf(JNIEnv* env, jobject receiver) {
-    jclass type = env->GetObjectClass(receiver);
-    if (type == nullptr) throw JavaExceptionPending{};
-    return type;
-}
-
 // Calls back once per flight, in order; stops at the first pending exception.
 void deliver(JNIEnv* env, jobject receiver, jmethodID callback, const std::vector<ReportedFlight>& flights) {
-    for (const ReportedFlight& f : flights) {
-        LocalRef<jstring> name(env, env->NewStringUTF(f.name.c_str()));
-        if (!name) throw JavaExceptionPending{};
-        env->CallVoidMethod(receiver, callback, f.airport, f.flight, name.get(), f.days, f.from, f.to, f.booked);
-        if (env->ExceptionCheck()) throw JavaExceptionPending{};
-    }
+    tavrik::deliverFlights(env, flights, [&](jstring name, const ReportedFlight& f) {
+        env->CallVoidMethod(receiver, callback, f.airport, f.flight, name, f.days, f.from, f.to, f.booked);
+    });
 }
 
 }  // namespace
@@ -72,7 +58,7 @@ JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_armoringTickets(JNIEnv* env
 JNIEXPORT void JNICALL Java_palvorin_aggregateFiting_setData(JNIEnv* env, jobject receiver) {
     withBoundary(env, [&] {
         LocalRef<jclass> type(env, classOf(env, receiver));
-        const jmethodID callback = callbackOf(env, type.get());
+        const jmethodID callback = methodOf(env, type.get(), kCallbackName, kCallbackSignature);
 
         const std::vector<ReportedFlight> flights = library().routeReport();
         deliver(env, receiver, callback, flights);
@@ -84,7 +70,7 @@ JNIEXPORT void JNICALL Java_palvorin_airport_AirportFrame_setData(JNIEnv* env, j
         LocalRef<jclass> type(env, classOf(env, receiver));
         const jfieldID numberField = env->GetFieldID(type.get(), "NumberAirport", "I");
         if (numberField == nullptr) throw JavaExceptionPending{};
-        const jmethodID callback = callbackOf(env, type.get());
+        const jmethodID callback = methodOf(env, type.get(), kCallbackName, kCallbackSignature);
         const int n = env->GetIntField(receiver, numberField);
 
         const std::vector<ReportedFlight> flights = library().airportReport(n);

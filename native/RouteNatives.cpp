@@ -15,8 +15,10 @@
 #include "tavrik_Routes.h"
 
 using tavrik::FittedRoute;
-using tavrik::JavaExceptionPending;
 using tavrik::LocalRef;
+using tavrik::classOf;
+using tavrik::deliverFlights;
+using tavrik::methodOf;
 using tavrik::NullArgument;
 using tavrik::ReportedFlight;
 using tavrik::library;
@@ -27,22 +29,24 @@ namespace {
 const char* const kLegCallbackName = "addLeg";
 const char* const kLegCallbackSignature = "(ILjava/lang/String;IIII)V";
 
-// Runs `fit` and delivers its legs to `legs`; returns the route-fitting code.
+// fitAndBookNative's answer when the route was fitted but the booking
+// refused it (a flight's booked count is at its largest): tavrik.Routes
+// reports it as armoringTickets' refusal. No route-fitting code is positive.
+constexpr jint kBookingRefused = 1;
+
+// Runs `fit` and delivers its legs to `legs`; returns the route-fitting code,
+// or kBookingRefused.
 template <class Fit>
 jint fitInto(JNIEnv* env, jobject legs, Fit&& fit) {
     if (legs == nullptr) throw NullArgument{"leg collector is null"};
-    LocalRef<jclass> type(env, env->GetObjectClass(legs));
-    if (!type) throw JavaExceptionPending{};
-    const jmethodID addLeg = env->GetMethodID(type.get(), kLegCallbackName, kLegCallbackSignature);
-    if (addLeg == nullptr) throw JavaExceptionPending{};
+    LocalRef<jclass> type(env, classOf(env, legs));
+    const jmethodID addLeg = methodOf(env, type.get(), kLegCallbackName, kLegCallbackSignature);
 
     const FittedRoute fitted = fit();
-    for (const ReportedFlight& leg : fitted.legs) {
-        LocalRef<jstring> name(env, env->NewStringUTF(leg.name.c_str()));
-        if (!name) throw JavaExceptionPending{};
-        env->CallVoidMethod(legs, addLeg, leg.flight, name.get(), leg.days, leg.from, leg.to, leg.booked);
-        if (env->ExceptionCheck()) throw JavaExceptionPending{};
-    }
+    if (fitted.booking != 0) return kBookingRefused;
+    deliverFlights(env, fitted.legs, [&](jstring name, const ReportedFlight& leg) {
+        env->CallVoidMethod(legs, addLeg, leg.flight, name, leg.days, leg.from, leg.to, leg.booked);
+    });
     return fitted.result;
 }
 

@@ -92,8 +92,8 @@ public enum NativeCall {
                 case -4:
                     return "no tickets: no route is fitted";
                 case -5:
-                    return "booking refused: a flight or airport of the route has gone; nothing was"
-                            + " booked";
+                    return "booking refused: a flight or airport of the route has gone, or a"
+                            + " flight's booked count is at its largest; nothing was booked";
                 default:
                     break;
             }

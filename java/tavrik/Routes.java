@@ -1,6 +1,7 @@
 package tavrik;
 
 import java.util.Optional;
+import palvorin.aggregateFiting;
 
 /**
  * Route queries that are safe to use from several threads: each fits a route and hands it
@@ -29,6 +30,12 @@ public final class Routes {
     static {
         NativeLibrary.load();
     }
+
+    /**
+     * What {@code fitAndBookNative} returns when the route was fitted but its booking refused (a
+     * flight's booked count is at its largest); no route-fitting code is positive.
+     */
+    private static final int BOOKING_REFUSED = 1;
 
     private Routes() {}
 
@@ -59,7 +66,9 @@ public final class Routes {
      * @param to the arrival airport's number
      * @return the booked route, or empty (and nothing booked) when no route of at most {@code
      *     maxDays} days exists
-     * @throws RouteException if either airport is not in the network (nothing is booked)
+     * @throws RouteException if either airport is not in the network, or if a flight of the route
+     *     has been booked as often as a count can hold (code -5 of {@link
+     *     NativeCall#ARMORING_TICKETS}); nothing is booked
      * @throws OutOfMemoryError if the library runs out of native memory (nothing is booked), or if
      *     the Java heap runs out while the booked legs are handed over (the route then stays
      *     booked)
@@ -73,9 +82,11 @@ public final class Routes {
         switch (code) {
             case 0:
                 return Optional.of(new Route(from, to, legs.legs()));
-            case -7:
-            case -8:
+            case aggregateFiting.OVER_DAY_LIMIT:
+            case aggregateFiting.NO_ROUTE:
                 return Optional.empty();
+            case BOOKING_REFUSED:
+                throw new RouteException(NativeCall.ARMORING_TICKETS, aggregateFiting.BOOKING_REFUSED);
             default:
                 throw new RouteException(NativeCall.GET_ROUTE_FLIGHT, code);
         }

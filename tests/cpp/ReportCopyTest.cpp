@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "flights/TManagementFlight.h"
 #include "library/Library.h"
 #include "library/ReportCopy.h"
+#include "store/TAirport.h"
 #include "store/TDataAccess.h"
 #include "tickets/TArmoringTicket.h"
 
@@ -170,4 +173,48 @@ TEST_F(WholeRoute, FitAndBookBooksOnlyItsOwnRouteAndReportsTheRaisedCounts) {
     EXPECT_EQ(0, stay.result);
     EXPECT_TRUE(stay.legs.empty());
     EXPECT_EQ(current, *booking.getTickets());
+}
+
+namespace {
+
+// Airport 4's entries report every booked count as full, as at the largest
+// count a booking can raise.
+class FullAtFour final : public IGetNewAirport {
+    class Full final : public ManagementAirport::TAirport {
+    public:
+        using TAirport::TAirport;
+        int bookTicket(int) override { return -2; }
+    };
+
+public:
+    IManagementAirport* createAirport(int id) override {
+        return id == 4 ? static_cast<IManagementAirport*>(new Full(id)) : new ManagementAirport::TAirport(id);
+    }
+};
+
+}  // namespace
+
+TEST(WholeRouteRefused, AFullBookedCountRefusesTheBookingAndBooksNothing) {
+    DataAccess::TDataAccess store{std::make_unique<FullAtFour>()};
+    ManagementFlight::TManagementFlight management{&store};
+    ArmoringTicket::TArmoringTicket booking{&store};
+    tavrik::Library lib{management, booking};
+    for (int n : {1, 2, 3, 4}) ASSERT_EQ(0, management.addAirport(n, "a"));
+    ASSERT_EQ(0, management.addFlight("twenty-two", 22, 3, 2, 3));
+    ASSERT_EQ(0, management.addFlight("twenty-three", 23, 1, 3, 4));
+    ASSERT_EQ(0, lib.getRouteFlight(5, 2, 3));
+    const std::list<TTicket> current = *booking.getTickets();
+
+    tavrik::FittedRoute refused = lib.fitAndBook(10, 2, 4);
+    EXPECT_EQ(-5, refused.booking);
+    EXPECT_TRUE(refused.legs.empty());
+    EXPECT_EQ(0, store.getFlights(2)->at(22).booked) << "the refused booking was taken back";
+    EXPECT_EQ(0, store.getFlights(3)->at(22).booked);
+    EXPECT_EQ(current, *booking.getTickets()) << "the current list was disturbed";
+
+    // A route clear of the full airport books as usual.
+    tavrik::FittedRoute booked = lib.fitAndBook(10, 2, 3);
+    EXPECT_EQ(0, booked.booking);
+    EXPECT_EQ(0, booked.result);
+    EXPECT_EQ(1, store.getFlights(2)->at(22).booked);
 }
