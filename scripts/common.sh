@@ -28,7 +28,7 @@ tavrik_install_missing() {
   # One dpkg-query for the whole list; unknown names print nothing and count as missing.
   installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${wanted[@]}" 2>/dev/null | awk '$1 == "ii" {print $2}') || true
   for p in "${wanted[@]}"; do
-    grep -qx -- "$p" <<<"$installed" || missing+=("$p")
+    grep -qxF -- "$p" <<<"$installed" || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
     if [ "$(id -u)" -eq 0 ]; then

@@ -7,12 +7,15 @@
 # Usage:
 #   run_packaging_check.sh --java JAVA --jar TAVRIK_JAR --checks CHECKS_JAR
 #       --work DIR [--library LIBTAVRIK] [--version V]
-#       [--cmake CMAKE --build-dir DIR --jni-dir LIBDIR] [--preload LIBS] SCENARIO
+#       [--cmake CMAKE --build-dir DIR --jni-dir LIBDIR] [--preload LIBS]
+#       --complaints REGEX SCENARIO
 # SCENARIO: one-jar, noexec, extraction, loaders, install or exports.
 # --preload LIBS: sanitizer runtimes (colon separated) for an instrumented library.
+# --complaints REGEX: what fails a JVM's output (the build's one list of
+#   complaints, the same that judges every JVM test).
 set -u
 
-java='' jar='' checks='' work='' library='' version='' cmake='' build_dir='' jni_dir='' preload=''
+java='' jar='' checks='' work='' library='' version='' cmake='' build_dir='' jni_dir='' preload='' complaints=''
 while [ $# -gt 1 ]; do
   case $1 in
     --java) java=$2; shift 2 ;;
@@ -25,12 +28,13 @@ while [ $# -gt 1 ]; do
     --build-dir) build_dir=$2; shift 2 ;;
     --jni-dir) jni_dir=$2; shift 2 ;;
     --preload) preload=$2; shift 2 ;;
+    --complaints) complaints=$2; shift 2 ;;
     *) break ;;
   esac
 done
 scenario=${1:-}
-if [ -z "$java" ] || [ -z "$jar" ] || [ -z "$checks" ] || [ -z "$work" ] || [ -z "$scenario" ]; then
-  echo "run_packaging_check.sh: --java, --jar, --checks, --work and a scenario are required" >&2
+if [ -z "$java" ] || [ -z "$jar" ] || [ -z "$checks" ] || [ -z "$work" ] || [ -z "$complaints" ] || [ -z "$scenario" ]; then
+  echo "run_packaging_check.sh: --java, --jar, --checks, --work, --complaints and a scenario are required" >&2
   exit 2
 fi
 
@@ -40,6 +44,8 @@ fail() {
   failed=1
 }
 
+# A tmpfs a killed earlier run left mounted would stop the clean-up.
+if mountpoint -q "$work/noexec" 2>/dev/null; then umount "$work/noexec"; fi
 rm -rf "$work"
 mkdir -p "$work/elsewhere" "$work/tmp" "$work/empty"
 work=$(cd "$work" && pwd)
@@ -62,9 +68,9 @@ check_jvm() {
   local name=$1
   shift
   local env_args=("${jvm_env[@]}") jvm_args=() check_args=()
-  while [ "$1" != "--" ]; do env_args+=("$1"); shift; done
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do env_args+=("$1"); shift; done
   shift
-  while [ "$1" != "--" ]; do jvm_args+=("$1"); shift; done
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do jvm_args+=("$1"); shift; done
   shift
   check_args=("$@")
   local class_path=("-cp" "$jar:$checks")
@@ -83,8 +89,7 @@ check_jvm() {
 # Fails the run (and returns 1) when a JVM exited with an error or complained about JNI.
 jvm_verdict() {
   local name=$1 status=$2 bad=0
-  if grep -q -e 'WARNING in native method' -e 'WARNING: JNI local refs' -e 'FATAL ERROR' \
-      -e 'A fatal error has been detected' -e 'AddressSanitizer' -e 'runtime error:' "$work/$name.out"; then
+  if grep -qE -- "$complaints" "$work/$name.out"; then
     fail "$name: the JVM complained"
     bad=1
   fi
@@ -152,6 +157,7 @@ case $scenario in
       "-Djava.library.path=$work/empty" -cp "$jar:$checks" tavrik.packaging.PackagingCheck route "$dir" hold) \
       >"$work/holder.out" 2>&1 &
     holder=$!
+    trap 'kill -9 "$holder" 2>/dev/null' EXIT
     for _ in $(seq 1 300); do
       grep -q '^holding ' "$work/holder.out" && break
       kill -0 "$holder" 2>/dev/null || break

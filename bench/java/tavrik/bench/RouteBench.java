@@ -71,23 +71,14 @@ public final class RouteBench {
 
     // ---- the same pairs as the C++ benchmark (splitmix64) ----
 
-    static long state;
-
-    static long next() {
-        long z = (state += 0x9E3779B97F4A7C15L);
-        z = (z ^ (z >>> 30)) * 0xBF58476D1CE4E5B9L;
-        z = (z ^ (z >>> 27)) * 0x94D049BB133111EBL;
-        return z ^ (z >>> 31);
-    }
-
     static int[][] randomPairs(int[] served, int count, long seed) {
-        state = seed;
+        Random64 random = new Random64(seed);
         int[][] pairs = new int[count][];
         int lastFrom = Integer.MIN_VALUE;
         int n = 0;
         while (n < count) {
-            int from = served[(int) Long.remainderUnsigned(next(), served.length)];
-            int to = served[(int) Long.remainderUnsigned(next(), served.length)];
+            int from = served[random.below(served.length)];
+            int to = served[random.below(served.length)];
             if (from == to || from == lastFrom) continue;
             pairs[n++] = new int[] {from, to};
             lastFrom = from;

@@ -152,7 +152,7 @@ public final class Demo {
         }
         // Typing at a terminal with the output going elsewhere: the terminal shows what is typed,
         // so nothing is echoed and no prompt is mixed into the output.
-        return runPlain(shell, stdin) ? 0 : 1;
+        return runLines(shell, stdin, out, err, false) ? 0 : 1;
     }
 
     /** Whether the launcher found that stream to be a terminal (it passes -Dtavrik.stdin.terminal etc.). */
@@ -168,6 +168,14 @@ public final class Demo {
      * Returns false if any command failed.
      */
     static boolean runEchoed(Shell shell, InputStream in, PrintStream out, PrintStream err) {
+        return runLines(shell, in, out, err, true);
+    }
+
+    /**
+     * Reads commands line by line until the input ends or a command asks to quit; {@code echoed}
+     * as for {@link #runEchoed}, else each line runs as typed (a terminal shows it already).
+     */
+    private static boolean runLines(Shell shell, InputStream in, PrintStream out, PrintStream err, boolean echoed) {
         boolean allRan = true;
         // An InputStreamReader replaces malformed input instead of throwing.
         BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
@@ -175,6 +183,10 @@ public final class Demo {
         try {
             for (String line; !shell.quitRequested() && (line = reader.readLine()) != null; ) {
                 ++lineNumber;
+                if (!echoed) {
+                    allRan &= shell.run(line);
+                    continue;
+                }
                 String t = line.strip();
                 if (t.isEmpty() || t.startsWith("#")) continue;
                 out.println("> " + t);
@@ -183,17 +195,6 @@ public final class Demo {
             }
         } catch (IOException e) {
             err.println("error: reading commands: " + e.getMessage());
-            return false;
-        }
-        return allRan;
-    }
-
-    private static boolean runPlain(Shell shell, InputStream in) {
-        boolean allRan = true;
-        BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
-        try {
-            for (String line; !shell.quitRequested() && (line = reader.readLine()) != null; ) allRan &= shell.run(line);
-        } catch (IOException e) {
             return false;
         }
         return allRan;

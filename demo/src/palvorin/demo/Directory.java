@@ -92,10 +92,6 @@ final class Directory {
         return byNumber.containsKey(number);
     }
 
-    int presentCount() {
-        return present.size();
-    }
-
     /** The airports in the network now. */
     List<Airport> presentAirports() {
         List<Airport> list = new ArrayList<>(present.size());

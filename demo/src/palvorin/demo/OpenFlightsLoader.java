@@ -74,8 +74,7 @@ final class OpenFlightsLoader {
         String name = a.name() == null ? "" : a.name().trim();
         String city = a.city() == null ? "" : a.city().trim();
         // A few names end in a stray comma or already end with their city.
-        if (!name.isEmpty() && (name.charAt(name.length() - 1) == ',' || name.charAt(name.length() - 1) == ' '))
-            name = TRAILING_COMMAS.matcher(name).replaceAll("");
+        if (name.endsWith(",")) name = TRAILING_COMMAS.matcher(name).replaceAll("");
         boolean hasCity = city.isEmpty() || name.equals(city) || name.endsWith(", " + city);
         String title = hasCity ? name : name + ", " + city;
         return new Directory.Airport(a.id(), a.code(), title, name, city, a.country() == null ? "" : a.country(),

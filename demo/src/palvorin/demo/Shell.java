@@ -24,6 +24,7 @@ import picocli.CommandLine;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.Parameters;
+import tavrik.Routes;
 
 /**
  * Runs one command line at a time against the library: results go to {@code out}, and a command
@@ -164,10 +165,7 @@ final class Shell {
             }
             ((Runnable) parser.getCommand()).run();
             return true;
-        } catch (UserError e) {
-            err.println(errorPrefix + e.getMessage());
-            return false;
-        } catch (Refusal e) {
+        } catch (UserError | Refusal e) {
             err.println(errorPrefix + e.getMessage());
             return false;
         } catch (RuntimeException e) {
@@ -259,17 +257,13 @@ final class Shell {
     }
 
     /**
-     * Finds how long the shortest route is by asking again without a limit, then asks once more
-     * with the user's limit so that the refused route is not left behind for book.
+     * How long the shortest route is, found without a limit and without touching the ticket list
+     * that book uses (it stays as the refused query left it).
      */
     private String shortestNote(int from, int to, int maxDays) {
-        String note = "";
-        if (fitting.getRouteFlight(Integer.MAX_VALUE, from, to) == aggregateFiting.OK) {
-            List<Leg> legs = reportedRoute();
-            note = ": the shortest takes " + days(totalDays(legs)) + " (" + flights(legs.size()) + ")";
-        }
-        fitting.getRouteFlight(maxDays, from, to);
-        return note;
+        return Routes.fit(Integer.MAX_VALUE, from, to)
+                .map(r -> ": the shortest takes " + days(r.totalDays()) + " (" + flights(r.legs().size()) + ")")
+                .orElse("");
     }
 
     @Command(name = "book")
@@ -424,9 +418,7 @@ final class Shell {
     // ---- maps ----
 
     private static void checkMapName(Path map) {
-        if (map == null) return;
-        String name = map.getFileName() == null ? "" : map.getFileName().toString().toLowerCase(Locale.ROOT);
-        if (!name.endsWith(".svg") && !name.endsWith(".png"))
+        if (map != null && RouteMap.formatOf(map) == null)
             throw new UserError("the map's FILE must end in .svg or .png, not '" + map + "'");
     }
 

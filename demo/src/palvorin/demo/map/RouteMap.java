@@ -184,15 +184,27 @@ public final class RouteMap {
      * @throws IllegalArgumentException when the name ends otherwise
      */
     public void write(Path file) throws IOException {
-        Path name = file.getFileName();
-        String lower = name == null ? "" : name.toString().toLowerCase(Locale.ROOT);
-        if (lower.endsWith(".svg")) {
+        String format = formatOf(file);
+        if ("svg".equals(format)) {
             SvgWriter.write(scene, file);
-        } else if (lower.endsWith(".png")) {
+        } else if ("png".equals(format)) {
             PngWriter.write(scene, file);
         } else {
             throw new IllegalArgumentException("the map file '" + file + "' must end in .svg or .png");
         }
+    }
+
+    /**
+     * The format a map file's name asks for.
+     *
+     * @return "svg" or "png" for a name ending so (any case), else null
+     */
+    public static String formatOf(Path file) {
+        Path name = file.getFileName();
+        String lower = name == null ? "" : name.toString().toLowerCase(Locale.ROOT);
+        if (lower.endsWith(".svg")) return "svg";
+        if (lower.endsWith(".png")) return "png";
+        return null;
     }
 
     Scene scene() {

@@ -101,7 +101,8 @@ public final class PackagingCheck {
         if (hold) {
             System.out.println("holding " + from);
             System.out.flush();
-            Thread.sleep(120_000);
+            // Until the test kills it: longer than the test may run.
+            Thread.sleep(600_000);
         }
     }
 
