@@ -8,14 +8,18 @@
 #   run_packaging_check.sh --java JAVA --jar TAVRIK_JAR --checks CHECKS_JAR
 #       --work DIR [--library LIBTAVRIK] [--version V]
 #       [--cmake CMAKE --build-dir DIR --jni-dir LIBDIR] [--preload LIBS]
+#       [--qemu QEMU_AARCH64 --arm-java ARM64_JAVA] [--readme README]
 #       --complaints REGEX SCENARIO
-# SCENARIO: one-jar, noexec, extraction, loaders, install or exports.
+# SCENARIO: one-jar, noexec, extraction, loaders, install, exports or aarch64.
+# aarch64: the jar alone under an arm64 JVM run by qemu-user; exits 77 (skipped)
+#   with one line when this machine cannot run one.
 # --preload LIBS: sanitizer runtimes (colon separated) for an instrumented library.
 # --complaints REGEX: what fails a JVM's output (the build's one list of
 #   complaints, the same that judges every JVM test).
 set -u
 
 java='' jar='' checks='' work='' library='' version='' cmake='' build_dir='' jni_dir='' preload='' complaints=''
+qemu='' arm_java='' readme=''
 while [ $# -gt 1 ]; do
   case $1 in
     --java) java=$2; shift 2 ;;
@@ -29,6 +33,9 @@ while [ $# -gt 1 ]; do
     --jni-dir) jni_dir=$2; shift 2 ;;
     --preload) preload=$2; shift 2 ;;
     --complaints) complaints=$2; shift 2 ;;
+    --qemu) qemu=$2; shift 2 ;;
+    --arm-java) arm_java=$2; shift 2 ;;
+    --readme) readme=$2; shift 2 ;;
     *) break ;;
   esac
 done
@@ -53,6 +60,8 @@ work=$(cd "$work" && pwd)
 jar=$(realpath "$jar")
 checks=$(realpath "$checks")
 
+# The JVM's command: java, or qemu-aarch64 and an arm64 java.
+launcher=("$java")
 jvm_env=()
 if [ -n "$preload" ]; then
   jvm_env+=(
@@ -79,7 +88,7 @@ check_jvm() {
     if [ "$a" = "-cp" ]; then class_path=(); fi
   done
   echo "== $name: java ${jvm_args[*]} ${check_args[*]}"
-  (cd "$work/elsewhere" && env "${env_args[@]}" "$java" -Xcheck:jni "${jvm_args[@]}" "${class_path[@]}" \
+  (cd "$work/elsewhere" && env "${env_args[@]}" "${launcher[@]}" -Xcheck:jni "${jvm_args[@]}" "${class_path[@]}" \
     tavrik.packaging.PackagingCheck "${check_args[@]}") >"$work/$name.out" 2>&1
   local status=$?
   cat "$work/$name.out"
@@ -239,6 +248,37 @@ case $scenario in
     [ -z "$others" ] || fail "exports beyond the JNI functions: $others"
     echo "$exports" | grep -q '^JNI_OnLoad$' || fail "JNI_OnLoad is not exported"
     echo "$exports" | grep -q '^JNI_OnUnload$' || fail "JNI_OnUnload is not exported"
+    # Each library of the jar needs no newer C library than the README says.
+    for platform in $(unzip -Z1 "$jar" 'native/*/libtavrik.so' | cut -d/ -f2); do
+      unzip -p "$jar" "native/$platform/libtavrik.so" >"$work/$platform.so"
+      floor=$(objdump -T "$work/$platform.so" | grep -o 'GLIBC_[0-9.]*' | sort -u -V | tail -n 1)
+      echo "$platform: needs $floor"
+      [ -n "$floor" ] || fail "$platform: no GLIBC_ version found by objdump -T"
+      if [ -n "$readme" ] && ! grep -qF -- "\`$platform\`: \`$floor\`" "$readme"; then
+        fail "the README does not state $platform's glibc floor as \`$platform\`: \`$floor\`"
+      fi
+    done
+    ;;
+
+  aarch64)
+    # The jar's linux-aarch64 library in an arm64 JVM (Debian's openjdk-17-jre-headless:arm64)
+    # under qemu-user: the jar alone, a route and a booking, four threads.
+    if [ -z "$qemu" ] || [ ! -x "$qemu" ] || [ -z "$arm_java" ] || [ ! -x "$arm_java" ]; then
+      echo "SKIPPED: no qemu-aarch64 or no arm64 JVM on this machine (qemu: ${qemu:-none}, arm64 java: ${arm_java:-none})"
+      exit 77
+    fi
+    if ! "$qemu" "$arm_java" -version >"$work/qemu-probe.out" 2>&1; then
+      echo "SKIPPED: qemu-aarch64 cannot run the arm64 JVM here: $(head -n 1 "$work/qemu-probe.out")"
+      exit 77
+    fi
+    unzip -Z1 "$jar" | grep -qx 'native/linux-aarch64/libtavrik.so' || fail "the jar carries no native/linux-aarch64/libtavrik.so"
+    launcher=("$qemu" "$arm_java")
+    check_jvm arm64-route -- "-Djava.io.tmpdir=$work/tmp" "-Djava.library.path=$work/empty" \
+      -Dtavrik.expect.arch=aarch64 "-Dtavrik.expect.version=$version" -- route jar
+    check_jvm arm64-threads -- "-Djava.io.tmpdir=$work/tmp" "-Djava.library.path=$work/empty" -- threads
+    if [ -n "$(copies_in "$work/tmp")" ]; then
+      fail "copies left after the JVMs exited: $(copies_in "$work/tmp")"
+    fi
     ;;
 
   *)
