@@ -100,6 +100,12 @@ else()
 endif()
 set(TAVRIK_INSTALL_JNIDIR ${jni_dir} CACHE STRING "Where the JNI library is installed, under the prefix")
 set(TAVRIK_INSTALL_JAVADIR ${CMAKE_INSTALL_DATADIR}/java CACHE STRING "Where the jar and its POM are installed, under the prefix")
+# The POM's project and repository addresses and its developers; a release
+# sets them to where the project is published.
+set(TAVRIK_PROJECT_URL "https://tavrik.example.org/" CACHE STRING "The project's home page, for the POM")
+set(TAVRIK_SCM_URL "https://tavrik.example.org/tavrik.git" CACHE STRING "The project's git repository, for the POM")
+set(TAVRIK_DEVELOPER_NAME "the tavrik authors" CACHE STRING "The POM's developer")
+set(TAVRIK_DEVELOPER_EMAIL "maintainers@users.noreply.c-seed-bc3c4757.example" CACHE STRING "The POM developer's address")
 set(TAVRIK_POM ${CMAKE_CURRENT_BINARY_DIR}/tavrik-${PROJECT_VERSION}.pom)
 configure_file(cmake/tavrik.pom.in ${TAVRIK_POM} @ONLY)
 install(TARGETS tavrik LIBRARY DESTINATION ${TAVRIK_INSTALL_JNIDIR})

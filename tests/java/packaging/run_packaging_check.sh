@@ -9,8 +9,15 @@
 #       --work DIR [--library LIBTAVRIK] [--version V]
 #       [--cmake CMAKE --build-dir DIR --jni-dir LIBDIR] [--preload LIBS]
 #       [--qemu QEMU_AARCH64 --arm-java ARM64_JAVA] [--readme README]
+#       [--javac JAVAC --sources DIR] [--mvn MVN]
 #       --complaints REGEX SCENARIO
-# SCENARIO: one-jar, noexec, extraction, loaders, install, exports or aarch64.
+# SCENARIO: one-jar, noexec, extraction, loaders, install, exports, module,
+#   maven or aarch64.
+# module: the jar on the module path, used by a module of the test's (its
+#   sources in --sources DIR/module).
+# maven: the jar, its sources and javadoc jars and POM (from the build folder)
+#   installed into an empty local Maven repository with no network, then a
+#   consumer project (--sources DIR/../maven/consumer) built and run from it.
 # aarch64: the jar alone under an arm64 JVM run by qemu-user; exits 77 (skipped)
 #   with one line when this machine cannot run one.
 # --preload LIBS: sanitizer runtimes (colon separated) for an instrumented library.
@@ -19,7 +26,7 @@
 set -u
 
 java='' jar='' checks='' work='' library='' version='' cmake='' build_dir='' jni_dir='' preload='' complaints=''
-qemu='' arm_java='' readme=''
+qemu='' arm_java='' readme='' javac='' sources='' mvn=''
 while [ $# -gt 1 ]; do
   case $1 in
     --java) java=$2; shift 2 ;;
@@ -36,6 +43,9 @@ while [ $# -gt 1 ]; do
     --qemu) qemu=$2; shift 2 ;;
     --arm-java) arm_java=$2; shift 2 ;;
     --readme) readme=$2; shift 2 ;;
+    --javac) javac=$2; shift 2 ;;
+    --sources) sources=$2; shift 2 ;;
+    --mvn) mvn=$2; shift 2 ;;
     *) break ;;
   esac
 done
@@ -258,6 +268,72 @@ case $scenario in
         fail "the README does not state $platform's glibc floor as \`$platform\`: \`$floor\`"
       fi
     done
+    ;;
+
+  module)
+    # The test's module, compiled against the jar on the module path; both run as modules.
+    "$javac" --module-path "$jar" -d "$work/moduletest" \
+      "$sources/module/tavrik.moduletest/module-info.java" \
+      "$sources/module/tavrik.moduletest/tavrik/moduletest/ModuleCheck.java" || fail "the module does not compile against the jar"
+    (cd "$work/elsewhere" && "$java" --module-path "$jar" --describe-module tavrik) >"$work/describe.out" 2>&1
+    cat "$work/describe.out"
+    for pkg in tavrik palvorin palvorin.airport; do
+      grep -qx "exports $pkg" "$work/describe.out" || fail "module tavrik does not export $pkg"
+    done
+    grep -q '^tavrik file:.*automatic' "$work/describe.out" && fail "module tavrik is automatic"
+    (cd "$work/elsewhere" && env "${jvm_env[@]}" "$java" -Xcheck:jni "-Djava.io.tmpdir=$work/tmp" \
+      "-Djava.library.path=$work/empty" --module-path "$jar:$work/moduletest" \
+      -m tavrik.moduletest/tavrik.moduletest.ModuleCheck) >"$work/module.out" 2>&1
+    status=$?
+    cat "$work/module.out"
+    jvm_verdict module "$status"
+    grep -q '^CHECK PASSED: module' "$work/module.out" || fail "the module check did not finish"
+    ;;
+
+  maven)
+    # No network: an empty local repository, and Debian's Maven repository of plugins as the only
+    # remote one, a folder; Maven runs offline.
+    repo="$work/repository"
+    cat >"$work/settings.xml" <<SETTINGS
+<settings>
+  <localRepository>$repo</localRepository>
+  <offline>true</offline>
+  <profiles><profile><id>debian</id>
+    <repositories><repository><id>debian</id><url>file:///usr/share/maven-repo</url></repository></repositories>
+    <pluginRepositories><pluginRepository><id>debian</id><url>file:///usr/share/maven-repo</url></pluginRepository></pluginRepositories>
+  </profile></profiles>
+  <activeProfiles><activeProfile>debian</activeProfile></activeProfiles>
+</settings>
+SETTINGS
+    mvn_run() {
+      "$mvn" --batch-mode --no-transfer-progress -o -s "$work/settings.xml" -Daether.offline.protocols=file "$@"
+    }
+    base="$build_dir/tavrik-$version"
+    if ! (cd "$work/empty" && mvn_run org.apache.maven.plugins:maven-install-plugin:3.1.0:install-file -Dfile="$base.jar" \
+        -DpomFile="$base.pom" -Dsources="$base-sources.jar" -Djavadoc="$base-javadoc.jar") >"$work/install.out" 2>&1; then
+      cat "$work/install.out"
+      fail "installing the jars into the local repository failed"
+    fi
+    installed="$repo/org/tavrik/tavrik/$version"
+    for f in "tavrik-$version.jar" "tavrik-$version.pom" "tavrik-$version-sources.jar" "tavrik-$version-javadoc.jar"; do
+      [ -f "$installed/$f" ] || fail "not in the local repository: $installed/$f"
+    done
+    for element in name description url licenses scm developers; do
+      grep -q "<$element>" "$installed/tavrik-$version.pom" || fail "the POM has no <$element>"
+    done
+    unzip -Z1 "$installed/tavrik-$version-sources.jar" | grep -qx 'tavrik/NativeLibrary.java' ||
+      fail "the sources jar lacks tavrik/NativeLibrary.java"
+    unzip -Z1 "$installed/tavrik-$version-javadoc.jar" | grep -qx 'index.html' || fail "the javadoc jar lacks index.html"
+    consumer="$work/consumer"
+    cp -r "$sources/../maven/consumer" "$consumer"
+    sed -e "s|@VERSION@|$version|" -e "s|@JAVA@|$java|" "$consumer/pom.xml.in" >"$consumer/pom.xml"
+    rm "$consumer/pom.xml.in"
+    (cd "$consumer" && mvn_run -Djava.io.tmpdir="$work/tmp" compile exec:exec) >"$work/consumer.out" 2>&1
+    status=$?
+    cat "$work/consumer.out"
+    jvm_verdict consumer "$status"
+    grep -q "^consumer: 11 days over 2 flights, library from .*/tavrik-[^/]*\.so" "$work/consumer.out" ||
+      fail "the consumer did not run its route through the jar's library"
     ;;
 
   aarch64)
