@@ -14,6 +14,12 @@ if(NOT TAVRIK_AARCH64_CXX)
   message(FATAL_ERROR "aarch64-linux-gnu-g++ not found: install the Debian package g++-aarch64-linux-gnu (crossbuild-essential-arm64)")
 endif()
 include(ExternalProject)
+# Under make, the cross build shares the jobs of the make that runs it.
+if(CMAKE_GENERATOR MATCHES "Make")
+  set(aarch64_build $(MAKE) tavrik)
+else()
+  set(aarch64_build ${CMAKE_COMMAND} --build <BINARY_DIR> --target tavrik)
+endif()
 set(aarch64_dir ${CMAKE_CURRENT_BINARY_DIR}/aarch64)
 set(TAVRIK_AARCH64_LIBRARY ${aarch64_dir}/libtavrik.so)
 # The cross build compiles the Java classes again for their JNI headers, with
@@ -33,7 +39,7 @@ ExternalProject_Add(tavrik_aarch64
     -DJAVA_INCLUDE_PATH=${JAVA_INCLUDE_PATH}
     -DJAVA_INCLUDE_PATH2=${JAVA_INCLUDE_PATH2}
     -DJAVA_JVM_LIBRARY=${JAVA_JVM_LIBRARY}
-  BUILD_COMMAND ${CMAKE_COMMAND} --build ${aarch64_dir} --target tavrik
+  BUILD_COMMAND ${aarch64_build}
   BUILD_ALWAYS ON
   BUILD_BYPRODUCTS ${TAVRIK_AARCH64_LIBRARY}
   INSTALL_COMMAND ""

@@ -162,7 +162,8 @@ case $scenario in
       "-Djava.library.path=$work/empty" -- fail "${words[@]}"
     # A platform the jar has no library for says so.
     check_jvm unsupported -- -Dos.arch=sparcv9 "-Djava.library.path=$work/empty" \
-      -- fail "os.arch=sparcv9" "none for this operating system and architecture" "-Dtavrik.library.path"
+      -- fail "os.arch=sparcv9" "none for this operating system and architecture" "-Dtavrik.library.path" \
+      "the jar carries the library for linux-x86_64" "macOS and Windows are not carried"
     ;;
 
   extraction)
@@ -223,6 +224,48 @@ case $scenario in
     if [ -n "$(copies_in "$work/tmp")" ]; then
       fail "copies left after the JVMs exited: $(copies_in "$work/tmp")"
     fi
+    # Three loaders of one JVM keep their copies in one folder while another JVM extracts there:
+    # no loader's clean-up may have dropped another's lock, or the other JVM removes a live copy.
+    shared="$work/shared"
+    mkdir -p "$shared"
+    (cd "$work/elsewhere" && exec env "${jvm_env[@]}" "$java" -Xcheck:jni "-Dtavrik.tmpdir=$shared" \
+      "-Djava.library.path=$work/empty" -cp "$jar:$checks" tavrik.packaging.PackagingCheck loaders "$jar" hold) \
+      >"$work/loaders-holder.out" 2>&1 &
+    holder=$!
+    trap 'kill -9 "$holder" 2>/dev/null' EXIT
+    for _ in $(seq 1 300); do
+      grep -q '^holding ' "$work/loaders-holder.out" && break
+      kill -0 "$holder" 2>/dev/null || break
+      sleep 0.1
+    done
+    cat "$work/loaders-holder.out"
+    read -r -a held <<<"$(sed -n 's/^holding //p' "$work/loaders-holder.out")"
+    if [ "${#held[@]}" -ne 3 ]; then
+      fail "the holding JVM did not load three copies"
+    else
+      check_jvm other-jvm -- "-Dtavrik.tmpdir=$shared" "-Djava.library.path=$work/empty" -- route "$shared"
+      for copy in "${held[@]}"; do
+        if [ ! -e "$copy" ] || [ ! -e "${copy%.so}.lock" ]; then
+          fail "another JVM removed the live copy $copy"
+        fi
+      done
+    fi
+    kill -9 "$holder" 2>/dev/null
+    wait "$holder" 2>/dev/null
+    # Twenty class loaders loaded and unloaded one after the other beside one that stays.
+    check_jvm cycles -- "-Dtavrik.tmpdir=$work/cycles" "-Djava.library.path=$work/empty" -- cycles "$jar" "$work/cycles" 20
+    # Folders: a missing java.io.tmpdir is not created and is said to be missing; a missing
+    # -Dtavrik.tmpdir and cache folder are created and gone again at exit.
+    check_jvm folders "XDG_CACHE_HOME=$work/no-cache/cache" -- "-Djava.io.tmpdir=$work/no-tmp" \
+      "-Dtavrik.tmpdir=$work/no-tavrik/a/b" "-Djava.library.path=$work/empty" -- route "$work/no-tavrik/a/b"
+    for missing in "$work/no-tmp" "$work/no-tavrik" "$work/no-cache"; do
+      [ ! -e "$missing" ] || fail "a folder was left behind: $missing ($(find "$missing"))"
+    done
+    : >"$work/a-file"
+    check_jvm missing-folders "XDG_CACHE_HOME=$work/a-file/cache" -- "-Djava.io.tmpdir=$work/no-tmp" \
+      "-Djava.library.path=$work/empty" -- fail "$work/no-tmp (java.io.tmpdir): does not exist" \
+      "$work/a-file/cache/tavrik (per-user cache, \$XDG_CACHE_HOME/tavrik): does not exist and cannot be created"
+    [ ! -e "$work/no-tmp" ] || fail "the missing java.io.tmpdir was created"
     ;;
 
   install)

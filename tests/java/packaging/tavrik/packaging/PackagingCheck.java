@@ -29,8 +29,11 @@ import tavrik.Routes;
  *                              from a copy extracted into DIR), builds a network, fits and books a
  *                              route; "hold" then waits to be killed
  * fail WORDS...                the first use must throw UnsatisfiedLinkError naming every WORD
- * loaders JAR                  three class loaders in one JVM each get a working library and a
- *                              network of their own
+ * loaders JAR [hold]           three class loaders in one JVM each get a working library and a
+ *                              network of their own; "hold" then prints their copies and waits
+ * cycles JAR DIR N             one class loader kept, and N more loaded and unloaded one after
+ *                              the other, each extracting into DIR: after each load DIR holds at
+ *                              most one copy per live class loader
  * threads                      four threads fit and book routes through tavrik.Routes at once; every
  *                              booking is counted once
  * </pre>
@@ -43,7 +46,8 @@ public final class PackagingCheck {
             switch (args[0]) {
                 case "route" -> route(args.length > 1 ? args[1] : "jar", args.length > 2 && args[2].equals("hold"));
                 case "fail" -> fail(List.of(args).subList(1, args.length));
-                case "loaders" -> loaders(args[1]);
+                case "loaders" -> loaders(args[1], args.length > 2 && args[2].equals("hold"));
+                case "cycles" -> cycles(args[1], Path.of(args[2]), Integer.parseInt(args[3]));
                 case "threads" -> threads();
                 default -> throw new IllegalArgumentException("unknown mode " + args[0]);
             }
@@ -165,7 +169,7 @@ public final class PackagingCheck {
         }
     }
 
-    private static void loaders(String jar) throws Exception {
+    private static void loaders(String jar, boolean hold) throws Exception {
         URL[] urls = {Path.of(jar).toUri().toURL()};
         // The class path's copy first, then two isolated loaders at once, each from its own thread.
         Loaded main = Loaded.of(PackagingCheck.class.getClassLoader());
@@ -196,6 +200,71 @@ public final class PackagingCheck {
             check(l.addFlight("F", 10 + i, 1, 1, 2) == 0, "loader " + i + ": addFlight");
             check(l.addFlight("F", 10 + i, 1, 1, 2) == nativ_ManegingFlight.REFUSED,
                     "loader " + i + ": a second flight with the same number was taken");
+        }
+        if (hold) {
+            System.out.println("holding " + String.join(" ", froms));
+            System.out.flush();
+            // Until the test kills it: longer than the test may run.
+            Thread.sleep(600_000);
+        }
+    }
+
+    private static void cycles(String jar, Path dir, int cycles) throws Exception {
+        URL[] urls = {Path.of(jar).toUri().toURL()};
+        Loaded kept = Loaded.of(new URLClassLoader(urls, ClassLoader.getPlatformClassLoader()));
+        check(kept.addAirport(1, "kept") == 0, "the kept loader's addAirport(1)");
+        for (int cycle = 0; cycle < cycles; cycle++) {
+            URLClassLoader loader = new URLClassLoader(urls, ClassLoader.getPlatformClassLoader());
+            Loaded loaded = Loaded.of(loader);
+            check(loaded.addAirport(1, "cycle " + cycle) == 0, "cycle " + cycle + ": a network that is not empty");
+            String copy = loaded.from();
+            List<Path> copies = copiesIn(dir);
+            check(copies.size() <= 2, "cycle " + cycle + ": " + copies.size() + " copies for 2 live class loaders: " + copies);
+            check(copies.contains(Path.of(copy)), "cycle " + cycle + ": its copy " + copy + " is not in " + dir);
+            loaded = null;
+            loader.close();
+            java.lang.ref.WeakReference<ClassLoader> gone = new java.lang.ref.WeakReference<>(loader);
+            loader = null;
+            awaitReleased(gone, copy);
+        }
+        check(kept.addAirport(1, "kept") == nativ_ManegingFlight.REFUSED, "the kept loader lost its network");
+        check(copiesIn(dir).contains(Path.of(kept.from())), "the kept loader's copy was removed");
+        System.out.println(cycles + " cycles; copies left in " + dir + ": " + copiesIn(dir));
+    }
+
+    private static List<Path> copiesIn(Path dir) throws java.io.IOException {
+        try (var files = java.nio.file.Files.list(dir)) {
+            return files.filter(f -> f.getFileName().toString().matches("tavrik-.*\\.so")).sorted().toList();
+        }
+    }
+
+    /** Waits until the loader is collected, its copy unmapped and the copy's lock file closed. */
+    private static void awaitReleased(java.lang.ref.WeakReference<ClassLoader> loader, String copy) throws Exception {
+        String lock = Path.of(copy).toRealPath().toString().replaceAll("\\.so$", ".lock");
+        String library = Path.of(copy).toRealPath().toString();
+        long deadline = System.currentTimeMillis() + 30_000;
+        while (true) {
+            System.gc();
+            boolean held = loader.get() != null;
+            if (!held) {
+                held = java.nio.file.Files.readAllLines(Path.of("/proc/self/maps")).stream().anyMatch(l -> l.endsWith(library));
+            }
+            if (!held) {
+                try (var fds = java.nio.file.Files.list(Path.of("/proc/self/fd"))) {
+                    held = fds.anyMatch(fd -> {
+                        try {
+                            return java.nio.file.Files.readSymbolicLink(fd).toString().equals(lock);
+                        } catch (java.io.IOException e) {
+                            return false;
+                        }
+                    });
+                }
+            }
+            if (!held) {
+                return;
+            }
+            check(System.currentTimeMillis() < deadline, "a class loader and its copy " + copy + " were never released");
+            Thread.sleep(20);
         }
     }
 
