@@ -160,6 +160,10 @@ case $scenario in
     fi
     check_jvm all-fail "XDG_CACHE_HOME=$noexec/cache" -- "-Dtavrik.tmpdir=$noexec" "-Djava.io.tmpdir=$noexec" \
       "-Djava.library.path=$work/empty" -- fail "${words[@]}"
+    # The cache folder made for a copy that could not be loaded goes with it.
+    if [ "$real_noexec" -eq 1 ] && [ -e "$noexec/cache" ]; then
+      fail "a folder made for a copy that could not be loaded was left: $(find "$noexec/cache")"
+    fi
     # A platform the jar has no library for says so.
     check_jvm unsupported -- -Dos.arch=sparcv9 "-Djava.library.path=$work/empty" \
       -- fail "os.arch=sparcv9" "none for this operating system and architecture" "-Dtavrik.library.path" \
