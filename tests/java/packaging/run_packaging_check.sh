@@ -18,6 +18,9 @@
 # maven: the jar, its sources and javadoc jars and POM (from the build folder)
 #   installed into an empty local Maven repository with no network, then a
 #   consumer project (--sources DIR/../maven/consumer) built and run from it.
+# native-access: in a JVM of release 22 or later found under /usr/lib/jvm, the
+#   restricted-method warning appears without the flag the README names and
+#   not with it (class path and module path); skipped (77) without such a JVM.
 # aarch64: the jar alone under an arm64 JVM run by qemu-user; exits 77 (skipped)
 #   with one line when this machine cannot run one.
 # --preload LIBS: sanitizer runtimes (colon separated) for an instrumented library.
@@ -381,6 +384,33 @@ SETTINGS
     jvm_verdict consumer "$status"
     grep -q "^consumer: 11 days over 2 flights, library from .*/tavrik-[^/]*\.so" "$work/consumer.out" ||
       fail "the consumer did not run its route through the jar's library"
+    ;;
+
+  native-access)
+    newer=''
+    for candidate in /usr/lib/jvm/*/bin/java; do
+      release=$("$candidate" -version 2>&1 | sed -n '1s/.*version "\([0-9]*\).*/\1/p')
+      if [ -n "$release" ] && [ "$release" -ge 22 ]; then
+        newer=$candidate
+        break
+      fi
+    done
+    if [ -z "$newer" ]; then
+      echo "SKIPPED: no JVM of release 22 or later under /usr/lib/jvm"
+      exit 77
+    fi
+    echo "JVM: $newer"
+    launcher=("$newer")
+    warning='restricted method'
+    check_jvm without-flag -- "-Djava.io.tmpdir=$work/tmp" "-Djava.library.path=$work/empty" -- route jar
+    grep -q "$warning" "$work/without-flag.out" || fail "no restricted-method warning without the flag: the check proves nothing"
+    check_jvm class-path-flag -- --enable-native-access=ALL-UNNAMED "-Djava.io.tmpdir=$work/tmp" \
+      "-Djava.library.path=$work/empty" -- route jar
+    ! grep -q "$warning" "$work/class-path-flag.out" || fail "--enable-native-access=ALL-UNNAMED left the warning"
+    # On the module path: the check class, in the unnamed module, calls into module tavrik.
+    check_jvm module-path-flag -- --enable-native-access=tavrik "-Djava.io.tmpdir=$work/tmp" \
+      "-Djava.library.path=$work/empty" --module-path "$jar" --add-modules tavrik -cp "$checks" -- route jar
+    ! grep -q "$warning" "$work/module-path-flag.out" || fail "--enable-native-access=tavrik left the warning"
     ;;
 
   aarch64)
