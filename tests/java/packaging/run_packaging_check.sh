@@ -283,6 +283,7 @@ case $scenario in
     }
     installed_jar="$prefix/share/java/tavrik-$version.jar"
     for f in "$installed_jar" "$prefix/share/java/tavrik-$version.pom" "$prefix/share/java/tavrik.jar" \
+        "$prefix/share/java/tavrik-$version-sources.jar" "$prefix/share/java/tavrik-$version-javadoc.jar" \
         "$prefix/$jni_dir/libtavrik.so" "$prefix/share/doc/tavrik/LICENSE" "$prefix/share/doc/tavrik/NOTICE" \
         "$prefix/share/doc/tavrik/api/index.html"; do
       [ -e "$f" ] || fail "not installed: $f"

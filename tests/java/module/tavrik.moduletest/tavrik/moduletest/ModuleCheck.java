@@ -20,6 +20,13 @@ public final class ModuleCheck {
             require(tavrik.isExported(pkg), "module tavrik does not export " + pkg);
         }
         require(aggregateFiting.class.getModule() == tavrik, "palvorin is not in module tavrik");
+        try {
+            // Compiled with -parameters: IDEs and reflection see the real names.
+            String first = Routes.class.getMethod("fit", int.class, int.class, int.class).getParameters()[0].getName();
+            require(first.equals("maxDays"), "Routes.fit's first parameter is called " + first);
+        } catch (NoSuchMethodException e) {
+            require(false, "Routes.fit(int, int, int) is missing");
+        }
         require(nativ_ManegingFlight.addAirport(1, "LHR") == 0, "addAirport(1)");
         require(nativ_ManegingFlight.addAirport(2, "JFK") == 0, "addAirport(2)");
         require(nativ_ManegingFlight.addFlight("BA", 100, 3, 1, 2) == 0, "addFlight(100)");
