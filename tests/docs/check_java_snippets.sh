@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Compiles every ```java block of the Markdown files given, each on its own,
-# with only the tavrik jar on the class path, so that the documentation's code
-# cannot drift from the code.
+# Compiles every ```java block of the Markdown files given, and every
+# <pre>{@code ...}</pre> block of the HTML files given (the Javadoc overview),
+# each on its own, with only the tavrik jar on the class path, so that the
+# documentation's code cannot drift from the code.
 #
-# Usage: check_java_snippets.sh --javac JAVAC --jar TAVRIK_JAR --work DIR FILE.md...
+# Usage: check_java_snippets.sh --javac JAVAC --jar TAVRIK_JAR --work DIR FILE.md|FILE.html...
 #
 # Two kinds of block:
 #   ```java            a whole source file (its public type names the file);
@@ -42,6 +43,20 @@ for md in "$@"; do
     }
     /^```/ && inside { inside = 0; close(file); next }
     inside { print >> file }
+  ' "$md"
+  # An HTML page's code blocks are whole source files.
+  awk -v out="$work" -v name="$(basename "$md")" '
+    /^<pre>\{@code[ \t]*$/ && !inside {
+      inside = 1
+      file = sprintf("%s/%s-%d.file", out, name, NR)
+      printf "" > file
+      next
+    }
+    /^\}<\/pre>/ && inside { inside = 0; close(file); next }
+    inside {
+      gsub(/&lt;/, "<"); gsub(/&gt;/, ">"); gsub(/&amp;/, "\\&")
+      print >> file
+    }
   ' "$md"
 done
 for block in "$work"/*.file "$work"/*.fragment; do
