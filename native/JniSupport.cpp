@@ -52,12 +52,7 @@ void throwJava(JNIEnv* env, jclass type, const char* message) {
     env->ThrowNew(type, message);
 }
 
-std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
-    if (text == nullptr) throw NullArgument{argumentName};
-    // Copied straight into the string: no buffer of the JVM's to allocate and
-    // give back. The region call also writes a terminating NUL, which lands
-    // on the string's own terminator.
-    const jsize length = env->GetStringLength(text);
+std::int64_t utfCopySize(JNIEnv* env, jstring text, jsize length) {
     const jsize bytes = env->GetStringUTFLength(text);
     // The JVM reports a longer string as kLongestUtfCopy bytes (or, in older
     // releases, as a negative count) and would then copy only that prefix:
@@ -71,6 +66,16 @@ std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
                                   " bytes in modified UTF-8, more than the " + std::to_string(kLongestUtfCopy) +
                                   " a Java string can hand to native code; nothing was changed"};
     }
+    return size;
+}
+
+std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
+    if (text == nullptr) throw NullArgument{argumentName};
+    // Copied straight into the string: no buffer of the JVM's to allocate and
+    // give back. The region call also writes a terminating NUL, which lands
+    // on the string's own terminator.
+    const jsize length = env->GetStringLength(text);
+    const std::int64_t size = utfCopySize(env, text, length);
     std::string out(static_cast<std::size_t>(size), '\0');
     env->GetStringUTFRegion(text, 0, length, &out[0]);
     if (env->ExceptionCheck()) throw JavaExceptionPending{};

@@ -15,6 +15,7 @@
 
 #include <jni.h>
 
+#include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -86,6 +87,11 @@ constexpr jsize kLongestUtfCopy = 2147483646;
 // Throws NullArgument for null, and IllegalArgument for a string longer than
 // kLongestUtfCopy bytes, before anything is allocated.
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName);
+
+// The bytes copyUtf allocates for a string of `length` UTF-16 units: the
+// JVM's count, recounted at the clamp. Throws IllegalArgument beyond
+// kLongestUtfCopy bytes.
+std::int64_t utfCopySize(JNIEnv* env, jstring text, jsize length);
 
 // The class of a receiver. Throws JavaExceptionPending if the JVM failed.
 jclass classOf(JNIEnv* env, jobject receiver);

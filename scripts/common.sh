@@ -13,9 +13,17 @@ export TAVRIK_ROOT
 TAVRIK_DEMO_PACKAGES=(g++ cmake make openjdk-17-jdk-headless libpicocli-java libjline3-java fonts-dejavu-core)
 # The tests (scripts/test, CI): every build of the project plus the test tools.
 # (rsvg-convert renders the route map's SVG in its test.)
-TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck librsvg2-bin)
+# The linux-aarch64 library of the jar: the cross compiler, and for its test
+# qemu-user with Debian's arm64 JVM (multiarch: arm64 is added to dpkg's
+# architectures when missing). The Maven consumer test: Maven and the plugins
+# it runs offline. unzip reads the jars in the packaging checks.
+TAVRIK_CROSS_PACKAGES=(g++-aarch64-linux-gnu)
+TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" "${TAVRIK_CROSS_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck
+  librsvg2-bin unzip qemu-user openjdk-17-jre-headless:arm64
+  maven libmaven-install-plugin-java libmaven-compiler-plugin-java libmaven-resources-plugin-java libexec-maven-plugin-java)
 # The benchmarks (scripts/bench) and the one-shot command timing.
-TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev libjgrapht-java hyperfine)
+TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" "${TAVRIK_CROSS_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev
+  libjgrapht-java hyperfine)
 # Fuzzing (clang's libFuzzer) and coverage (scripts/fuzz, scripts/coverage).
 TAVRIK_FUZZ_COVERAGE_PACKAGES=("${TAVRIK_TEST_PACKAGES[@]}" clang libclang-rt-14-dev gcovr)
 
@@ -26,7 +34,9 @@ tavrik_install_missing() {
   [ ${#wanted[@]} -gt 0 ] || wanted=("${TAVRIK_TEST_PACKAGES[@]}")
   local missing=() installed
   # One dpkg-query for the whole list; unknown names print nothing and count as missing.
-  installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${wanted[@]}" 2>/dev/null | awk '$1 == "ii" {print $2}') || true
+  # A name with an architecture (name:arm64) is matched as such.
+  installed=$(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Package}:${Architecture}\n' "${wanted[@]}" 2>/dev/null |
+    awk '$1 == "ii" {print $2; print $3}') || true
   for p in "${wanted[@]}"; do
     grep -qxF -- "$p" <<<"$installed" || missing+=("$p")
   done
@@ -34,6 +44,14 @@ tavrik_install_missing() {
     if [ "$(id -u)" -eq 0 ]; then
       echo "Installing: ${missing[*]}" >&2
       export DEBIAN_FRONTEND=noninteractive
+      local p
+      for p in "${missing[@]}"; do
+        case $p in
+          *:arm64)
+            dpkg --print-foreign-architectures | grep -qx arm64 || dpkg --add-architecture arm64
+            ;;
+        esac
+      done
       apt-get update -qq
       apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     else

@@ -10,8 +10,9 @@ public:
     virtual ~IArmoringTicket() = default;
 
     // 0; -1/-2/-3 a member is missing; -4 empty list; -5 the store refused:
-    // a ticket's airport or flight has gone, or its flight number now names
-    // another flight (then no count changed).
+    // a ticket's airport or flight has gone, its flight number now names
+    // another flight, or a flight's booked count is at its largest (then no
+    // count changed).
     virtual int armoringTickets() = 0;
     // The current list, still owned by the service.
     virtual std::list<TTicket>* getTickets() = 0;

@@ -30,8 +30,9 @@ public class aggregateFiting {
     /** {@code armoringTickets}: no route is fitted (the ticket list is empty). */
     public static final int NO_TICKETS = -4;
     /**
-     * {@code armoringTickets}: a ticket's flight or airport has gone, or its flight number now names
-     * a flight between other airports; nothing was booked.
+     * {@code armoringTickets}: a ticket's flight or airport has gone, its flight number now names
+     * a flight between other airports, or a flight's booked count is at its largest; nothing was
+     * booked.
      */
     public static final int BOOKING_REFUSED = -5;
     /** {@code getRouteFlight}: the departure airport is not in the network. */

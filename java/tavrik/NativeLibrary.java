@@ -38,11 +38,22 @@ import java.util.Map;
  *       the next one is tried.
  * </ol>
  * When every way fails, {@link #load()} throws one {@link UnsatisfiedLinkError} whose message
- * says what was tried and why each attempt failed.
+ * says what was tried and why each attempt failed (a folder that does not exist is said to be
+ * missing), and which platforms the jar carries a library for.
  *
- * <p>Each extracted copy has a name of its own and is removed when the JVM exits normally. While
- * the JVM lives it holds a lock on a companion {@code .lock} file; copies left behind by a JVM
- * that crashed are removed by the next JVM that extracts into the same folder.
+ * <p>What extraction leaves on disk: each copy has a name of its own ({@code tavrik-<pid>...so})
+ * and a companion {@code .lock} file, locked while the copy is in use. {@code java.io.tmpdir} is
+ * used only if it exists; {@value #TMPDIR_PROPERTY} and the per-user cache folder are created
+ * when missing, and a folder created for a copy is removed with it when it is left empty (at once
+ * if the copy could not be loaded from it). A copy is removed when the JVM exits normally, and
+ * earlier once the class loader that loaded it has been unloaded: the next extraction by another
+ * class loader of the same JVM removes it. Copies left behind by a JVM that crashed are removed
+ * by the next JVM that extracts into the same folder.
+ *
+ * <p>On JDK 22 and later, loading a native library is a restricted operation (JEP 472): start the
+ * JVM with {@code --enable-native-access=ALL-UNNAMED} when the jar is on the class path, or
+ * {@code --enable-native-access=tavrik} when it is on the module path; otherwise the JVM prints a
+ * warning when the library is loaded.
  *
  * <p>The library's state (its one flight network and one current ticket list) belongs to the
  * loaded copy. A class loader that loads these classes while another class loader of the same JVM
@@ -186,21 +197,29 @@ public final class NativeLibrary {
         if (folder == null) {
             failures.add("the copy in the jar: none for this operating system and architecture (os.name="
                     + System.getProperty("os.name") + ", os.arch=" + System.getProperty("os.arch")
-                    + "); the jar carries the library for Linux on x86_64 or aarch64, whichever it was built on");
+                    + "); the jar carries the library for " + carriedPlatforms()
+                    + " (macOS and Windows are not carried: build libtavrik there and name it with -D"
+                    + LIBRARY_PATH_PROPERTY + ")");
             return null;
         }
         String resource = folder + "/lib" + NAME + ".so";
         if (NativeLibrary.class.getResource("/" + resource) == null) {
             failures.add("the copy in the jar: " + resource + " is not on the class path (the classes do not come"
-                    + " from the tavrik jar, or it was built without the library)");
+                    + " from the tavrik jar, or it was built without the library); the class path carries it for "
+                    + carriedPlatforms());
             return null;
         }
-        for (Map.Entry<Path, String> candidate : extractionFolders().entrySet()) {
+        for (Map.Entry<Path, Folder> candidate : extractionFolders().entrySet()) {
             Path dir = candidate.getKey();
-            String where = "the copy in the jar, extracted into " + dir + " (" + candidate.getValue() + ")";
+            Folder kind = candidate.getValue();
+            String where = "the copy in the jar, extracted into " + dir + " (" + kind.origin + ")";
             Extracted copy;
             try {
-                copy = Extracted.create(dir, resource);
+                copy = Extracted.create(dir, kind.mayCreate, resource);
+            } catch (MissingFolder e) {
+                failures.add(where + ": " + e.getMessage());
+                causes.add(e);
+                continue;
             } catch (IOException | RuntimeException e) {
                 failures.add(where + ": cannot write it there: " + e);
                 causes.add(e);
@@ -221,25 +240,60 @@ public final class NativeLibrary {
         return null;
     }
 
-    /** The folders to extract into, in order, each with where it came from; a folder named twice is tried once. */
-    private static Map<Path, String> extractionFolders() {
-        Map<Path, String> folders = new LinkedHashMap<>();
-        addFolder(folders, System.getProperty(TMPDIR_PROPERTY), "-D" + TMPDIR_PROPERTY);
-        addFolder(folders, System.getProperty("java.io.tmpdir"), "java.io.tmpdir");
+    /** The platforms whose library the class path carries, for example "linux-x86_64, linux-aarch64". */
+    private static String carriedPlatforms() {
+        List<String> carried = new ArrayList<>();
+        for (String platform : List.of("linux-x86_64", "linux-aarch64")) {
+            if (NativeLibrary.class.getResource("/native/" + platform + "/lib" + NAME + ".so") != null) {
+                carried.add(platform);
+            }
+        }
+        return carried.isEmpty() ? "no platform" : String.join(", ", carried);
+    }
+
+    /** A folder to extract into: where it came from, and whether the loader may create it. */
+    private static final class Folder {
+        final String origin;
+        final boolean mayCreate;
+
+        Folder(String origin, boolean mayCreate) {
+            this.origin = origin;
+            this.mayCreate = mayCreate;
+        }
+    }
+
+    /** A folder to extract into that does not exist, or is no folder, and was not created. */
+    private static final class MissingFolder extends IOException {
+        private static final long serialVersionUID = 1L;
+
+        MissingFolder(String message, Throwable cause) {
+            super(message, cause);
+        }
+    }
+
+    /**
+     * The folders to extract into, in order; a folder named twice is tried once. java.io.tmpdir is
+     * used only when it exists (it is the JVM's setting, not ours to make); -Dtavrik.tmpdir and the
+     * per-user cache folder are created when missing.
+     */
+    private static Map<Path, Folder> extractionFolders() {
+        Map<Path, Folder> folders = new LinkedHashMap<>();
+        addFolder(folders, System.getProperty(TMPDIR_PROPERTY), "-D" + TMPDIR_PROPERTY, true);
+        addFolder(folders, System.getProperty("java.io.tmpdir"), "java.io.tmpdir", false);
         String cache = System.getenv("XDG_CACHE_HOME");
         if (cache != null && !cache.isEmpty()) {
-            addFolder(folders, cache + File.separator + NAME, "per-user cache, $XDG_CACHE_HOME/" + NAME);
+            addFolder(folders, cache + File.separator + NAME, "per-user cache, $XDG_CACHE_HOME/" + NAME, true);
         } else {
             String home = System.getProperty("user.home");
             if (home != null && !home.isEmpty() && !"?".equals(home)) {
                 addFolder(folders, home + File.separator + ".cache" + File.separator + NAME,
-                        "per-user cache, ~/.cache/" + NAME);
+                        "per-user cache, ~/.cache/" + NAME, true);
             }
         }
         return folders;
     }
 
-    private static void addFolder(Map<Path, String> folders, String dir, String origin) {
+    private static void addFolder(Map<Path, Folder> folders, String dir, String origin, boolean mayCreate) {
         if (dir == null || dir.isEmpty()) {
             return;
         }
@@ -249,7 +303,8 @@ public final class NativeLibrary {
         } catch (InvalidPathException e) {
             return;
         }
-        folders.merge(path, origin, (first, also) -> first + ", also " + also);
+        folders.merge(path, new Folder(origin, mayCreate),
+                (first, also) -> new Folder(first.origin + ", also " + also.origin, first.mayCreate));
     }
 
     /**
@@ -271,17 +326,29 @@ public final class NativeLibrary {
         private final Path lockFile;
         private final FileChannel channel;
         private final FileLock lock;
+        /** The folders this copy's extraction created, outermost first: removed with it when empty. */
+        private final List<Path> createdFolders;
 
-        private Extracted(Path library, Path lockFile, FileChannel channel, FileLock lock) {
+        private Extracted(Path library, Path lockFile, FileChannel channel, FileLock lock, List<Path> createdFolders) {
             this.library = library;
             this.lockFile = lockFile;
             this.channel = channel;
             this.lock = lock;
+            this.createdFolders = createdFolders;
         }
 
-        static Extracted create(Path dir, String resource) throws IOException {
-            Files.createDirectories(dir);
-            removeStaleCopies(dir);
+        static Extracted create(Path dir, boolean mayCreate, String resource) throws IOException {
+            List<Path> created = makeFolder(dir, mayCreate);
+            try {
+                removeStaleCopies(dir);
+                return lockAndWrite(dir, resource, created);
+            } catch (IOException | RuntimeException e) {
+                removeFolders(created);
+                throw e;
+            }
+        }
+
+        private static Extracted lockAndWrite(Path dir, String resource, List<Path> created) throws IOException {
             for (int attempt = 0; ; attempt++) {
                 // A unique, freshly created (never pre-existing) lock file, owner-only where the
                 // file system has permissions.
@@ -295,8 +362,9 @@ public final class NativeLibrary {
                     Files.deleteIfExists(lockFile);
                     throw e;
                 }
-                // Another JVM's clean-up may have taken the lock file between its creation and
-                // the lock; it is then gone, and a new name is needed.
+                // A clean-up (another JVM's, or another class loader's in this one) may have taken
+                // the lock file between its creation and the lock; it is then gone, and a new name
+                // is needed.
                 if (!Files.exists(lockFile) && attempt < 10) {
                     channel.close();
                     continue;
@@ -304,14 +372,56 @@ public final class NativeLibrary {
                 String base = lockFile.getFileName().toString();
                 base = base.substring(0, base.length() - LOCK_SUFFIX.length());
                 Path library = dir.resolve(base + LIBRARY_SUFFIX);
-                Extracted copy = new Extracted(library, lockFile, channel, lock);
+                Extracted copy = new Extracted(library, lockFile, channel, lock, created);
                 try {
                     copy.write(resource);
                 } catch (IOException | RuntimeException e) {
-                    copy.discard();
+                    copy.discardFiles();
                     throw e;
                 }
                 return copy;
+            }
+        }
+
+        /**
+         * Makes sure dir is a folder. Returns the folders created for it, outermost first; throws
+         * MissingFolder when it does not exist and may not, or cannot, be created.
+         */
+        private static List<Path> makeFolder(Path dir, boolean mayCreate) throws MissingFolder {
+            List<Path> created = new ArrayList<>();
+            if (Files.isDirectory(dir)) {
+                return created;
+            }
+            if (Files.exists(dir)) {
+                throw new MissingFolder("is not a folder", null);
+            }
+            if (!mayCreate) {
+                throw new MissingFolder("does not exist", null);
+            }
+            List<Path> missing = new ArrayList<>();
+            for (Path p = dir; p != null && !Files.exists(p); p = p.getParent()) {
+                missing.add(0, p);
+            }
+            try {
+                for (Path p : missing) {
+                    Files.createDirectory(p);
+                    created.add(p);
+                }
+            } catch (IOException | RuntimeException e) {
+                removeFolders(created);
+                throw new MissingFolder("does not exist and cannot be created (" + e + ")", e);
+            }
+            return created;
+        }
+
+        /** Removes the folders given, innermost first, as long as each is empty. */
+        private static void removeFolders(List<Path> folders) {
+            for (int i = folders.size() - 1; i >= 0; i--) {
+                try {
+                    Files.deleteIfExists(folders.get(i));
+                } catch (IOException | RuntimeException e) {
+                    return; // not empty (another JVM's copy): it and its parents stay
+                }
             }
         }
 
@@ -335,14 +445,27 @@ public final class NativeLibrary {
             return Files.createFile(file);
         }
 
-        /** Keeps the lock while the JVM lives; the copy and then its lock file go at exit. */
+        /**
+         * Keeps the lock while the JVM lives; the copy, its lock file and then the folders its
+         * extraction created (when empty) go at exit.
+         */
         void keepUntilExit() {
-            // deleteOnExit deletes in the reverse order of registration: the library first.
+            // deleteOnExit deletes in the reverse order of registration: the library first, the
+            // outermost created folder last.
+            for (Path folder : createdFolders) {
+                folder.toFile().deleteOnExit();
+            }
             lockFile.toFile().deleteOnExit();
             library.toFile().deleteOnExit();
         }
 
+        /** Removes the copy, its lock and the folders its extraction created, when empty. */
         void discard() {
+            discardFiles();
+            removeFolders(createdFolders);
+        }
+
+        private void discardFiles() {
             try {
                 Files.deleteIfExists(library);
             } catch (IOException ignored) {
@@ -368,8 +491,10 @@ public final class NativeLibrary {
         }
 
         /**
-         * Removes the copies whose lock no JVM holds: they were left by a JVM that ended without
-         * running its exit hooks. Copies of live JVMs, this one included, are left alone.
+         * Removes the copies that nobody uses any more: those whose lock no JVM holds (left by a
+         * JVM that ended without running its exit hooks), and this JVM's own copies that it no
+         * longer has open or mapped (their class loader was unloaded). Copies in use, by this
+         * JVM or another, are left alone.
          */
         private static void removeStaleCopies(Path dir) {
             List<Path> lockFiles = new ArrayList<>();
@@ -378,12 +503,19 @@ public final class NativeLibrary {
             } catch (IOException | RuntimeException e) {
                 return;
             }
+            List<Path> ownCopies = new ArrayList<>();
             for (Path lockFile : lockFiles) {
                 String base = lockFile.getFileName().toString();
+                base = base.substring(0, base.length() - LOCK_SUFFIX.length());
                 if (base.startsWith(OWN_PREFIX)) {
+                    // Closing any channel of a file drops every lock this process holds on it, so
+                    // this process's lock files are never opened here (another class loader's lock
+                    // would go). A copy still being written has no library file yet: left alone.
+                    if (Files.exists(dir.resolve(base + LIBRARY_SUFFIX))) {
+                        ownCopies.add(lockFile);
+                    }
                     continue;
                 }
-                base = base.substring(0, base.length() - LOCK_SUFFIX.length());
                 try (FileChannel channel = FileChannel.open(lockFile, StandardOpenOption.WRITE)) {
                     FileLock lock;
                     try {
@@ -402,6 +534,53 @@ public final class NativeLibrary {
                     }
                 } catch (IOException | RuntimeException e) {
                     // Not ours to remove (another user's), or gone already.
+                }
+            }
+            removeUnusedOwnCopies(ownCopies);
+        }
+
+        /**
+         * Removes this process's copies that it neither has open (their lock file: the channel of
+         * an unloaded class loader's copy is closed once collected) nor maps (the library). Where
+         * /proc cannot be read, every copy counts as in use.
+         */
+        private static void removeUnusedOwnCopies(List<Path> lockFiles) {
+            if (lockFiles.isEmpty()) {
+                return;
+            }
+            // The library files were seen to exist before the descriptors are read: a copy whose
+            // extraction is under way had its lock file open by then.
+            List<String> inUse = new ArrayList<>();
+            try (DirectoryStream<Path> descriptors = Files.newDirectoryStream(Path.of("/proc/self/fd"))) {
+                for (Path fd : descriptors) {
+                    try {
+                        inUse.add(Files.readSymbolicLink(fd).toString());
+                    } catch (IOException | RuntimeException closedMeanwhile) {
+                        // a descriptor closed while listed
+                    }
+                }
+                for (String line : Files.readAllLines(Path.of("/proc/self/maps"))) {
+                    int slash = line.indexOf('/');
+                    if (slash >= 0) {
+                        inUse.add(line.substring(slash));
+                    }
+                }
+            } catch (IOException | RuntimeException e) {
+                return;
+            }
+            for (Path lockFile : lockFiles) {
+                String name = lockFile.getFileName().toString();
+                Path library = lockFile.resolveSibling(
+                        name.substring(0, name.length() - LOCK_SUFFIX.length()) + LIBRARY_SUFFIX);
+                try {
+                    // /proc names files by their real paths.
+                    if (inUse.contains(lockFile.toRealPath().toString()) || inUse.contains(library.toRealPath().toString())) {
+                        continue;
+                    }
+                    Files.deleteIfExists(library);
+                    Files.deleteIfExists(lockFile);
+                } catch (IOException | RuntimeException e) {
+                    // gone already, or not to be judged: left alone
                 }
             }
         }

@@ -2,7 +2,9 @@ package tavrik;
 
 /**
  * Thrown by {@link Routes} when the library refuses a route for another reason than there
- * being none within the day limit: an airport that is not in the network, or (never once the
+ * being none within the day limit: an airport that is not in the network ({@code
+ * getRouteFlight}'s -5 and -6), a booking refused by {@link Routes#fitAndBook} (its -5: a flight
+ * of the route already has the largest booked count; nothing was booked), or (never once the
  * library is loaded) a missing service. The message gives the code's meaning in words.
  */
 public final class RouteException extends RuntimeException {

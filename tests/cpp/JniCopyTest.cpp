@@ -23,6 +23,8 @@ struct FakeString {
     std::string utf;
     bool regionCopied = false;
     std::int64_t unitsRead = 0;
+    // When set, the string's last unit instead of `unit`.
+    jchar lastUnit = 0;
 };
 
 FakeString& fake(jstring text) { return *reinterpret_cast<FakeString*>(text); }
@@ -34,6 +36,7 @@ void JNICALL getStringRegion(JNIEnv*, jstring text, jsize start, jsize count, jc
     ASSERT_GE(start, 0);
     ASSERT_LE(static_cast<std::int64_t>(start) + count, s.length);
     std::fill(out, out + count, s.unit);
+    if (s.lastUnit != 0 && start + count == s.length) out[count - 1] = s.lastUnit;
     s.unitsRead += count;
 }
 void JNICALL getStringUTFRegion(JNIEnv*, jstring text, jsize, jsize, char* out) {
@@ -92,9 +95,11 @@ TEST_F(StandInEnvironment, ANameWithinTheReportedLengthIsCopiedWhole) {
 }
 
 TEST_F(StandInEnvironment, ANameBeyondTheClampIsRefusedBeforeAnythingIsCopiedOrChanged) {
-    // 715,827,883 units of U+0800 take 3 bytes each: 2,147,483,649 bytes,
-    // three beyond what the JVM reports; the copy would keep only a prefix.
+    // 715,827,882 units of U+0800 take 3 bytes each, and an ASCII letter
+    // one more: 2,147,483,647 bytes, one beyond what the JVM reports; the
+    // copy would keep only a prefix.
     FakeString huge{715827883, u'\u0800', tavrik::kLongestUtfCopy, ""};
+    huge.lastUnit = u'a';
     bool changed = false;
     const jint result = tavrik::withBoundary(&env, jint{-2}, [&] {
         std::string name = tavrik::copyUtf(&env, ref(huge), "null");
@@ -106,6 +111,35 @@ TEST_F(StandInEnvironment, ANameBeyondTheClampIsRefusedBeforeAnythingIsCopiedOrC
     EXPECT_FALSE(huge.regionCopied) << "the prefix was copied";
     EXPECT_EQ(huge.length, huge.unitsRead) << "every unit counts towards the true length";
     EXPECT_EQ(reinterpret_cast<jclass>(&illegalArgumentClass), thrownType);
-    EXPECT_NE(std::string::npos, thrownMessage.find("2147483649 bytes")) << thrownMessage;
+    EXPECT_NE(std::string::npos, thrownMessage.find("2147483647 bytes")) << thrownMessage;
     EXPECT_NE(std::string::npos, thrownMessage.find("nothing was changed")) << thrownMessage;
+}
+
+TEST_F(StandInEnvironment, TheRecountWeighsEveryUnitAtItsBoundaries) {
+    // Each unit twice, in a string the JVM reports at the clamp: the size is
+    // the true modified UTF-8 length, byte for byte what the region copy writes.
+    struct Case {
+        jchar unit;
+        std::int64_t bytesEach;
+    };
+    for (Case c : {Case{u'\u0001', 1}, Case{u'\u007f', 1}, Case{u'\u0000', 2}, Case{u'\u0080', 2},
+                   Case{u'\u07ff', 2}, Case{u'\u0800', 3}, Case{u'\uffff', 3}, Case{jchar{0xd800}, 3}}) {
+        for (jsize reported : {jsize{-1}, tavrik::kLongestUtfCopy}) {
+            FakeString s{2, c.unit, reported, ""};
+            EXPECT_EQ(2 * c.bytesEach, tavrik::utfCopySize(&env, ref(s), s.length))
+                << "unit U+" << std::hex << c.unit << " reported as " << std::dec << reported;
+        }
+    }
+    // U+0080 at the clamp through the whole copy: four bytes, none lost.
+    FakeString twoBytes{2, u'\u0080', -1, "\xc2\x80\xc2\x80"};
+    EXPECT_EQ("\xc2\x80\xc2\x80", tavrik::copyUtf(&env, ref(twoBytes), "null"));
+}
+
+TEST_F(StandInEnvironment, TheLimitIsExactlyTheLongestCopyTheJvmMakes) {
+    // 715,827,882 units of U+0800: exactly 2,147,483,646 bytes, the most the
+    // JVM copies; accepted at its true size.
+    FakeString atLimit{715827882, u'\u0800', tavrik::kLongestUtfCopy, ""};
+    EXPECT_EQ(std::int64_t{2147483646}, tavrik::utfCopySize(&env, ref(atLimit), atLimit.length));
+    EXPECT_EQ(nullptr, thrownType);
+    // One byte more is refused: ANameBeyondTheClampIsRefusedBeforeAnythingIsCopiedOrChanged.
 }

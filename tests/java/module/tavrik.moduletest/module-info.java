@@ -1,0 +1,3 @@
+module tavrik.moduletest {
+    requires tavrik;
+}
