@@ -770,24 +770,33 @@ class DemoEndToEndTest {
             }
         }
         if (stdin == null) pb.redirectInput(ProcessBuilder.Redirect.from(new java.io.File("/dev/null")));
+        // Output to a file, input from a thread of its own: a program that hangs, or stops
+        // reading, cannot hang the test past its time limit.
+        Path outFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stdout", ".txt");
+        pb.redirectOutput(outFile.toFile());
         Process p = pb.start();
-        try {
-            if (stdin != null) p.getOutputStream().write(stdin);
-            p.getOutputStream().close();
-        } catch (IOException e) {
-            // The program stopped reading before the end: what it did is checked all the same.
-        }
-        byte[] out = p.getInputStream().readAllBytes();
+        Thread feeder = new Thread(() -> {
+            try (var in = p.getOutputStream()) {
+                if (stdin != null) in.write(stdin);
+            } catch (IOException e) {
+                // The program stopped reading before the end: what it did is checked all the same.
+            }
+        });
+        feeder.start();
         if (!p.waitFor(120, TimeUnit.SECONDS)) {
+            p.descendants().forEach(ProcessHandle::destroyForcibly);
             p.destroyForcibly();
-            fail("the program did not end");
+            fail("the program did not end: " + command);
         }
+        feeder.join();
+        String out = new String(Files.readAllBytes(outFile), StandardCharsets.UTF_8);
+        Files.delete(outFile);
         String err = "";
         if (errFile != null) {
-            err = Files.readString(errFile, StandardCharsets.UTF_8);
+            err = new String(Files.readAllBytes(errFile), StandardCharsets.UTF_8);
             Files.delete(errFile);
         }
-        return new Output(new String(out, StandardCharsets.UTF_8), err, p.exitValue());
+        return new Output(out, err, p.exitValue());
     }
 
     static String property(String name) {
