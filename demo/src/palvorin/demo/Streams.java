@@ -104,7 +104,7 @@ final class Streams {
      * {@code \u009b}. Every other byte passes unchanged (a control byte is never part of a longer
      * UTF-8 sequence).
      */
-    static final class Escaping extends FilterOutputStream {
+    private static final class Escaping extends FilterOutputStream {
         /** The first byte of a two-byte sequence that may be a C1 control, held until the next. */
         private boolean pendingC2;
 
