@@ -47,6 +47,8 @@ Network::Network(IManagementFlight& management, IArmoringTicket& booking)
 
 Network::~Network() = default;
 
+DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get() : nullptr; }
+
 
 int Network::addAirport(int airport, std::string name) {
     return change([&] { return management.addAirport(airport, std::move(name)); });
