@@ -35,11 +35,11 @@
 
 #include <pthread.h>
 
-#include <shared_mutex>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
