@@ -83,7 +83,11 @@ void SearchNetwork::clear() noexcept {
     std::swap(*this, empty);
 }
 
-void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
+void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) { build(airports, true); }
+
+void SearchNetwork::compact(const std::map<int, TAirportLink>& airports) { build(airports, false); }
+
+void SearchNetwork::build(const std::map<int, TAirportLink>& airports, bool withParallels) {
     // Built aside and swapped in, so a failed allocation leaves the old copy.
     SearchNetwork fresh(tuning);
     fresh.ids.reserve(airports.size());
@@ -132,8 +136,8 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
             fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i)});
-            if (next - i > 1) {
-                auto& flightsThere = fresh.parallels[pairKey(slot, out[i].to)];
+            if (withParallels && next - i > 1) {
+                auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
                 for (std::size_t j = i; j < next; ++j) flightsThere.emplace_hint(flightsThere.end(), out[j].days, out[j].flight);
             }
         }
@@ -155,6 +159,9 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
         fresh.largestOrdered = fresh.ids.back();
     }
     fresh.layout = layout + 1;
+    // Keyed by airport numbers, the ordered flights of a copy that agrees
+    // with the store stay as they are (the bulk of a rebuild otherwise).
+    if (!withParallels) fresh.parallels = std::move(parallels);
     *this = std::move(fresh);
 }
 
@@ -205,7 +212,7 @@ int SearchNetwork::flightOf(std::uint32_t from, std::uint32_t to) const { return
 void SearchNetwork::eraseEdge(std::uint32_t from, std::size_t edge) noexcept {
     Range& range = ranges[from];
     const std::size_t last = range.begin + range.size - 1;
-    if (poolInfo[edge].flights > 1) parallels.erase(pairKey(from, pool[edge].to));
+    if (poolInfo[edge].flights > 1) parallels.erase(idKey(ids[from], ids[pool[edge].to]));
     if (indexed[from]) {
         edgeIndex.erase(pairKey(from, pool[edge].to));
         if (edge != last) edgeIndex.find(pairKey(from, pool[last].to))->second = static_cast<std::uint32_t>(edge);
@@ -240,9 +247,9 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         EdgeInfo& info = poolInfo[e];
         if (info.flights == 1) {
             std::set<std::pair<int, int>> both{{pool[e].days, info.flight}, {days, flight}};
-            parallels.emplace(pairKey(u, v), std::move(both));
+            parallels.emplace(idKey(from, to), std::move(both));
         } else {
-            parallels.find(pairKey(u, v))->second.emplace(days, flight);
+            parallels.find(idKey(from, to))->second.emplace(days, flight);
         }
         ++info.flights;
         if (days < pool[e].days || (days == pool[e].days && flight < info.flight)) {
@@ -307,7 +314,7 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to) noexcep
         return;
     }
     EdgeInfo& info = poolInfo[e];
-    const auto others = info.flights > 1 ? parallels.find(pairKey(u, v)) : parallels.end();
+    const auto others = info.flights > 1 ? parallels.find(idKey(from, to)) : parallels.end();
     if (others == parallels.end()) {
         eraseEdge(u, e);  // the last flight that way
     } else {
@@ -339,7 +346,7 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
     work += flights.size() + 1;
     // Its own departing edges: their sets and index entries go with them.
     for (std::uint32_t e = ranges[x].begin, end = e + ranges[x].size; e != end; ++e) {
-        if (poolInfo[e].flights > 1) parallels.erase(pairKey(x, pool[e].to));
+        if (poolInfo[e].flights > 1) parallels.erase(idKey(airport, ids[pool[e].to]));
         if (indexed[x]) edgeIndex.erase(pairKey(x, pool[e].to));
     }
     indexed[x] = 0;
@@ -355,7 +362,7 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
 }
 
 std::vector<std::pair<int, int>> SearchNetwork::parallelFlights(std::uint32_t from, std::uint32_t to) const {
-    const auto found = parallels.find(pairKey(from, to));
+    const auto found = parallels.find(idKey(ids[from], ids[to]));
     if (found == parallels.end()) return {};
     return std::vector<std::pair<int, int>>(found->second.begin(), found->second.end());
 }
@@ -374,7 +381,7 @@ std::string SearchNetwork::indexBreach() const {
                     return out.str();
                 }
             }
-            const auto set = parallels.find(key);
+            const auto set = parallels.find(idKey(ids[u], ids[pool[e].to]));
             if (poolInfo[e].flights < 2) {
                 if (set != parallels.end()) {
                     out << "slot " << u << "'s edge to slot " << pool[e].to << " has one flight and a set";

@@ -112,8 +112,12 @@ public:
     // ---- changing ----
     // Replaces the copy with one built from the store's table.
     void rebuild(const std::map<int, TAirportLink>& airports);
-    // True when the waste has grown past its share and the next addition
-    // should rebuild instead.
+    // The same for a copy that agrees with the store: its ordered flights
+    // of parallel edges are kept, not built again.
+    void compact(const std::map<int, TAirportLink>& airports);
+    // True when the waste has grown past its share and the work of the
+    // edits since the last rebuild pays for one: an addition, once made,
+    // then compacts the copy.
     bool wantsRebuild() const;
     void addAirport(int airport);
     void removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept;
@@ -143,6 +147,10 @@ private:
     static std::uint64_t pairKey(std::uint32_t from, std::uint32_t to) {
         return std::uint64_t{from} << 32 | to;
     }
+    static std::uint64_t idKey(int from, int to) {
+        return pairKey(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to));
+    }
+    void build(const std::map<int, TAirportLink>& airports, bool withParallels);
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
 
@@ -165,8 +173,9 @@ private:
     // next rebuild): (slot, arrival slot) -> pool entry.
     std::vector<std::uint8_t> indexed;
     std::unordered_map<std::uint64_t, std::uint32_t> edgeIndex;
-    // Edges of two flights or more: (slot, arrival slot) -> their flights as
-    // (days, number), the first being the edge's.
+    // Edges of two flights or more: (airport, arrival airport) -> their
+    // flights as (days, number), the first being the edge's. Keyed by
+    // numbers, not slots, so that a rebuild keeps them.
     std::unordered_map<std::uint64_t, std::set<std::pair<int, int>>> parallels;
     SearchTuning tuning;
     std::size_t flights = 0;       // flights between airports of the copy

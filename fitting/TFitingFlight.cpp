@@ -66,13 +66,18 @@ void TFitingFlight::dropIdle() noexcept {
 
 void TFitingFlight::airportAdded(int airport) {
     if (!built.load(std::memory_order_relaxed)) return;
-    // A rebuild reads the store, which already holds the airport. Either
-    // way a failure leaves the copy as it was.
+    net.addAirport(airport);
     if (net.wantsRebuild()) {
-        net.rebuild(*data->getAirports());
+        // The store already holds the airport, as the copy does now; a
+        // failure takes the addition back, leaving the copy as it was.
+        try {
+            net.compact(*data->getAirports());
+        } catch (...) {
+            static const std::map<int, TFlightLink> none;
+            net.removeAirport(airport, none);
+            throw;
+        }
         dropIdle();
-    } else {
-        net.addAirport(airport);
     }
     // The queues of stopped searches are sized for the slots they began with.
     dropSearches([](const SearchState&) { return true; });
@@ -99,12 +104,17 @@ void TFitingFlight::airportRemoving(int airport, const std::map<int, TFlightLink
 
 void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
     if (!built.load(std::memory_order_relaxed)) return;
+    net.addFlight(flight, days, from, to);
     if (net.wantsRebuild()) {
-        net.rebuild(*data->getAirports());
+        try {
+            net.compact(*data->getAirports());
+        } catch (...) {
+            net.removeFlight(flight, days, from, to);
+            throw;
+        }
         dropIdle();
         return;
     }
-    net.addFlight(flight, days, from, to);
     std::uint32_t u;
     if (net.findSlot(from, u))
         dropSearches([u](const SearchState& s) { return includes(s.labels, s.base, u); });
@@ -151,6 +161,11 @@ std::unique_ptr<TFitingFlight::SearchState> TFitingFlight::acquire(std::uint32_t
     auto fresh = std::make_unique<SearchState>();
     ++states;
     return fresh;
+}
+
+std::size_t TFitingFlight::idleStates() {
+    std::lock_guard<std::mutex> lock(pool);
+    return idle.size();
 }
 
 void TFitingFlight::release(std::unique_ptr<SearchState> s) noexcept {

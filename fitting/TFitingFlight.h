@@ -64,6 +64,11 @@ public:
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
 
+    // For tests and benchmarks: the search states kept idle, and the slots
+    // of the copy of the network (0 while there is none).
+    std::size_t idleStates();
+    std::uint32_t copySlots() const { return net.slotCount(); }
+
 private:
     // Everything one search knows; a new search resets it as a whole.
     struct SearchState {

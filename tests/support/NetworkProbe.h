@@ -3,7 +3,7 @@
 // A second copy of the route search's network (fitting/SearchNetwork), kept
 // the way the route search keeps its own: built from the store at the first
 // query (the driver calls beforeQuery()), then kept current by the store's
-// listener calls, an addition rebuilding it from the store instead when
+// listener calls, an addition compacting it from the store after itself when
 // wantsRebuild() says so. It sees the same edits in the same order as the
 // library's copy, so what it goes through (rebuilds, out-of-order and dead
 // slots, queue kinds) is what the library's copy goes through: the tests
@@ -202,13 +202,18 @@ private:
     void airportAdded(int airport) override {
         ++seen.airportsAdded;
         if (!following) return;
+        net.addAirport(airport);
+        std::uint32_t slot;
+        if (net.findSlot(airport, slot) && !net.inOrder(slot)) ++seen.outOfOrderAdded;
         if (net.wantsRebuild()) {
             noteRebuild();
-            net.rebuild(*store.getAirports());
-        } else {
-            net.addAirport(airport);
-            std::uint32_t slot;
-            if (net.findSlot(airport, slot) && !net.inOrder(slot)) ++seen.outOfOrderAdded;
+            try {
+                net.compact(*store.getAirports());
+            } catch (...) {
+                static const std::map<int, TFlightLink> none;
+                net.removeAirport(airport, none);
+                throw;
+            }
         }
         noteEdit();
     }
@@ -227,11 +232,15 @@ private:
     void flightAdded(int flight, int days, int from, int to) override {
         ++seen.flightsAdded;
         if (!following) return;
+        net.addFlight(flight, days, from, to);
         if (net.wantsRebuild()) {
             noteRebuild();
-            net.rebuild(*store.getAirports());
-        } else {
-            net.addFlight(flight, days, from, to);
+            try {
+                net.compact(*store.getAirports());
+            } catch (...) {
+                net.removeFlight(flight, days, from, to);
+                throw;
+            }
         }
         noteEdit();
     }
