@@ -83,11 +83,70 @@ void SearchNetwork::clear() noexcept {
     std::swap(*this, empty);
 }
 
-void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) { build(airports, true); }
+void SearchNetwork::compact() {
+    // Built aside and swapped in, so a failed allocation leaves the old copy.
+    // The live slots in airport-number order become slots 0, 1, ...
+    std::vector<std::uint32_t> order;
+    order.reserve(live);
+    for (std::uint32_t u = 0; u < ids.size(); ++u) {
+        std::uint32_t back;
+        if (findSlot(ids[u], back) && back == u) order.push_back(u);
+    }
+    std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) { return ids[a] < ids[b]; });
+    std::vector<std::uint32_t> renumber(ids.size(), 0);
+    for (std::uint32_t i = 0; i < order.size(); ++i) renumber[order[i]] = i;
 
-void SearchNetwork::compact(const std::map<int, TAirportLink>& airports) { build(airports, false); }
+    SearchNetwork fresh(tuning);
+    const std::size_t n = order.size();
+    fresh.ids.reserve(n);
+    fresh.slots.reserve(n);
+    fresh.ordered.assign(n, 1);
+    fresh.ranges.resize(n);
+    fresh.room.resize(n);
+    fresh.indexed.assign(n, 0);
+    fresh.leastIn.assign(n, std::numeric_limits<int>::max());
+    std::size_t edges = 0;
+    for (std::uint32_t u : order) edges += ranges[u].size;
+    fresh.pool.reserve(edges);
+    fresh.poolInfo.reserve(edges);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t u = order[i];
+        fresh.ids.push_back(ids[u]);
+        fresh.slots.emplace(ids[u], i);
+        Range& range = fresh.ranges[i];
+        range.begin = static_cast<std::uint32_t>(fresh.pool.size());
+        // Every edge leads to a live airport: removing one takes its
+        // arriving edges away.
+        for (std::uint32_t e = ranges[u].begin; e != ranges[u].begin + ranges[u].size; ++e) {
+            const std::uint32_t to = renumber[pool[e].to];
+            fresh.pool.push_back(Edge{to, pool[e].days});
+            fresh.poolInfo.push_back(poolInfo[e]);
+            fresh.leastIn[to] = std::min(fresh.leastIn[to], pool[e].days);
+        }
+        range.size = ranges[u].size;
+        fresh.room[i] = range.size;
+        if (range.size >= tuning.indexFrom) {
+            fresh.indexed[i] = 1;
+            for (std::uint32_t e = range.begin; e != range.begin + range.size; ++e)
+                fresh.edgeIndex.emplace(pairKey(i, fresh.pool[e].to), e);
+        }
+    }
+    fresh.live = n;
+    if (n > 0) {
+        fresh.haveLargest = true;
+        fresh.largestOrdered = fresh.ids.back();
+    }
+    fresh.flights = flights;
+    fresh.negatives = negatives;
+    std::copy(std::begin(classes), std::end(classes), std::begin(fresh.classes));
+    fresh.layout = layout + 1;
+    // Keyed by airport numbers, the ordered flights of parallel edges stay
+    // as they are.
+    fresh.parallels = std::move(parallels);
+    *this = std::move(fresh);
+}
 
-void SearchNetwork::build(const std::map<int, TAirportLink>& airports, bool withParallels) {
+void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     // Built aside and swapped in, so a failed allocation leaves the old copy.
     SearchNetwork fresh(tuning);
     fresh.ids.reserve(airports.size());
@@ -136,7 +195,7 @@ void SearchNetwork::build(const std::map<int, TAirportLink>& airports, bool with
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
             fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i)});
-            if (withParallels && next - i > 1) {
+            if (next - i > 1) {
                 auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
                 for (std::size_t j = i; j < next; ++j) flightsThere.emplace_hint(flightsThere.end(), out[j].days, out[j].flight);
             }
@@ -159,9 +218,6 @@ void SearchNetwork::build(const std::map<int, TAirportLink>& airports, bool with
         fresh.largestOrdered = fresh.ids.back();
     }
     fresh.layout = layout + 1;
-    // Keyed by airport numbers, the ordered flights of a copy that agrees
-    // with the store stay as they are (the bulk of a rebuild otherwise).
-    if (!withParallels) fresh.parallels = std::move(parallels);
     *this = std::move(fresh);
 }
 

@@ -63,7 +63,8 @@ struct SearchTuning {
 // flights. Dead slots, out-of-order slots and abandoned pool ranges pile up;
 // when they pass a fixed share of the whole, and the edits since the last
 // rebuild have done at least a fixed share of the work a rebuild does (its
-// slots and flights), the next addition rebuilds the copy from the store.
+// slots and flights), the next addition compacts the copy from itself.
+// Only the first build reads the store's tables.
 // So the rebuild's cost is spread over edits in proportion to it, and what
 // piles up stays within a constant factor of the network.
 //
@@ -112,9 +113,10 @@ public:
     // ---- changing ----
     // Replaces the copy with one built from the store's table.
     void rebuild(const std::map<int, TAirportLink>& airports);
-    // The same for a copy that agrees with the store: its ordered flights
-    // of parallel edges are kept, not built again.
-    void compact(const std::map<int, TAirportLink>& airports);
+    // Rebuilds the copy from itself, not the store: dead slots dropped, the
+    // live ones renumbered in airport-number order, the pool packed; the
+    // ordered flights of parallel edges are kept as they are.
+    void compact();
     // True when the waste has grown past its share and the work of the
     // edits since the last rebuild pays for one: an addition, once made,
     // then compacts the copy.
@@ -150,7 +152,6 @@ private:
     static std::uint64_t idKey(int from, int to) {
         return pairKey(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to));
     }
-    void build(const std::map<int, TAirportLink>& airports, bool withParallels);
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
 

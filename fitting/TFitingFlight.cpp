@@ -68,10 +68,10 @@ void TFitingFlight::airportAdded(int airport) {
     if (!built.load(std::memory_order_relaxed)) return;
     net.addAirport(airport);
     if (net.wantsRebuild()) {
-        // The store already holds the airport, as the copy does now; a
-        // failure takes the addition back, leaving the copy as it was.
+        // A failed compaction leaves the copy as it was, holding the
+        // airport, which is taken back (the store takes its own back).
         try {
-            net.compact(*data->getAirports());
+            net.compact();
         } catch (...) {
             static const std::map<int, TFlightLink> none;
             net.removeAirport(airport, none);
@@ -107,7 +107,7 @@ void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
     net.addFlight(flight, days, from, to);
     if (net.wantsRebuild()) {
         try {
-            net.compact(*data->getAirports());
+            net.compact();
         } catch (...) {
             net.removeFlight(flight, days, from, to);
             throw;

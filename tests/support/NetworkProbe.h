@@ -3,7 +3,7 @@
 // A second copy of the route search's network (fitting/SearchNetwork), kept
 // the way the route search keeps its own: built from the store at the first
 // query (the driver calls beforeQuery()), then kept current by the store's
-// listener calls, an addition compacting it from the store after itself when
+// listener calls, an addition compacting it (from itself) after itself when
 // wantsRebuild() says so. It sees the same edits in the same order as the
 // library's copy, so what it goes through (rebuilds, out-of-order and dead
 // slots, queue kinds) is what the library's copy goes through: the tests
@@ -208,7 +208,7 @@ private:
         if (net.wantsRebuild()) {
             noteRebuild();
             try {
-                net.compact(*store.getAirports());
+                net.compact();
             } catch (...) {
                 static const std::map<int, TFlightLink> none;
                 net.removeAirport(airport, none);
@@ -236,7 +236,7 @@ private:
         if (net.wantsRebuild()) {
             noteRebuild();
             try {
-                net.compact(*store.getAirports());
+                net.compact();
             } catch (...) {
                 net.removeFlight(flight, days, from, to);
                 throw;
