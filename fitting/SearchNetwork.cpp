@@ -1,6 +1,8 @@
 #include "fitting/SearchNetwork.h"
 
 #include <algorithm>
+#include <limits>
+#include <sstream>
 #include <utility>
 
 namespace FitingFlight {
@@ -15,6 +17,9 @@ constexpr int kBucketClasses = 8;
 // given share of the whole.
 constexpr std::size_t kSlotSlack = 64;
 constexpr std::size_t kEdgeSlack = 4096;
+// ... and the edits since the last rebuild have done at least 1/kWorkShare
+// of the work of a rebuild (a step per slot and per flight).
+constexpr std::size_t kWorkShare = 4;
 
 // Room for `size` elements, growing geometrically so that adding one at a
 // time costs constant time amortised.
@@ -63,14 +68,87 @@ void SearchNetwork::noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore
 }
 
 bool SearchNetwork::wantsRebuild() const {
+    // A network of few airports and many flights piles up dead slots fast
+    // and costs much to rebuild: the work share keeps the trigger in
+    // proportion to that cost, not to the airport count.
+    if (work * kWorkShare < ids.size() + flights) return false;
     const std::size_t badSlots = deadSlots + outOfOrder;
     if (badSlots >= kSlotSlack && badSlots * 8 >= ids.size()) return true;
     return wastedEdges >= kEdgeSlack && wastedEdges * 2 >= pool.size();
 }
 
+void SearchNetwork::clear() noexcept {
+    SearchNetwork empty(tuning);
+    empty.layout = layout + 1;
+    std::swap(*this, empty);
+}
+
+void SearchNetwork::compact() {
+    // Built aside and swapped in, so a failed allocation leaves the old copy.
+    // The live slots in airport-number order become slots 0, 1, ...
+    std::vector<std::uint32_t> order;
+    order.reserve(live);
+    for (std::uint32_t u = 0; u < ids.size(); ++u) {
+        std::uint32_t back;
+        if (findSlot(ids[u], back) && back == u) order.push_back(u);
+    }
+    std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) { return ids[a] < ids[b]; });
+    std::vector<std::uint32_t> renumber(ids.size(), 0);
+    for (std::uint32_t i = 0; i < order.size(); ++i) renumber[order[i]] = i;
+
+    SearchNetwork fresh(tuning);
+    const std::size_t n = order.size();
+    fresh.ids.reserve(n);
+    fresh.slots.reserve(n);
+    fresh.ordered.assign(n, 1);
+    fresh.ranges.resize(n);
+    fresh.room.resize(n);
+    fresh.indexed.assign(n, 0);
+    fresh.leastIn.assign(n, std::numeric_limits<int>::max());
+    std::size_t edges = 0;
+    for (std::uint32_t u : order) edges += ranges[u].size;
+    fresh.pool.reserve(edges);
+    fresh.poolInfo.reserve(edges);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint32_t u = order[i];
+        fresh.ids.push_back(ids[u]);
+        fresh.slots.emplace(ids[u], i);
+        Range& range = fresh.ranges[i];
+        range.begin = static_cast<std::uint32_t>(fresh.pool.size());
+        // Every edge leads to a live airport: removing one takes its
+        // arriving edges away.
+        for (std::uint32_t e = ranges[u].begin; e != ranges[u].begin + ranges[u].size; ++e) {
+            const std::uint32_t to = renumber[pool[e].to];
+            fresh.pool.push_back(Edge{to, pool[e].days});
+            fresh.poolInfo.push_back(poolInfo[e]);
+            fresh.leastIn[to] = std::min(fresh.leastIn[to], pool[e].days);
+        }
+        range.size = ranges[u].size;
+        fresh.room[i] = range.size;
+        if (range.size >= tuning.indexFrom) {
+            fresh.indexed[i] = 1;
+            for (std::uint32_t e = range.begin; e != range.begin + range.size; ++e)
+                fresh.edgeIndex.emplace(pairKey(i, fresh.pool[e].to), e);
+        }
+    }
+    fresh.live = n;
+    if (n > 0) {
+        fresh.haveLargest = true;
+        fresh.largestOrdered = fresh.ids.back();
+    }
+    fresh.flights = flights;
+    fresh.negatives = negatives;
+    std::copy(std::begin(classes), std::end(classes), std::begin(fresh.classes));
+    fresh.layout = layout + 1;
+    // Keyed by airport numbers, the ordered flights of parallel edges stay
+    // as they are.
+    fresh.parallels = std::move(parallels);
+    *this = std::move(fresh);
+}
+
 void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     // Built aside and swapped in, so a failed allocation leaves the old copy.
-    SearchNetwork fresh;
+    SearchNetwork fresh(tuning);
     fresh.ids.reserve(airports.size());
     fresh.slots.reserve(airports.size());
     for (const auto& entry : airports) {
@@ -80,6 +158,7 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     fresh.ordered.assign(fresh.ids.size(), 1);
     fresh.ranges.resize(fresh.ids.size());
     fresh.room.resize(fresh.ids.size());
+    fresh.leastIn.assign(fresh.ids.size(), std::numeric_limits<int>::max());
     std::size_t entries = 0;
     for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
     fresh.pool.reserve(entries / 2);  // every flight is held at both airports
@@ -110,17 +189,28 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
         });
         Range& range = fresh.ranges[slot];
         range.begin = static_cast<std::uint32_t>(fresh.pool.size());
-        for (std::size_t i = 0; i < out.size(); ++i) {
-            if (i > 0 && out[i].to == out[i - 1].to) {  // a parallel flight that never wins
-                ++fresh.poolInfo.back().flights;
-                continue;
-            }
+        for (std::size_t i = 0, next; i < out.size(); i = next) {
+            // One edge per arrival; its first flight wins.
+            for (next = i + 1; next < out.size() && out[next].to == out[i].to;) ++next;
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
-            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, 1});
+            fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
+            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i)});
+            if (next - i > 1) {
+                auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
+                for (std::size_t j = i; j < next; ++j) flightsThere.emplace_hint(flightsThere.end(), out[j].days, out[j].flight);
+            }
         }
         range.size = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
         fresh.room[slot] = range.size;
+        fresh.flights += out.size();
         ++slot;
+    }
+    fresh.indexed.assign(fresh.ids.size(), 0);
+    for (std::uint32_t u = 0; u < fresh.ranges.size(); ++u) {
+        if (fresh.ranges[u].size < tuning.indexFrom) continue;
+        fresh.indexed[u] = 1;
+        for (std::uint32_t e = fresh.ranges[u].begin; e != fresh.ranges[u].begin + fresh.ranges[u].size; ++e)
+            fresh.edgeIndex.emplace(pairKey(u, fresh.pool[e].to), e);
     }
     fresh.live = fresh.ids.size();
     if (!fresh.ids.empty()) {
@@ -139,6 +229,8 @@ void SearchNetwork::addAirport(int airport) {
     growFor(ordered, ids.size() + 1);
     growFor(ranges, ids.size() + 1);
     growFor(room, ids.size() + 1);
+    growFor(indexed, ids.size() + 1);
+    growFor(leastIn, ids.size() + 1);
     const std::uint32_t slot = static_cast<std::uint32_t>(ids.size());
     slots.emplace(airport, slot);
     const bool inOrder = !haveLargest || airport > largestOrdered;
@@ -146,6 +238,9 @@ void SearchNetwork::addAirport(int airport) {
     ordered.push_back(inOrder ? 1 : 0);
     ranges.push_back(Range{});
     room.push_back(0);
+    indexed.push_back(0);
+    leastIn.push_back(std::numeric_limits<int>::max());
+    ++work;
     if (inOrder) {
         haveLargest = true;
         largestOrdered = airport;
@@ -158,6 +253,10 @@ void SearchNetwork::addAirport(int airport) {
 }
 
 std::size_t SearchNetwork::findEdge(std::uint32_t from, std::uint32_t to) const noexcept {
+    if (indexed[from]) {
+        const auto found = edgeIndex.find(pairKey(from, to));
+        return found == edgeIndex.end() ? kNone : found->second;
+    }
     const std::size_t begin = ranges[from].begin, end = begin + ranges[from].size;
     for (std::size_t e = begin; e != end; ++e)
         if (pool[e].to == to) return e;
@@ -169,9 +268,27 @@ int SearchNetwork::flightOf(std::uint32_t from, std::uint32_t to) const { return
 void SearchNetwork::eraseEdge(std::uint32_t from, std::size_t edge) noexcept {
     Range& range = ranges[from];
     const std::size_t last = range.begin + range.size - 1;
+    if (poolInfo[edge].flights > 1) parallels.erase(idKey(ids[from], ids[pool[edge].to]));
+    if (indexed[from]) {
+        edgeIndex.erase(pairKey(from, pool[edge].to));
+        if (edge != last) edgeIndex.find(pairKey(from, pool[last].to))->second = static_cast<std::uint32_t>(edge);
+    }
     pool[edge] = pool[last];
     poolInfo[edge] = poolInfo[last];
     --range.size;
+}
+
+void SearchNetwork::indexRange(std::uint32_t from, std::size_t begin, std::uint32_t to) {
+    const Range& range = ranges[from];
+    std::size_t done = 0;
+    try {
+        for (; done < range.size; ++done)
+            edgeIndex.emplace(pairKey(from, pool[range.begin + done].to), static_cast<std::uint32_t>(begin + done));
+        edgeIndex.emplace(pairKey(from, to), static_cast<std::uint32_t>(begin + range.size));
+    } catch (...) {
+        while (done > 0) edgeIndex.erase(pairKey(from, pool[range.begin + --done].to));
+        throw;
+    }
 }
 
 void SearchNetwork::addFlight(int flight, int days, int from, int to) {
@@ -181,72 +298,88 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
     const std::uint32_t bucketsBefore = bucketCount();
     const std::size_t e = findEdge(u, v);
     if (e != kNone) {
-        ++poolInfo[e].flights;
-        if (days < pool[e].days || (days == pool[e].days && flight < poolInfo[e].flight)) {
+        // Another flight of a pair: the pair's flights in order, allocated
+        // before anything changes.
+        EdgeInfo& info = poolInfo[e];
+        if (info.flights == 1) {
+            std::set<std::pair<int, int>> both{{pool[e].days, info.flight}, {days, flight}};
+            parallels.emplace(idKey(from, to), std::move(both));
+        } else {
+            parallels.find(idKey(from, to))->second.emplace(days, flight);
+        }
+        ++info.flights;
+        if (days < pool[e].days || (days == pool[e].days && flight < info.flight)) {
             pool[e].days = days;
-            poolInfo[e].flight = flight;
+            info.flight = flight;
         }
     } else {
         Range& range = ranges[u];
-        if (range.size == room[u]) {
+        const bool move = range.size == room[u];
+        const std::uint32_t twice = std::max<std::uint32_t>(2, room[u] * 2);
+        if (move) {
             // Move the range to the end of the pool with twice the room. The
             // pool grows geometrically, so this costs the degree, amortised.
-            const std::uint32_t twice = std::max<std::uint32_t>(2, room[u] * 2);
             const std::size_t needed = pool.size() + twice;
             if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
             if (needed > poolInfo.capacity()) poolInfo.reserve(pool.capacity());
-            const std::uint32_t begin = static_cast<std::uint32_t>(pool.size());
-            pool.resize(needed);  // no allocation: reserved above
-            poolInfo.resize(needed);
+        }
+        const std::size_t begin = move ? pool.size() : range.begin;
+        // The index entries next (taken back if one fails); past them
+        // nothing allocates.
+        if (indexed[u]) {
+            edgeIndex.emplace(pairKey(u, v), static_cast<std::uint32_t>(begin + range.size));
+            if (move)
+                for (std::uint32_t i = 0; i < range.size; ++i)
+                    edgeIndex.find(pairKey(u, pool[range.begin + i].to))->second = static_cast<std::uint32_t>(begin + i);
+        } else if (range.size + 1 >= tuning.indexFrom) {
+            indexRange(u, begin, v);
+            indexed[u] = 1;
+        }
+        if (move) {
+            pool.resize(begin + twice);  // no allocation: reserved above
+            poolInfo.resize(begin + twice);
             std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
             std::copy(poolInfo.begin() + range.begin, poolInfo.begin() + range.begin + range.size,
                       poolInfo.begin() + begin);
             wastedEdges += room[u];
-            range.begin = begin;
+            range.begin = static_cast<std::uint32_t>(begin);
             room[u] = twice;
         }
         pool[range.begin + range.size] = Edge{v, days};
         poolInfo[range.begin + range.size] = EdgeInfo{flight, 1};
         ++range.size;
     }
+    leastIn[v] = std::min(leastIn[v], days);
+    ++flights;
+    ++work;
     countDays(days, +1);
     noteLayout(kindBefore, bucketsBefore);
 }
 
-void SearchNetwork::removeFlight(int flight, int days, int from, int to, IDataAccess& store) noexcept {
+void SearchNetwork::removeFlight(int flight, int days, int from, int to) noexcept {
     std::uint32_t u, v;
     if (!findSlot(from, u) || !findSlot(to, v)) return;
     const QueueKind kindBefore = queueKind();
     const std::uint32_t bucketsBefore = bucketCount();
     countDays(days, -1);
+    --flights;
+    ++work;
     const std::size_t e = findEdge(u, v);
     if (e == kNone) {
         noteLayout(kindBefore, bucketsBefore);
         return;
     }
-    const std::map<int, TFlightLink>* departureTable = nullptr;
-    if (--poolInfo[e].flights == 0) {
+    EdgeInfo& info = poolInfo[e];
+    const auto others = info.flights > 1 ? parallels.find(idKey(from, to)) : parallels.end();
+    if (others == parallels.end()) {
         eraseEdge(u, e);  // the last flight that way
-    } else if (poolInfo[e].flight == flight && (departureTable = store.getFlights(from)) != nullptr) {
-        // The edge's flight has gone and others are left: the best of them
-        // takes over.
-        bool found = false;
-        int bestDays = 0, bestFlight = 0;
-        for (const auto& entry : *departureTable) {
-            const TFlightLink& link = entry.second;
-            if (link.from != from || link.to != to) continue;
-            if (!found || link.days < bestDays) {
-                bestDays = link.days;
-                bestFlight = entry.first;
-                found = true;
-            }
-        }
-        if (found) {
-            pool[e].days = bestDays;
-            poolInfo[e].flight = bestFlight;
-        } else {
-            eraseEdge(u, e);
-        }
+    } else {
+        // The best one left takes over; with one left the set goes.
+        others->second.erase(std::make_pair(days, flight));
+        --info.flights;
+        pool[e].days = others->second.begin()->first;
+        info.flight = others->second.begin()->second;
+        if (info.flights == 1) parallels.erase(others);
     }
     noteLayout(kindBefore, bucketsBefore);
 }
@@ -265,6 +398,14 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
         const std::size_t e = findEdge(w, x);
         if (e != kNone) eraseEdge(w, e);
     }
+    this->flights -= std::min(this->flights, flights.size());
+    work += flights.size() + 1;
+    // Its own departing edges: their sets and index entries go with them.
+    for (std::uint32_t e = ranges[x].begin, end = e + ranges[x].size; e != end; ++e) {
+        if (poolInfo[e].flights > 1) parallels.erase(idKey(airport, ids[pool[e].to]));
+        if (indexed[x]) edgeIndex.erase(pairKey(x, pool[e].to));
+    }
+    indexed[x] = 0;
     wastedEdges += room[x];
     ranges[x] = Range{};
     room[x] = 0;
@@ -274,6 +415,55 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
     ++deadSlots;
     --live;
     noteLayout(kindBefore, bucketsBefore);
+}
+
+std::vector<std::pair<int, int>> SearchNetwork::parallelFlights(std::uint32_t from, std::uint32_t to) const {
+    const auto found = parallels.find(idKey(ids[from], ids[to]));
+    if (found == parallels.end()) return {};
+    return std::vector<std::pair<int, int>>(found->second.begin(), found->second.end());
+}
+
+std::string SearchNetwork::indexBreach() const {
+    std::ostringstream out;
+    std::size_t indexedEdges = 0, several = 0;
+    for (std::uint32_t u = 0; u < ranges.size(); ++u) {
+        for (std::uint32_t e = ranges[u].begin; e != ranges[u].begin + ranges[u].size; ++e) {
+            const std::uint64_t key = pairKey(u, pool[e].to);
+            if (indexed[u]) {
+                ++indexedEdges;
+                const auto found = edgeIndex.find(key);
+                if (found == edgeIndex.end() || found->second != e) {
+                    out << "slot " << u << "'s edge to slot " << pool[e].to << " is not indexed at its place";
+                    return out.str();
+                }
+            }
+            const auto set = parallels.find(idKey(ids[u], ids[pool[e].to]));
+            if (poolInfo[e].flights < 2) {
+                if (set != parallels.end()) {
+                    out << "slot " << u << "'s edge to slot " << pool[e].to << " has one flight and a set";
+                    return out.str();
+                }
+                continue;
+            }
+            ++several;
+            if (set == parallels.end() || set->second.size() != poolInfo[e].flights ||
+                set->second.begin()->first != pool[e].days || set->second.begin()->second != poolInfo[e].flight) {
+                out << "slot " << u << "'s edge to slot " << pool[e].to << " of " << poolInfo[e].flights
+                    << " flights (d" << pool[e].days << " F" << poolInfo[e].flight << ") disagrees with its set";
+                return out.str();
+            }
+        }
+        if (!indexed[u] && ranges[u].size >= tuning.indexFrom && ranges[u].size > 0 && live > 0) {
+            std::uint32_t back;
+            if (findSlot(ids[u], back) && back == u) {
+                out << "slot " << u << " has " << ranges[u].size << " edges and no index";
+                return out.str();
+            }
+        }
+    }
+    if (indexedEdges != edgeIndex.size()) out << edgeIndex.size() << " index entries for " << indexedEdges << " edges";
+    else if (several != parallels.size()) out << parallels.size() << " sets for " << several << " edges of several flights";
+    return out.str();
 }
 
 }  // namespace FitingFlight

@@ -3,7 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
+#include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "store/IDataAccess.h"
@@ -31,6 +34,17 @@ struct Edge {
     int days;
 };
 
+// Thresholds of the search's copy; the defaults suit every network, tests
+// lower them so that small networks take the same paths as large ones.
+struct SearchTuning {
+    // An airport's edges get a hash index (arrival slot -> edge) once it has
+    // this many; below that a scan of its few edges is cheaper.
+    std::uint32_t indexFrom = 16;
+    // Idle search states kept for later queries; one beyond this many is
+    // freed when its query ends (0: as many as the machine has threads).
+    std::uint32_t idleStates = 0;
+};
+
 // The route search's copy of the store's network, kept current edit by edit.
 //
 // Each airport has a slot. Slots are handed out in the order airports arrive,
@@ -41,16 +55,26 @@ struct Edge {
 // in one range of a shared pool; a range that fills up moves to the end of
 // the pool with twice the room.
 //
-// Every change costs time in the degree of the airports it touches. Dead
-// slots, out-of-order slots and abandoned pool ranges pile up; when they pass
-// a fixed share of the whole, the next addition rebuilds the copy from the
-// store, which keeps the cost amortised per edit.
+// Every change costs time independent of the degree of the airports it
+// touches (amortised, expected): an airport with many edges has a hash index
+// from arrival slot to edge, and the flights of a pair that has several are
+// kept ordered by (days, number) beside the edge, so that the next best one
+// takes over without a look at the store. Removing an airport costs its
+// flights. Dead slots, out-of-order slots and abandoned pool ranges pile up;
+// when they pass a fixed share of the whole, and the edits since the last
+// rebuild have done at least a fixed share of the work a rebuild does (its
+// slots and flights), the next addition compacts the copy from itself.
+// Only the first build reads the store's tables.
+// So the rebuild's cost is spread over edits in proportion to it, and what
+// piles up stays within a constant factor of the network.
 //
 // Additions give the strong guarantee (an allocation failure changes
 // nothing); removals allocate nothing. Reading is safe from several threads
 // at once while nothing changes it.
 class SearchNetwork final {
 public:
+    explicit SearchNetwork(SearchTuning tuning = {}) : tuning(tuning) {}
+
     // ---- reading ----
     std::uint32_t slotCount() const { return static_cast<std::uint32_t>(ids.size()); }
     std::size_t liveCount() const { return live; }
@@ -64,8 +88,21 @@ public:
     const Edge* edgesEnd(std::uint32_t slot) const { return pool.data() + ranges[slot].begin + ranges[slot].size; }
     // The flight number of the edge from `from` to `to`, which must exist.
     int flightOf(std::uint32_t from, std::uint32_t to) const;
+    std::size_t flightCount() const { return flights; }
+    // Empty when the indexes agree with the edges, else the first
+    // difference (for tests): every indexed airport's edges are in the hash
+    // index at their places and nothing else is; every edge of several
+    // flights has its ordered set, of that many flights, led by the edge's.
+    std::string indexBreach() const;
+    // The flights of the edge from `from` to `to` as (days, number), in
+    // order; empty for an edge of one flight or none (for tests).
+    std::vector<std::pair<int, int>> parallelFlights(std::uint32_t from, std::uint32_t to) const;
 
     bool negativeDays() const { return negatives > 0; }
+    // A lower bound of the day counts of the flights arriving at a slot
+    // (INT_MAX: none ever since the last rebuild). A removal leaves it as it
+    // is: lower than the fewest days left is still a bound.
+    int leastInto(std::uint32_t slot) const { return leastIn[slot]; }
     QueueKind queueKind() const;
     // Rows of the bitmap queue: a power of two above every day count.
     std::uint32_t bucketCount() const { return std::uint32_t{1} << largestClass(); }
@@ -76,16 +113,22 @@ public:
     // ---- changing ----
     // Replaces the copy with one built from the store's table.
     void rebuild(const std::map<int, TAirportLink>& airports);
-    // True when the waste has grown past its share and the next addition
-    // should rebuild instead.
+    // Rebuilds the copy from itself, not the store: dead slots dropped, the
+    // live ones renumbered in airport-number order, the pool packed; the
+    // ordered flights of parallel edges are kept as they are.
+    void compact();
+    // True when the waste has grown past its share and the work of the
+    // edits since the last rebuild pays for one: an addition, once made,
+    // then compacts the copy.
     bool wantsRebuild() const;
     void addAirport(int airport);
     void removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept;
     void addFlight(int flight, int days, int from, int to);
-    // The flight is already gone from the store. When it was the last flight
-    // of its edge the edge goes; when it was the edge's flight among others,
-    // the best one left in the store's table of `from` takes over.
-    void removeFlight(int flight, int days, int from, int to, IDataAccess& store) noexcept;
+    // When it was the last flight of its edge the edge goes; when it was the
+    // edge's flight among others, the best one left takes over.
+    void removeFlight(int flight, int days, int from, int to) noexcept;
+    // Forgets everything (frees the memory), keeping the tuning.
+    void clear() noexcept;
 
 private:
     struct Range {
@@ -100,6 +143,15 @@ private:
     // Index in the pool of the edge from `from` to `to`, or kNone.
     std::size_t findEdge(std::uint32_t from, std::uint32_t to) const noexcept;
     void eraseEdge(std::uint32_t from, std::size_t edge) noexcept;
+    // Indexes the edges of `from` as they will lie from `begin` on, and the
+    // new edge to `to` after them; on failure takes back what it put in.
+    void indexRange(std::uint32_t from, std::size_t begin, std::uint32_t to);
+    static std::uint64_t pairKey(std::uint32_t from, std::uint32_t to) {
+        return std::uint64_t{from} << 32 | to;
+    }
+    static std::uint64_t idKey(int from, int to) {
+        return pairKey(static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to));
+    }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
 
@@ -107,6 +159,7 @@ private:
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
     std::vector<Range> ranges;            // edges of each slot in `pool`
     std::vector<std::uint32_t> room;      // pool entries each slot's range may fill
+    std::vector<int> leastIn;             // see leastInto
     std::vector<Edge> pool;
     // Beside each pool entry: the edge's flight number and how many flights
     // join the same two airports that way (when the last goes, so does the
@@ -117,6 +170,17 @@ private:
     };
     std::vector<EdgeInfo> poolInfo;
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
+    // Airports with at least tuning.indexFrom edges (once indexed, until the
+    // next rebuild): (slot, arrival slot) -> pool entry.
+    std::vector<std::uint8_t> indexed;
+    std::unordered_map<std::uint64_t, std::uint32_t> edgeIndex;
+    // Edges of two flights or more: (airport, arrival airport) -> their
+    // flights as (days, number), the first being the edge's. Keyed by
+    // numbers, not slots, so that a rebuild keeps them.
+    std::unordered_map<std::uint64_t, std::set<std::pair<int, int>>> parallels;
+    SearchTuning tuning;
+    std::size_t flights = 0;       // flights between airports of the copy
+    std::size_t work = 0;          // edits' work since the last rebuild
     std::size_t live = 0;
     std::size_t deadSlots = 0;
     std::size_t outOfOrder = 0;

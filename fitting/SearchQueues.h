@@ -121,6 +121,9 @@ public:
     }
     void push(std::uint32_t slot, std::int64_t day) { heap.push(Entry::make(day, orderOf(net->idOf(slot)), slot)); }
     void decrease(std::uint32_t slot, std::int64_t, std::int64_t day) { push(slot, day); }
+    // The search works on the queue itself.
+    HeapQueue& cursor() { return *this; }
+    void finish() {}
     bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
         if (!liveTop(heap, labels, reached)) return false;
         slot = heap.front().slot;
@@ -141,33 +144,39 @@ using WideHeapQueue = HeapQueue<WideEntry>;
 // Every queued total lies in [current, current + largest day count], so the
 // totals in the queue never share a row. Within a row the lowest slot is the
 // smallest airport number, since ordered slots follow number order; each row
-// is a three-level bitmap (a bit per slot, a bit per non-empty word, a bit
-// per non-empty word of those), so the lowest slot is found in a few word
-// reads wherever it lies, and a non-empty-row mask finds the next total.
+// is a bitmap with a bit per slot and a bit per non-empty word of those, and
+// past 16,384 slots a third level (a bit per non-empty word of the second),
+// so the lowest slot is found in a few word reads wherever it lies, and a
+// non-empty-row mask finds the next total. Below that size the second level
+// has at most four words, read in turn, and keeping a third would only cost
+// a write per airport reached.
 // Airports out of slot order (added below the largest number) wait in a
 // small heap beside the bitmaps, and the smaller of the two minima wins.
 // Day counts are >= 0 here, so an included airport is never improved.
+//
+// The search works on a Cursor: the queue's sizes and places copied into a
+// local object, which the compiler keeps in registers (writes to the labels
+// could otherwise alias the queue's counters and force a reload of each on
+// every step). The cursor's counters go back to the queue when it finishes;
+// the bitmaps and row sizes it writes in place, so a search cut short by an
+// exception leaves what the next reset needs to wipe.
 class BucketQueue final {
 public:
+    class Cursor;
     void reset(const SearchNetwork& network);
-    void push(std::uint32_t slot, std::int64_t day);
-    void decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day);
-    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot);
+    Cursor cursor();
 
 private:
-    std::size_t rowOf(std::int64_t day) const {
-        return static_cast<std::size_t>(static_cast<std::uint64_t>(day) & (rows - 1));
-    }
-    void set(std::size_t row, std::uint32_t slot);
-    void clear(std::size_t row, std::uint32_t slot);
-    std::uint32_t lowest(std::size_t row) const;
+    friend class Cursor;
     // Zeroes a row's bits, reading only its non-empty words.
     void wipe(std::size_t row);
 
     const SearchNetwork* net = nullptr;
     bool allOrdered = true;  // no airport needs the side heap
-    std::uint32_t rows = 0;
-    std::size_t words0 = 0, words1 = 0, words2 = 0;  // words per row at each level
+    bool deep = false;       // the third level is kept
+    std::uint32_t rows = 0;     // rows in use: a power of two above every day count
+    std::uint32_t rowRoom = 0;  // rows allocated
+    std::size_t words0 = 0, words1 = 0, words2 = 0;  // words per row at each level (room)
     std::vector<std::uint64_t> level0, level1, level2;
     std::vector<std::uint32_t> rowSize;
     std::uint64_t nonEmpty[4] = {};  // one bit per row (at most 256 rows)
@@ -176,69 +185,110 @@ private:
     Heap<WideEntry> apart;           // airports out of slot order
 };
 
-// ---- the bitmap queue's steps, inline: they run once per airport ----
-
 inline std::uint64_t queueBit(std::size_t i) { return std::uint64_t{1} << (i & 63); }
 
-inline void BucketQueue::set(std::size_t row, std::uint32_t slot) {
-    const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
-    level0[row * words0 + w0] |= queueBit(slot);
-    level1[row * words1 + w1] |= queueBit(w0);
-    level2[row * words2 + (w1 >> 6)] |= queueBit(w1);
-    if (rowSize[row]++ == 0) nonEmpty[row >> 6] |= queueBit(row);
-    ++queued;
-}
+// Second-level words a shallow row has at most (read in turn).
+constexpr std::size_t kShallowWords = 4;
 
-inline void BucketQueue::clear(std::size_t row, std::uint32_t slot) {
-    const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
-    std::uint64_t& word0 = level0[row * words0 + w0];
-    word0 &= ~queueBit(slot);
-    if (word0 == 0) {
-        std::uint64_t& word1 = level1[row * words1 + w1];
-        word1 &= ~queueBit(w0);
-        if (word1 == 0) level2[row * words2 + (w1 >> 6)] &= ~queueBit(w1);
+class BucketQueue::Cursor final {
+public:
+    explicit Cursor(BucketQueue& q)
+        : q(q), net(q.net), l0(q.level0.data()), l1(q.level1.data()), l2(q.level2.data()),
+          sizes(q.rowSize.data()), w0s(q.words0), w1s(q.words1), w2s(q.words2), rows(q.rows),
+          queued(q.queued), current(q.current), allOrdered(q.allOrdered), deep(q.deep) {
+        for (int i = 0; i < 4; ++i) nonEmpty[i] = q.nonEmpty[i];
     }
-    if (--rowSize[row] == 0) nonEmpty[row >> 6] &= ~queueBit(row);
-    --queued;
-}
-
-inline std::uint32_t BucketQueue::lowest(std::size_t row) const {
-    const std::uint64_t* top = level2.data() + row * words2;
-    std::size_t i = 0;
-    while (top[i] == 0) ++i;
-    const std::size_t w1 = i * 64 + static_cast<std::size_t>(__builtin_ctzll(top[i]));
-    const std::size_t w0 = w1 * 64 + static_cast<std::size_t>(__builtin_ctzll(level1[row * words1 + w1]));
-    return static_cast<std::uint32_t>(w0 * 64 + static_cast<std::size_t>(__builtin_ctzll(level0[row * words0 + w0])));
-}
-
-inline void BucketQueue::push(std::uint32_t slot, std::int64_t day) {
-    if (allOrdered || net->inOrder(slot))
-        set(rowOf(day), slot);
-    else
-        apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
-}
-
-inline void BucketQueue::decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day) {
-    if (allOrdered || net->inOrder(slot)) {
-        clear(rowOf(oldDay), slot);
-        set(rowOf(day), slot);
-    } else {
-        apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
+    // Hands the counters back to the queue.
+    void finish() {
+        q.queued = queued;
+        q.current = current;
+        for (int i = 0; i < 4; ++i) q.nonEmpty[i] = nonEmpty[i];
     }
-}
 
-inline bool BucketQueue::take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
-    const bool haveApart = liveTop(apart, labels, reached);
+    void push(std::uint32_t slot, std::int64_t day) {
+        if (allOrdered || net->inOrder(slot))
+            set(rowOf(day), slot);
+        else
+            q.apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
+    }
+    void decrease(std::uint32_t slot, std::int64_t oldDay, std::int64_t day) {
+        if (allOrdered || net->inOrder(slot)) {
+            clear(rowOf(oldDay), slot);
+            set(rowOf(day), slot);
+        } else {
+            q.apart.push(WideEntry{day, orderOf(net->idOf(slot)), slot});
+        }
+    }
+    bool take(const Label* labels, std::uint32_t reached, std::uint32_t& slot);
+
+private:
+    std::size_t rowOf(std::int64_t day) const {
+        return static_cast<std::size_t>(static_cast<std::uint64_t>(day) & (rows - 1));
+    }
+    void set(std::size_t row, std::uint32_t slot) {
+        const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
+        l0[row * w0s + w0] |= queueBit(slot);
+        l1[row * w1s + w1] |= queueBit(w0);
+        if (deep) l2[row * w2s + (w1 >> 6)] |= queueBit(w1);
+        if (sizes[row]++ == 0) nonEmpty[row >> 6] |= queueBit(row);
+        ++queued;
+    }
+    void clear(std::size_t row, std::uint32_t slot) {
+        const std::size_t w0 = slot >> 6, w1 = w0 >> 6;
+        std::uint64_t& word0 = l0[row * w0s + w0];
+        word0 &= ~queueBit(slot);
+        if (word0 == 0) {
+            std::uint64_t& word1 = l1[row * w1s + w1];
+            word1 &= ~queueBit(w0);
+            if (deep && word1 == 0) l2[row * w2s + (w1 >> 6)] &= ~queueBit(w1);
+        }
+        if (--sizes[row] == 0) nonEmpty[row >> 6] &= ~queueBit(row);
+        --queued;
+    }
+    std::uint32_t lowest(std::size_t row) const {
+        std::size_t w1;
+        if (deep) {
+            const std::uint64_t* top = l2 + row * w2s;
+            std::size_t i = 0;
+            while (top[i] == 0) ++i;
+            w1 = i * 64 + static_cast<std::size_t>(__builtin_ctzll(top[i]));
+        } else {
+            const std::uint64_t* mid = l1 + row * w1s;
+            w1 = 0;
+            while (mid[w1] == 0) ++w1;
+        }
+        const std::size_t w0 = w1 * 64 + static_cast<std::size_t>(__builtin_ctzll(l1[row * w1s + w1]));
+        return static_cast<std::uint32_t>(w0 * 64 + static_cast<std::size_t>(__builtin_ctzll(l0[row * w0s + w0])));
+    }
+
+    BucketQueue& q;
+    const SearchNetwork* net;
+    std::uint64_t* l0;
+    std::uint64_t* l1;
+    std::uint64_t* l2;
+    std::uint32_t* sizes;
+    std::size_t w0s, w1s, w2s;
+    std::uint32_t rows;
+    std::size_t queued;
+    std::int64_t current;
+    bool allOrdered, deep;
+    std::uint64_t nonEmpty[4];
+};
+
+inline BucketQueue::Cursor BucketQueue::cursor() { return Cursor(*this); }
+
+inline bool BucketQueue::Cursor::take(const Label* labels, std::uint32_t reached, std::uint32_t& slot) {
+    const bool haveApart = !allOrdered && liveTop(q.apart, labels, reached);
     if (queued == 0) {
         if (!haveApart) return false;
-        slot = apart.front().slot;
-        current = apart.front().total;
-        apart.pop();
+        slot = q.apart.front().slot;
+        current = q.apart.front().total;
+        q.apart.pop();
         return true;
     }
     // The next non-empty row at or after the current total, cyclically.
     const std::size_t start = rowOf(current);
-    std::size_t row = rowSize[start] != 0 ? start : rows;
+    std::size_t row = sizes[start] != 0 ? start : rows;
     std::size_t w = start >> 6;
     std::uint64_t bits = row == rows ? nonEmpty[w] & (~std::uint64_t{0} << (start & 63)) : 0;
     for (int i = 0; i < 4 && row == rows; ++i) {
@@ -253,11 +303,11 @@ inline bool BucketQueue::take(const Label* labels, std::uint32_t reached, std::u
     const std::int64_t day = current + static_cast<std::int64_t>((row - start) & (rows - 1));
     const std::uint32_t low = lowest(row);
     if (haveApart) {
-        const WideEntry& a = apart.front();
+        const WideEntry& a = q.apart.front();
         if (a.total < day || (a.total == day && a.order < orderOf(net->idOf(low)))) {
             slot = a.slot;
             current = a.total;
-            apart.pop();
+            q.apart.pop();
             return true;
         }
     }

@@ -1,12 +1,23 @@
 #include "fitting/TFitingFlight.h"
 
+#include <algorithm>
 #include <limits>
 #include <thread>
 #include <utility>
 
 namespace FitingFlight {
 
-TFitingFlight::TFitingFlight(IDataAccess* data) : data(data) {
+namespace {
+
+std::size_t idleLimitOf(const SearchTuning& tuning) {
+    if (tuning.idleStates != 0) return tuning.idleStates;
+    return std::max<std::size_t>(2, std::thread::hardware_concurrency());
+}
+
+}  // namespace
+
+TFitingFlight::TFitingFlight(IDataAccess* data, SearchTuning tuning)
+    : data(data), net(tuning), idleLimit(idleLimitOf(tuning)) {
     if (data != nullptr) data->addListener(this);
 }
 
@@ -48,14 +59,26 @@ bool includes(const std::vector<Label>& labels, std::uint32_t base, std::uint32_
 
 // Until the first query there is no copy to keep current. Edits never
 // overlap queries, so `built` cannot change under them.
+void TFitingFlight::dropIdle() noexcept {
+    states -= idle.size();
+    idle.clear();
+}
+
 void TFitingFlight::airportAdded(int airport) {
     if (!built.load(std::memory_order_relaxed)) return;
-    // A rebuild reads the store, which already holds the airport. Either
-    // way a failure leaves the copy as it was.
-    if (net.wantsRebuild())
-        net.rebuild(*data->getAirports());
-    else
-        net.addAirport(airport);
+    net.addAirport(airport);
+    if (net.wantsRebuild()) {
+        // A failed compaction leaves the copy as it was, holding the
+        // airport, which is taken back (the store takes its own back).
+        try {
+            net.compact();
+        } catch (...) {
+            static const std::map<int, TFlightLink> none;
+            net.removeAirport(airport, none);
+            throw;
+        }
+        dropIdle();
+    }
     // The queues of stopped searches are sized for the slots they began with.
     dropSearches([](const SearchState&) { return true; });
 }
@@ -70,15 +93,28 @@ void TFitingFlight::airportRemoving(int airport, const std::map<int, TFlightLink
         return s.ended || x >= s.labels.size() || s.labels[x].mark >= s.base;
     });
     net.removeAirport(airport, flights);
+    if (net.liveCount() == 0) {
+        // Nothing left to search: the copy and the states go, and the next
+        // query builds the copy from what the store holds then.
+        net.clear();
+        dropIdle();
+        built.store(false, std::memory_order_relaxed);
+    }
 }
 
 void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
     if (!built.load(std::memory_order_relaxed)) return;
+    net.addFlight(flight, days, from, to);
     if (net.wantsRebuild()) {
-        net.rebuild(*data->getAirports());
+        try {
+            net.compact();
+        } catch (...) {
+            net.removeFlight(flight, days, from, to);
+            throw;
+        }
+        dropIdle();
         return;
     }
-    net.addFlight(flight, days, from, to);
     std::uint32_t u;
     if (net.findSlot(from, u))
         dropSearches([u](const SearchState& s) { return includes(s.labels, s.base, u); });
@@ -89,7 +125,7 @@ void TFitingFlight::flightRemoved(int flight, int days, int from, int to) noexce
     std::uint32_t u;
     if (!net.findSlot(from, u)) return;
     dropSearches([u](const SearchState& s) { return includes(s.labels, s.base, u); });
-    net.removeFlight(flight, days, from, to, *data);
+    net.removeFlight(flight, days, from, to);
 }
 
 // ---- the pool of search states ----
@@ -127,9 +163,21 @@ std::unique_ptr<TFitingFlight::SearchState> TFitingFlight::acquire(std::uint32_t
     return fresh;
 }
 
-void TFitingFlight::release(std::unique_ptr<SearchState> s) noexcept {
+std::size_t TFitingFlight::idleStates() {
     std::lock_guard<std::mutex> lock(pool);
-    idle.push_back(std::move(s));
+    return idle.size();
+}
+
+void TFitingFlight::release(std::unique_ptr<SearchState> s) noexcept {
+    {
+        std::lock_guard<std::mutex> lock(pool);
+        if (idle.size() < idleLimit) {
+            idle.push_back(std::move(s));  // room reserved by acquire
+            return;
+        }
+        --states;
+    }
+    s.reset();  // freed outside the lock
 }
 
 // ---- the search ----
@@ -153,7 +201,11 @@ void TFitingFlight::startSearch(SearchState& s, std::uint32_t source) {
     switch (s.kind) {
         case QueueKind::Buckets:
             s.buckets.reset(net);
-            s.buckets.push(source, 0);
+            {
+                BucketQueue::Cursor c = s.buckets.cursor();
+                c.push(source, 0);
+                c.finish();
+            }
             break;
         case QueueKind::PackedHeap:
             s.packedHeap.reset(net);
@@ -168,34 +220,57 @@ void TFitingFlight::startSearch(SearchState& s, std::uint32_t source) {
 
 template <class Queue>
 void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) {
+    // Everything the loop reads often lies in locals, which writes to the
+    // labels cannot alias.
+    auto&& q = queue.cursor();
     const bool stopEarly = !net.negativeDays();
+    // No flight to the arrival takes fewer days than this.
+    const std::int64_t least = net.leastInto(target);
     const std::size_t n = net.liveCount();
     Label* const labels = s.labels.data();
     const std::uint32_t reached = s.base;
+    std::size_t included = s.included;
+    bool settled = false;  // the arrival's label is final
     std::uint32_t u;
-    while (!(stopEarly && labels[target].mark == reached + 1) && queue.take(labels, reached, u)) {
-        // The N-th airport chosen is never relaxed, and the search ends.
-        if (s.included + 1 >= n) break;
+    for (;;) {
+        if (stopEarly && labels[target].mark == reached + 1) {
+            settled = true;
+            break;
+        }
+        if (!q.take(labels, reached, u)) break;
         const std::int64_t du = labels[u].day;
+        // With day counts >= 0 nothing taken from here on can give the
+        // arrival a total below du + least: once that is no smaller than
+        // its total, its label and the route to it are final. The airport
+        // goes back, so a later query can go on from here.
+        if (stopEarly && labels[target].mark == reached && du + least >= labels[target].day) {
+            q.push(u, du);
+            settled = true;
+            break;
+        }
+        // The N-th airport chosen is never relaxed, and the search ends.
+        if (included + 1 >= n) break;
         labels[u].mark = reached + 1;
-        ++s.included;
+        ++included;
         for (const Edge* e = net.edgesBegin(u), *end = net.edgesEnd(u); e != end; ++e) {
             const std::int64_t cand = du + e->days;
             Label& l = labels[e->to];
             if (l.mark < reached) {
                 l = Label{cand, reached, u};
-                queue.push(e->to, cand);
+                q.push(e->to, cand);
             } else if (cand < l.day) {
                 // An included airport keeps the better total but is not
                 // queued again (only negative day counts get here).
                 const std::int64_t old = l.day;
                 l.day = cand;
                 l.prev = u;
-                if (l.mark == reached) queue.decrease(e->to, old, cand);
+                if (l.mark == reached) q.decrease(e->to, old, cand);
             }
         }
     }
-    s.ended = !(stopEarly && labels[target].mark == reached + 1);
+    q.finish();
+    s.included = included;
+    s.ended = !settled;
 }
 
 day_link TFitingFlight::linkOf(const SearchState& s, std::uint32_t slot) const {
@@ -240,18 +315,29 @@ int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::ui
 int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
     // The list is replaced only once the outcome is known, so an allocation
     // failure anywhere below leaves it as it was.
-    if (!airportExists(from)) {
+    if (!built.load(std::memory_order_acquire)) {
+        // Before the copy exists the store answers (no build for a query
+        // that names an unknown airport); afterwards the copy holds exactly
+        // the store's airports and its hash lookup answers.
+        if (!airportExists(from)) {
+            route->clear();
+            return -1;
+        }
+        if (!airportExists(to)) {
+            route->clear();
+            return -2;
+        }
+        ensureBuilt();
+    }
+    std::uint32_t fi = 0, ti = 0;
+    if (!net.findSlot(from, fi)) {
         route->clear();
         return -1;
     }
-    if (!airportExists(to)) {
+    if (!net.findSlot(to, ti)) {
         route->clear();
         return -2;
     }
-    ensureBuilt();
-    std::uint32_t fi = 0, ti = 0;
-    net.findSlot(from, fi);
-    net.findSlot(to, ti);
     std::unique_ptr<SearchState> state = acquire(fi);
     state->user = std::this_thread::get_id();
     int result;

@@ -32,27 +32,42 @@ namespace FitingFlight {
 //  - with negative day counts an included airport can still be improved, and
 //    the walk back gives -4 when it is longer than N legs (a loop).
 // Termination: with day counts >= 0 no included airport can improve any
-// more, so the search stops as soon as the arrival airport is included and a
+// more, and no airport taken at a total t can give the arrival a total below
+// t + d, d being a lower bound of the days of the flights that arrive there
+// (SearchNetwork::leastInto). So the search stops as
+// soon as the next airport's total plus d is no smaller than the arrival's
+// total (the arrival's label, and those along its route, are final then;
+// that airport goes back into the queue), or the arrival is included; a
 // later query from the same departure resumes it where it stopped. With a
 // negative day count anywhere it runs to its end.
 //
 // Beside the store it keeps a copy of the network (SearchNetwork). The first
 // query builds it (so a network loaded before any query costs no upkeep);
 // from then on the store's editing operations keep it current through
-// INetworkListener, edit by edit. Each query runs on a search state of its own, taken from a pool, so
-// queries may run on several threads at once while nothing edits the
-// network; an edit must not overlap a query (the caller's lock sees to it).
+// INetworkListener, edit by edit; once the last airport is gone the copy is
+// dropped, and the next query builds it again. Each query runs on a search
+// state of its own, taken from a pool, so queries may run on several threads
+// at once while nothing edits the network; an edit must not overlap a query
+// (the caller's lock sees to it). The pool keeps a bounded number of idle
+// states (as many as the machine has threads by default), and frees them all
+// when the copy is rebuilt or dropped: a state's memory follows the slot
+// count it was last used with.
 // A stopped search survives an edit only when the edit cannot change what it
 // did so far: a flight edit whose departure airport it has not included, or
 // the removal of an airport it has not reached.
 class TFitingFlight final : public IFitingFlight, private INetworkListener {
 public:
-    explicit TFitingFlight(IDataAccess* data);
+    explicit TFitingFlight(IDataAccess* data, SearchTuning tuning = {});
     ~TFitingFlight() override;
     TFitingFlight(const TFitingFlight&) = delete;
     TFitingFlight& operator=(const TFitingFlight&) = delete;
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
+
+    // For tests and benchmarks: the search states kept idle, and the slots
+    // of the copy of the network (0 while there is none).
+    std::size_t idleStates();
+    std::uint32_t copySlots() const { return net.slotCount(); }
 
 private:
     // Everything one search knows; a new search resets it as a whole.
@@ -93,8 +108,12 @@ private:
     // Builds the copy if no query has yet; safe from several queries at once.
     void ensureBuilt();
 
+    // Frees every idle state (edits only, when no query runs).
+    void dropIdle() noexcept;
+
     IDataAccess* data;
     SearchNetwork net;
+    std::size_t idleLimit;
     std::atomic<bool> built{false};
     std::mutex building;
     std::mutex pool;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <list>
+#include <thread>
 #include <vector>
 
 #include "fitting/TFitingFlight.h"
@@ -230,4 +231,35 @@ TEST_F(Fitting, ResumedQueriesGiveWhatFreshSearchesGive) {
         ASSERT_EQ(0, fresh.fitRoute(100, 0, to, &route));
         EXPECT_EQ(resumed[k], tickets()) << "to " << to;
     }
+}
+
+TEST_F(Fitting, IdleSearchStatesAreBoundedAndGoWithTheLastAirport) {
+    FitingFlight::SearchTuning tuning;
+    tuning.idleStates = 2;
+    TFitingFlight bounded(&store, tuning);
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(0, store.addAirport(i, "s"));
+    for (int i = 0; i < 199; ++i) ASSERT_EQ(0, store.addFlight("c", i, 1 + i % 3, i, i + 1));
+    std::vector<std::thread> threads;
+    std::vector<int> codes(8, 1);
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            std::list<TTicket> mine;
+            for (int q = 0; q < 20; ++q) codes[t] = bounded.fitRoute(INT_MAX, t, 199 - q, &mine);
+        });
+    for (std::thread& th : threads) th.join();
+    EXPECT_EQ(std::vector<int>(8, 0), codes);
+    EXPECT_LE(bounded.idleStates(), 2u);
+    EXPECT_EQ(200u, bounded.copySlots());
+
+    // Every airport gone: no copy and no state is kept.
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(0, store.removeAirport(i));
+    EXPECT_EQ(0u, bounded.idleStates());
+    EXPECT_EQ(0u, bounded.copySlots());
+    // The next query builds the copy from what the store holds then.
+    airports({5, 6});
+    flight(1, 4, 5, 6);
+    std::list<TTicket> again;
+    EXPECT_EQ(0, bounded.fitRoute(INT_MAX, 5, 6, &again));
+    EXPECT_EQ((Tickets{{6, 1}, {5, 1}}), Tickets(again.begin(), again.end()));
+    EXPECT_EQ(2u, bounded.copySlots());
 }

@@ -3,7 +3,7 @@
 // A second copy of the route search's network (fitting/SearchNetwork), kept
 // the way the route search keeps its own: built from the store at the first
 // query (the driver calls beforeQuery()), then kept current by the store's
-// listener calls, an addition rebuilding it from the store instead when
+// listener calls, an addition compacting it (from itself) after itself when
 // wantsRebuild() says so. It sees the same edits in the same order as the
 // library's copy, so what it goes through (rebuilds, out-of-order and dead
 // slots, queue kinds) is what the library's copy goes through: the tests
@@ -16,13 +16,18 @@
 // the smallest day count of its flights there; the queue kind must suit the
 // day counts (the wide heap with a negative one, no bitmap queue past 255
 // days or with too few rows, no 32-bit heap keys when a route's total could
-// pass 2^32).
+// pass 2^32). Beside the edges it checks the copy's own indexes: every edge
+// of several flights carries exactly those flights in (days, number) order,
+// and indexBreach() agrees (the probe's copy indexes an airport's edges from
+// two on, so that the small networks of the tests go through the index).
 
 #include <algorithm>
 #include <cstdint>
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fitting/SearchNetwork.h"
 #include "store/IDataAccess.h"
@@ -71,7 +76,15 @@ public:
         }
     };
 
-    explicit NetworkProbe(IDataAccess& store) : store(store) { store.addListener(this); }
+    explicit NetworkProbe(IDataAccess& store) : store(store), net(probeTuning()) { store.addListener(this); }
+
+    // What the driver's own route search uses as well.
+    static FitingFlight::SearchTuning probeTuning() {
+        FitingFlight::SearchTuning tuning;
+        tuning.indexFrom = 2;
+        tuning.idleStates = 1;
+        return tuning;
+    }
     ~NetworkProbe() override { store.removeListener(this); }
     NetworkProbe(const NetworkProbe&) = delete;
     NetworkProbe& operator=(const NetworkProbe&) = delete;
@@ -106,11 +119,13 @@ public:
                 return out.str();
             }
             std::map<int, int> expected;  // arrival airport -> fewest days
+            std::map<int, std::vector<std::pair<int, int>>> flightsTo;  // arrival -> (days, number)
             for (const auto& f : *a.second.pAirport->getFlights()) {
                 const TFlightLink& link = f.second;
                 negative = negative || link.days < 0;
                 largest = std::max<long long>(largest, link.days);
                 if (link.from != a.first) continue;
+                flightsTo[link.to].emplace_back(link.days, f.first);
                 auto e = expected.find(link.to);
                 if (e == expected.end())
                     expected.emplace(link.to, link.days);
@@ -135,7 +150,20 @@ public:
                     << "; its flights say:" << pairs(expected);
                 return out.str();
             }
+            for (auto& [to, list] : flightsTo) {
+                std::sort(list.begin(), list.end());
+                if (list.size() < 2) list.clear();
+                std::uint32_t toSlot = 0;
+                net.findSlot(to, toSlot);
+                if (net.parallelFlights(slot, toSlot) != list) {
+                    out << "the search network's flights from " << a.first << " to " << to
+                        << " are not the store's " << list.size() << " (days, number) in order";
+                    return out.str();
+                }
+            }
         }
+        const std::string index = net.indexBreach();
+        if (!index.empty()) return "search network index: " + index;
         // Airports in order: their numbers ascend with their slots.
         bool first = true;
         int previous = 0;
@@ -174,13 +202,18 @@ private:
     void airportAdded(int airport) override {
         ++seen.airportsAdded;
         if (!following) return;
+        net.addAirport(airport);
+        std::uint32_t slot;
+        if (net.findSlot(airport, slot) && !net.inOrder(slot)) ++seen.outOfOrderAdded;
         if (net.wantsRebuild()) {
             noteRebuild();
-            net.rebuild(*store.getAirports());
-        } else {
-            net.addAirport(airport);
-            std::uint32_t slot;
-            if (net.findSlot(airport, slot) && !net.inOrder(slot)) ++seen.outOfOrderAdded;
+            try {
+                net.compact();
+            } catch (...) {
+                static const std::map<int, TFlightLink> none;
+                net.removeAirport(airport, none);
+                throw;
+            }
         }
         noteEdit();
     }
@@ -188,23 +221,33 @@ private:
         ++seen.airportsRemoved;
         if (!following) return;
         net.removeAirport(airport, flights);
+        if (net.liveCount() == 0) {
+            // As the search does: an empty copy goes, the next query builds.
+            net.clear();
+            following = false;
+            return;
+        }
         noteEdit();
     }
     void flightAdded(int flight, int days, int from, int to) override {
         ++seen.flightsAdded;
         if (!following) return;
+        net.addFlight(flight, days, from, to);
         if (net.wantsRebuild()) {
             noteRebuild();
-            net.rebuild(*store.getAirports());
-        } else {
-            net.addFlight(flight, days, from, to);
+            try {
+                net.compact();
+            } catch (...) {
+                net.removeFlight(flight, days, from, to);
+                throw;
+            }
         }
         noteEdit();
     }
     void flightRemoved(int flight, int days, int from, int to) noexcept override {
         ++seen.flightsRemoved;
         if (!following) return;
-        net.removeFlight(flight, days, from, to, store);
+        net.removeFlight(flight, days, from, to);
         noteEdit();
     }
 
