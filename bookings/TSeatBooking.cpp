@@ -292,7 +292,9 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
     for (const TLegRequest& leg : legs) record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
     if (key != nullptr) record.key = *key;
     request.booking = id;
-    sold.reserve(sold.size() + 1);
+    // Room for the record first (growing geometrically), so that keeping it
+    // cannot fail once the holders and the key are in.
+    if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
     std::size_t held = 0;
     try {
         for (; held < legs.size(); ++held) holders[FlightKey{legs[held].from, legs[held].flight}].insert(id);
