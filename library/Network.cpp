@@ -9,6 +9,7 @@
 
 #include "bookings/TSeatBooking.h"
 #include "flights/TManagementFlight.h"
+#include "store/ResultCodes.h"
 #include "store/TDataAccess.h"
 #include "tickets/TArmoringTicket.h"
 
@@ -52,6 +53,8 @@ Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}
 
 Network::~Network() = default;
+
+DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get() : nullptr; }
 
 
 int Network::addAirport(int airport, std::string name) {
@@ -274,12 +277,12 @@ FitAnswer Network::fit(int maxDays, int from, int to) {
     // the search tells the two apart and gives the fewest days. A stopped
     // search resumes, so the second query costs little.
     bool over = false;
-    if (result == -7) {
+    if (result == codes::booking::kOverLimit) {
         over = true;
         result = booking.fitRoute(INT_MAX, from, to, &route);
     }
     switch (result) {
-        case 0: {
+        case codes::kDone: {
             FitAnswer answer{over ? FitAnswer::Kind::OverLimit : FitAnswer::Kind::Route,
                              copyRouteLegs(route, management), 0, false};
             if (over) {
@@ -289,13 +292,13 @@ FitAnswer Network::fit(int maxDays, int from, int to) {
             }
             return answer;
         }
-        case -5:
+        case codes::booking::kUnknownDeparture:
             throw Refusal(Rule::UnknownAirport, from);
-        case -6:
+        case codes::booking::kUnknownArrival:
             throw Refusal(Rule::UnknownAirport, to);
-        case -7:  // even the largest limit is too small
+        case codes::booking::kOverLimit:  // even the largest limit is too small
             return FitAnswer{FitAnswer::Kind::OverLimit, {}, 0, false};
-        case -8:
+        case codes::booking::kNoRoute:
             return FitAnswer{FitAnswer::Kind::NoRoute, {}, 0, false};
         default:
             throw std::logic_error("route fitting returned code " + std::to_string(result));

@@ -50,6 +50,10 @@
 #include "store/IGetNewAirport.h"
 #include "tickets/IArmoringTicket.h"
 
+namespace DataAccess {
+class TDataAccess;
+}
+
 namespace tavrik {
 
 // A reader-writer lock that prefers writers. Constant-initialised, so it
@@ -136,6 +140,9 @@ public:
     // Callers that use them directly take no lock.
     IManagementFlight& managementService() { return management; }
     IArmoringTicket& bookingService() { return booking; }
+    // The store of a network that owns its services, else null (for tests
+    // that read the store directly).
+    DataAccess::TDataAccess* ownStore();
 
     // ---- the host classes' operations: result codes ----
 

@@ -31,12 +31,6 @@ public final class Routes {
         NativeLibrary.load();
     }
 
-    /**
-     * What {@code fitAndBookNative} returns when the route was fitted but its booking refused (a
-     * flight's booked count is at its largest); no route-fitting code is positive.
-     */
-    private static final int BOOKING_REFUSED = 1;
-
     private Routes() {}
 
     /**
@@ -86,12 +80,8 @@ public final class Routes {
             case aggregateFiting.OVER_DAY_LIMIT:
             case aggregateFiting.NO_ROUTE:
                 return Optional.empty();
-            case BOOKING_REFUSED:
-                throw new RouteException(method, NativeCall.ARMORING_TICKETS, aggregateFiting.BOOKING_REFUSED, 0);
-            case aggregateFiting.UNKNOWN_ARRIVAL:
-                throw new RouteException(method, NativeCall.GET_ROUTE_FLIGHT, code, to);
             default:
-                throw new RouteException(method, NativeCall.GET_ROUTE_FLIGHT, code, from);
+                throw Refusals.routeRefusal(method, code, from, to);
         }
     }
 
