@@ -165,19 +165,22 @@ void Network::checkFlight(int flight, int from, int to) {
     if (hasFlight(management, to, flight)) throw Refusal(Rule::FlightTaken, flight, to);
 }
 
-// The checks above are the store's own rules, made under the same hold of
-// the lock as the edit: once they pass, the service refuses nothing.
+// The services refuse without changing anything, and say only that they
+// refused: the rule is found afterwards, under the same hold of the lock, so
+// that a change that goes through pays for no lookups of its own.
 void Network::insertAirport(int airport, std::string name) {
     change([&] {
-        if (hasAirport(management, airport)) throw Refusal(Rule::AirportTaken, airport);
-        management.addAirport(airport, std::move(name));
+        if (management.addAirport(airport, std::move(name)) != codes::kDone)
+            throw Refusal(Rule::AirportTaken, airport);
     });
 }
 
 void Network::insertFlight(int flight, std::string name, int days, int from, int to) {
     change([&] {
-        checkFlight(flight, from, to);
-        management.addFlight(std::move(name), flight, days, from, to);
+        if (management.addFlight(std::move(name), flight, days, from, to) != codes::kDone) {
+            checkFlight(flight, from, to);
+            throw std::logic_error("flight " + std::to_string(flight) + " refused by no known rule");
+        }
     });
 }
 
@@ -215,15 +218,15 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
                 const AirportItem& a = airports[airportsAdded];
-                if (hasAirport(management, a.airport)) {
+                if (management.addAirport(a.airport, a.name) != codes::kDone) {
                     Refusal refusal(Rule::AirportTaken, a.airport);
                     refusal.index = static_cast<std::int64_t>(airportsAdded);
                     throw refusal;
                 }
-                management.addAirport(a.airport, a.name);
             }
             for (; flightsAdded < flights.size(); ++flightsAdded) {
                 const FlightItem& f = flights[flightsAdded];
+                if (management.addFlight(f.name, f.flight, f.days, f.from, f.to) == codes::kDone) continue;
                 try {
                     checkFlight(f.flight, f.from, f.to);
                 } catch (Refusal& refusal) {
@@ -231,7 +234,7 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
                     refusal.flightItem = true;
                     throw;
                 }
-                management.addFlight(f.name, f.flight, f.days, f.from, f.to);
+                throw std::logic_error("flight " + std::to_string(f.flight) + " refused by no known rule");
             }
         } catch (...) {
             takeBack(airports, airportsAdded, flights, flightsAdded);
