@@ -212,21 +212,21 @@ void Network::takeBack(const std::vector<AirportItem>& airports, std::size_t air
     while (airportsAdded > 0) management.removeAirport(airports[--airportsAdded].airport);
 }
 
-void Network::load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights) {
+void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> flights) {
     change([&] {
         std::size_t airportsAdded = 0, flightsAdded = 0;
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
-                const AirportItem& a = airports[airportsAdded];
-                if (management.addAirport(a.airport, a.name) != codes::kDone) {
+                AirportItem& a = airports[airportsAdded];
+                if (management.addAirport(a.airport, std::move(a.name)) != codes::kDone) {
                     Refusal refusal(Rule::AirportTaken, a.airport);
                     refusal.index = static_cast<std::int64_t>(airportsAdded);
                     throw refusal;
                 }
             }
             for (; flightsAdded < flights.size(); ++flightsAdded) {
-                const FlightItem& f = flights[flightsAdded];
-                if (management.addFlight(f.name, f.flight, f.days, f.from, f.to) == codes::kDone) continue;
+                FlightItem& f = flights[flightsAdded];
+                if (management.addFlight(std::move(f.name), f.flight, f.days, f.from, f.to) == codes::kDone) continue;
                 try {
                     checkFlight(f.flight, f.from, f.to);
                 } catch (Refusal& refusal) {

@@ -151,7 +151,7 @@ JNIEXPORT void JNICALL Java_tavrik_Network_nativeLoad(JNIEnv* env, jclass, jlong
             flightItems.push_back(tavrik::FlightItem{numbers[k], nameAt(env, flightNames, i), dayCounts[k],
                                                      departures[k], arrivals[k]});
         }
-        networkOf(address).load(airportItems, flightItems);
+        networkOf(address).load(std::move(airportItems), std::move(flightItems));
     });
 }
 

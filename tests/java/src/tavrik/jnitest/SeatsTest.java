@@ -42,30 +42,31 @@ class SeatsTest extends JniCheckedTest {
         return b.legs().stream().map(BookedLeg::flight).toList();
     }
 
-    /** The README's example. */
+    /** The README's example, with what its comments say checked. */
     @Test
     void setSeatsFitForTwoBookWithAKeyRetryAndCancel() {
-        try (Network n = network()) {
-            n.setSeats(2, 11, 2);
-            n.setSeats(1, 12, 180);
-            Route route = n.fit(10, 1, 3, 2).route().orElseThrow();
-            assertEquals(List.of(10, 11), route.legs().stream().map(Leg::flight).toList());
-            Booking booking = n.book(route, 2, "order-42");
-            Booking retried = n.book(route, 2, "order-42");
+        try (Network network = new Network()) {
+            network.load(new Network.Batch()
+                    .airport(1, "LHR").airport(2, "JFK").airport(3, "SFO")
+                    .flight(100, "BA LHR-JFK", 1, 1, 2).flight(200, "UA JFK-SFO", 1, 2, 3)
+                    .flight(300, "BA LHR-SFO", 3, 1, 3));
+            network.setSeats(1, 100, 2);
+            network.setSeats(1, 300, 180);
+            Route route = network.fit(10, 1, 3, 2).route().orElseThrow();
+            assertEquals(List.of(100, 200), route.legs().stream().map(Leg::flight).toList());
+            Booking booking = network.book(route, 2, "order-42");
+            Booking retried = network.book(route, 2, "order-42");
             assertEquals(booking.id(), retried.id());
-            assertEquals(new Seats(2, 2), n.seats(3, 11));
+            assertEquals(new Seats(2, 2), network.seats(2, 100));
             assertEquals(Optional.of("order-42"), booking.requestKey());
-
-            // Flight 11 is full: two more passengers go the slow way.
-            Booking slow = n.fitAndBook(10, 1, 3, 2);
-            assertEquals(List.of(12), flights(slow));
-            assertEquals(List.of(booking), n.bookings(2, 11));
-
-            assertTrue(n.cancel(booking.id()));
-            assertFalse(n.cancel(booking.id()));
-            assertTrue(n.booking(booking.id()).cancelled());
-            assertEquals(0, n.seats(2, 11).sold());
-            assertEquals(List.of(), n.bookings(2, 11));
+            assertEquals(List.of(300), flights(network.fitAndBook(10, 1, 3, 1)));
+            assertEquals(List.of(booking), network.bookings(2, 100));
+            assertTrue(network.cancel(booking.id()));
+            assertFalse(network.cancel(booking.id()));
+            assertTrue(network.booking(booking.id()).cancelled());
+            assertEquals(new Seats(2, 0), network.seats(1, 100));
+            assertEquals(new Seats(-1, 0), network.seats(3, 200));
+            assertEquals(List.of(), network.bookings(2, 100));
         }
     }
 
