@@ -97,6 +97,12 @@ public:
     // The flights of the edge from `from` to `to` as (days, number), in
     // order; empty for an edge of one flight or none (for tests).
     std::vector<std::pair<int, int>> parallelFlights(std::uint32_t from, std::uint32_t to) const;
+    // The flight number of an edge between edgesBegin and edgesEnd, and how
+    // many flights join its two airports that way.
+    int flightOfEdge(const Edge* e) const { return poolInfo[static_cast<std::size_t>(e - pool.data())].flight; }
+    std::uint32_t flightsOfEdge(const Edge* e) const {
+        return poolInfo[static_cast<std::size_t>(e - pool.data())].flights;
+    }
 
     bool negativeDays() const { return negatives > 0; }
     // A lower bound of the day counts of the flights arriving at a slot

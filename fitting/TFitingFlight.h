@@ -63,6 +63,8 @@ public:
     TFitingFlight& operator=(const TFitingFlight&) = delete;
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
+    // Defined in FilteredSearch.cpp.
+    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) override;
 
     // For tests and benchmarks: the search states kept idle, and the slots
     // of the copy of the network (0 while there is none).
@@ -98,6 +100,13 @@ private:
     template <class Queue>
     void advance(SearchState& s, Queue& queue, std::uint32_t target);
     day_link linkOf(const SearchState& s, std::uint32_t slot) const;
+
+    // The search with a flight filter (FilteredSearch.cpp). It always starts
+    // afresh and leaves its state unusable for a later unfiltered query.
+    int searchFiltered(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to,
+                       std::list<TTicket>* route, IFlightFilter& filter);
+    template <class Queue>
+    void advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter);
 
     std::unique_ptr<SearchState> acquire(std::uint32_t source);
     void release(std::unique_ptr<SearchState> s) noexcept;

@@ -24,7 +24,19 @@ import picocli.CommandLine;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.Parameters;
+import tavrik.BookedLeg;
+import tavrik.BookedOutException;
+import tavrik.Booking;
+import tavrik.FitAnswer;
+import tavrik.Flight;
+import tavrik.Network;
+import tavrik.NoFreeSeatsException;
+import tavrik.Route;
 import tavrik.Routes;
+import tavrik.Seats;
+import tavrik.UnknownAirportException;
+import tavrik.UnknownBookingException;
+import tavrik.UnknownFlightException;
 
 /**
  * Runs one command line at a time against the library: results go to {@code out}, and a command
@@ -41,7 +53,10 @@ final class Shell {
             "airport name that names one airport; quote words that belong together: \"New York\"):",
             "  route FROM TO [MAXDAYS] [--map FILE]      the route with the fewest days, at most MAXDAYS",
             "                                            (0 to 2147483647; left out: no limit)",
-            "  book                                      book one seat on every flight of the last route",
+            "  book [N]                                  book N seats (default 1) on every flight of the last",
+            "                                            route; prints the booking's id",
+            "  cancel ID                                 cancel a booking: its seats go back on sale",
+            "  bookings                                  every booking of this session",
             "  airport AIRPORT [--map FILE]              the airport's departing and arriving flights",
             "  find TEXT...                              airports whose code, city, name or country match",
             "  add-airport NUMBER CODE NAME...           add an airport (NUMBER 0 to 2147483647)",
@@ -55,8 +70,8 @@ final class Shell {
             DAYS_AND_NUMBERS);
 
     /** The command names, in the order help gives them, for completion. */
-    static final List<String> COMMANDS = List.of("route", "book", "airport", "find", "add-airport", "add-flight",
-            "remove-flight", "remove-airport", "help", "quit");
+    static final List<String> COMMANDS = List.of("route", "book", "cancel", "bookings", "airport", "find",
+            "add-airport", "add-flight", "remove-flight", "remove-airport", "help", "quit");
 
     /** One leg of a reported route, in travel order. */
     record Leg(int flight, String name, int days, int from, int to, int bookedAtFrom, int bookedAtTo) {}
@@ -64,7 +79,10 @@ final class Shell {
     private final Directory directory;
     private final PrintStream out;
     private final PrintStream err;
-    private final aggregateFiting fitting = new aggregateFiting();
+    /** The network the host classes load, where routes are fitted and seats sold. */
+    private final Network network = Network.shared();
+    /** The last route fitted, which book books; null after a refused route. */
+    private Route lastRoute;
     /** Each command's maker and usage by name and alias; its parser is made on first use. */
     private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
     private final Map<String, String> usages = new HashMap<>();
@@ -85,7 +103,9 @@ final class Shell {
         // A one-shot command builds one parser: picocli's reading of the annotations is most of
         // its start-up cost.
         add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE]", "route");
-        add(BookCommand::new, "book", "book");
+        add(BookCommand::new, "book [N]", "book");
+        add(CancelCommand::new, "cancel ID", "cancel");
+        add(BookingsCommand::new, "bookings", "bookings");
         add(AirportCommand::new, "airport AIRPORT [--map FILE]", "airport");
         add(FindCommand::new, "find TEXT...", "find");
         add(AddAirportCommand::new, "add-airport NUMBER CODE NAME...", "add-airport");
@@ -266,14 +286,26 @@ final class Shell {
         String fromLabel = directory.get(from).shortLabel();
         String toLabel = directory.get(to).shortLabel();
 
-        int code = fitting.getRouteFlight(maxDays, from, to);
-        switch (code) {
-            case aggregateFiting.OK -> {
-                List<Leg> legs = reportedRoute();
-                if (legs.isEmpty()) {
+        lastRoute = null;
+        FitAnswer answer;
+        try {
+            answer = network.fit(maxDays, from, to);
+        } catch (UnknownAirportException e) {
+            boolean departure = e.airport() == from;
+            int missing = departure ? from : to;
+            throw new Refusal("no route: the " + (departure ? "departure" : "arrival") + " airport "
+                    + (departure ? fromLabel : toLabel) + " is not in the network"
+                    + (directory.isKnown(missing) ? " (it was removed)." : "."));
+        }
+        switch (answer.kind()) {
+            case ROUTE -> {
+                Route route = answer.route().orElseThrow();
+                if (route.legs().isEmpty()) {
                     out.println(fromLabel + " and " + toLabel + " are the same airport: no flight needed, 0 days.");
                     return;
                 }
+                lastRoute = route;
+                List<Leg> legs = legsOf(route);
                 out.println("Route " + directory.get(from).label() + "  ->  " + directory.get(to).label());
                 printLegs(legs);
                 out.println("Total: " + flights(legs.size()) + ", " + days(totalDays(legs)) + limit
@@ -281,18 +313,13 @@ final class Shell {
                 explainOnce();
                 if (map != null) drawRoute(map, legs);
             }
-            case aggregateFiting.UNKNOWN_DEPARTURE -> throw new Refusal("no route: the departure airport "
-                    + fromLabel + " is not in the network" + (directory.isKnown(from) ? " (it was removed)." : "."));
-            case aggregateFiting.UNKNOWN_ARRIVAL -> throw new Refusal("no route: the arrival airport "
-                    + toLabel + " is not in the network" + (directory.isKnown(to) ? " (it was removed)." : "."));
-            case aggregateFiting.OVER_DAY_LIMIT -> throw new Refusal(maxDays == Integer.MAX_VALUE
+            case OVER_LIMIT -> throw new Refusal(answer.fewestDays().isEmpty()
                     ? "no route from " + fromLabel + " to " + toLabel + " is short enough to count: every one takes"
                             + " more than " + Integer.MAX_VALUE + " days."
                     : "no route of at most " + days(maxDays) + " from " + fromLabel + " to " + toLabel
                             + shortestNote(from, to, maxDays) + ".");
-            case aggregateFiting.NO_ROUTE -> throw new Refusal("no route: no chain of flights leads from "
+            default -> throw new Refusal("no route: no chain of flights leads from "
                     + fromLabel + " to " + toLabel + ".");
-            default -> throw new Refusal("no route: the library refused the search (code " + code + ").");
         }
     }
 
@@ -314,61 +341,125 @@ final class Shell {
 
     @Command(name = "book")
     final class BookCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "N", arity = "0..1") String passengers;
+
         @Override
         public void run() {
-            book();
+            book(passengers == null ? 1 : number(passengers, "N", ""));
         }
     }
 
-    private void book() {
-        int code = fitting.armoringTickets();
-        switch (code) {
-            case aggregateFiting.OK -> {
-                List<Leg> legs = reportedRoute();
-                out.println("Booked one seat on each of " + flights(legs.size()) + " of the route "
-                        + directory.get(legs.get(0).from()).shortLabel() + " -> "
-                        + directory.get(legs.get(legs.size() - 1).to()).shortLabel() + ". Booked counts now:");
-                printLegs(legs);
+    private void book(int passengers) {
+        if (lastRoute == null) throw new Refusal(
+                "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
+        if (passengers == 0) throw new UserError("N must be at least 1 (the seats to book on every flight)");
+        Booking booking;
+        try {
+            booking = network.book(lastRoute, passengers);
+        } catch (UnknownFlightException | UnknownAirportException e) {
+            throw new Refusal("nothing booked: a flight or airport of the route has been removed since it was"
+                    + " fitted. Ask for the route again.");
+        } catch (NoFreeSeatsException e) {
+            throw new Refusal("nothing booked: flight " + e.flight() + " from " + directory.get(e.airport()).shortLabel()
+                    + " has " + seats(e.freeSeats()) + " left, not " + passengers + ".");
+        } catch (BookedOutException e) {
+            throw new Refusal("nothing booked: flight " + e.flight() + " is booked as often as a count can hold.");
+        }
+        List<Leg> legs = legsOf(booking);
+        out.println("Booked " + seats(passengers) + " on each of " + flights(legs.size()) + " of the route "
+                + directory.get(legs.get(0).from()).shortLabel() + " -> "
+                + directory.get(legs.get(legs.size() - 1).to()).shortLabel() + ": booking " + booking.id()
+                + ". Booked counts now:");
+        printLegs(legs);
+    }
+
+    @Command(name = "cancel")
+    final class CancelCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "ID") String id;
+
+        @Override
+        public void run() {
+            cancel(number(id, "ID", ""));
+        }
+    }
+
+    private void cancel(int id) {
+        boolean now;
+        try {
+            now = network.cancel(id);
+        } catch (UnknownBookingException e) {
+            throw new Refusal("no booking " + id + ": nothing cancelled.");
+        }
+        if (!now) throw new Refusal("booking " + id + " was already cancelled: nothing changed.");
+        Booking b = network.booking(id);
+        long gone = b.legs().stream().filter(BookedLeg::gone).count();
+        out.println("Cancelled booking " + id + ": " + seats(b.passengers()) + " back on sale on each of "
+                + flights((int) (b.legs().size() - gone)) + (gone == 0 ? "" : " (" + flights((int) gone)
+                + " removed since, with their seats)") + ".");
+    }
+
+    @Command(name = "bookings")
+    final class BookingsCommand implements Runnable {
+        @Override
+        public void run() {
+            bookings();
+        }
+    }
+
+    private void bookings() {
+        int listed = 0;
+        for (long id = 1; ; ++id) {
+            Booking b;
+            try {
+                b = network.booking(id);
+            } catch (UnknownBookingException e) {
+                break;
             }
-            case aggregateFiting.NO_TICKETS -> throw new Refusal(
-                    "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
-            case aggregateFiting.BOOKING_REFUSED -> throw new Refusal("nothing booked: a flight or airport of the"
-                    + " route has been removed since it was fitted. Ask for the route again.");
-            default -> throw new Refusal("nothing booked: the library refused (code " + code + ").");
+            ++listed;
+            StringBuilder line = new StringBuilder();
+            line.append("  ").append(id).append(". ").append(seats(b.passengers())).append(", ");
+            BookedLeg first = b.legs().get(0);
+            line.append(directory.get(first.from()).shortLabel());
+            for (BookedLeg leg : b.legs()) {
+                line.append(" -").append(leg.flight()).append(leg.gone() ? " (removed)" : "").append("-> ")
+                        .append(directory.get(leg.to()).shortLabel());
+            }
+            if (b.cancelled()) line.append("  cancelled");
+            out.println(line);
         }
+        if (listed == 0) out.println("No bookings yet: fit a route, then book [N].");
     }
 
-    /**
-     * The current ticket list as legs in travel order. The library reports it from the arrival
-     * back to the departure, the arrival airport's entry of a flight and then the departure
-     * airport's; entries whose flight or airport has gone are missing, so legs are grouped by
-     * flight number rather than by position.
-     */
-    private List<Leg> reportedRoute() {
-        fitting.clear();
-        fitting.setData();
+    /** A route's legs with each flight's booked count, as the library reports them. */
+    private static List<Leg> legsOf(Route route) {
         List<Leg> legs = new ArrayList<>();
-        ReportedFlight previous = null;
-        for (ReportedFlight f : fitting.flights()) {
-            boolean sameLeg = previous != null && previous.flight() == f.flight() && previous.from() == f.from()
-                    && previous.to() == f.to();
-            if (sameLeg) {
-                Leg leg = legs.get(legs.size() - 1);
-                legs.set(legs.size() - 1, withCount(leg, f));
-            } else {
-                legs.add(withCount(new Leg(f.flight(), f.name(), f.days(), f.from(), f.to(), 0, 0), f));
-            }
-            previous = f;
-        }
-        fitting.clear();
-        Collections.reverse(legs);
+        for (tavrik.Leg leg : route.legs())
+            legs.add(new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), leg.booked(), leg.booked()));
         return legs;
     }
 
-    private static Leg withCount(Leg leg, ReportedFlight f) {
-        if (f.airport() == f.from())
-            return new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), f.booked(), leg.bookedAtTo());
-        return new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), leg.bookedAtFrom(), f.booked());
+    /** A booking's legs as they are now, each flight read back from the network. */
+    private List<Leg> legsOf(Booking booking) {
+        List<Leg> legs = new ArrayList<>();
+        for (BookedLeg leg : booking.legs()) {
+            Flight f = network.flight(leg.from(), leg.flight()).orElseThrow();
+            legs.add(new Leg(leg.flight(), f.name(), f.days(), leg.from(), leg.to(), f.booked(), f.booked()));
+        }
+        return legs;
+    }
+
+    private static String seats(int n) {
+        return n == 1 ? "1 seat" : n + " seats";
+    }
+
+    /** What is left for sale on a flight, for the route's lines. */
+    private String freeSeats(Leg leg) {
+        try {
+            Seats s = network.seats(leg.from(), leg.flight());
+            return s.limited() ? s.free() + " of " + s.capacity() + " seats free" : "no seat limit";
+        } catch (UnknownFlightException | UnknownAirportException e) {
+            return "removed";
+        }
     }
 
     private void printLegs(List<Leg> legs) {
@@ -376,7 +467,8 @@ final class Shell {
         for (Leg leg : legs) {
             String booked = leg.bookedAtFrom() == leg.bookedAtTo() ? "booked " + leg.bookedAtFrom()
                     : "booked " + leg.bookedAtFrom() + " (" + leg.bookedAtTo() + " at arrival)";
-            out.printf("  %d. %s (flight %d), %s, %s%n", ++i, leg.name(), leg.flight(), days(leg.days()), booked);
+            out.printf("  %d. %s (flight %d), %s, %s, %s%n", ++i, leg.name(), leg.flight(), days(leg.days()), booked,
+                    freeSeats(leg));
             out.println("       from " + directory.get(leg.from()).label());
             out.println("       to   " + directory.get(leg.to()).label());
         }

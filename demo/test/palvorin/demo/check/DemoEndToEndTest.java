@@ -51,6 +51,9 @@ class DemoEndToEndTest {
     /** One command of a script run and the lines it printed. */
     record Block(String command, List<String> lines) {}
 
+    /** The script's command that lists the airport with quotes in its name; the seat commands follow. */
+    static final int QUOTED_AIRPORT = 35;
+
     record Leg(int flight, String name, int days, int booked, String from, String to) {}
 
     record ListedFlight(int flight, int days, int booked, boolean departing, String other) {}
@@ -124,6 +127,14 @@ class DemoEndToEndTest {
                 "route ZZA ZZB",
                 "airport ZZB",
                 "airport " + quotedName.code(),
+                // seats: the first book above sold booking 1
+                "route " + HUB + " " + HUB_PARTNER,
+                "book 2",
+                "book 100000",
+                "cancel 2",
+                "cancel 2",
+                "cancel 99",
+                "bookings",
                 "help");
         Path work = Files.createDirectories(Path.of(property("demo.work")));
         Path file = work.resolve("script.txt");
@@ -196,6 +207,34 @@ class DemoEndToEndTest {
 
     // ---- booking ----
 
+    /** Seats: free seats per leg, book N with its id, cancels once, and the list of bookings. */
+    @Test
+    void seatsAreSoldCancelledOnceAndListed() {
+        int route = QUOTED_AIRPORT + 1;
+        List<Leg> legs = legs(block(route));
+        assertFalse(legs.isEmpty());
+        for (String l : block(route).lines()) {
+            Matcher m = Pattern.compile("^\\s+\\d+\\. .*, booked (\\d+), (\\d+) of (\\d+) seats free$").matcher(l);
+            if (l.matches("^\\s+\\d+\\. .*")) {
+                assertTrue(m.matches(), l);
+                assertEquals(Integer.parseInt(m.group(3)) - Integer.parseInt(m.group(1)), Integer.parseInt(m.group(2)), l);
+            }
+        }
+        assertTrue(line(block(route + 1)).startsWith("Booked 2 seats on each of"), line(block(route + 1)));
+        assertTrue(line(block(route + 1)).contains(": booking 2."), line(block(route + 1)));
+        List<Leg> booked = legs(block(route + 1));
+        for (int i = 0; i < legs.size(); ++i) assertEquals(legs.get(i).booked() + 2, booked.get(i).booked());
+        assertTrue(line(block(route + 2)).matches("error: line " + (route + 3)
+                + ": nothing booked: flight \\d+ from \\S+ has \\d+ seats left, not 100000\\."), line(block(route + 2)));
+        assertTrue(line(block(route + 3)).startsWith("Cancelled booking 2: 2 seats back on sale"), line(block(route + 3)));
+        assertTrue(line(block(route + 4)).endsWith("booking 2 was already cancelled: nothing changed."), line(block(route + 4)));
+        assertTrue(line(block(route + 5)).endsWith("no booking 99: nothing cancelled."), line(block(route + 5)));
+        List<String> list = block(route + 6).lines();
+        assertEquals(2, list.size(), String.join("\n", list));
+        assertTrue(list.get(0).startsWith("  1. 1 seat, " + REGIONAL), list.get(0));
+        assertTrue(list.get(1).startsWith("  2. 2 seats, " + HUB) && list.get(1).endsWith("cancelled"), list.get(1));
+    }
+
     @Test
     void bookingRaisesTheCountsOfExactlyTheRoutesFlights() {
         List<Leg> route = legs(block(3));
@@ -243,7 +282,7 @@ class DemoEndToEndTest {
 
     @Test
     void airportNamesSurviveQuotingInTheData() {
-        String header = line(block(script.size() - 2));
+        String header = line(block(QUOTED_AIRPORT));
         assertTrue(header.startsWith("Airport " + quotedName.code() + " " + quotedName.name()), header);
         assertTrue(line(block(4)).startsWith("Airport " + REGIONAL + " " + airports.get(id(REGIONAL)).name()),
                 line(block(4)));

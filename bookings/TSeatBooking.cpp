@@ -1,0 +1,487 @@
+#include "bookings/TSeatBooking.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "fitting/IFlightFilter.h"
+
+namespace SeatBooking {
+
+namespace {
+
+TSeatOutcome refused(SeatRule rule) {
+    TSeatOutcome o;
+    o.rule = rule;
+    return o;
+}
+
+TSeatOutcome refusedAt(SeatRule rule, int airport, int flight) {
+    TSeatOutcome o = refused(rule);
+    o.airport = airport;
+    o.flight = flight;
+    return o;
+}
+
+TSeatOutcome badPassengers(int passengers) {
+    TSeatOutcome o = refused(SeatRule::BadPassengers);
+    o.passengers = passengers;
+    return o;
+}
+
+}  // namespace
+
+// Leaves out the flights with fewer than `passengers` free seats.
+class TSeatBooking::SeatFilter final : public IFlightFilter {
+public:
+    SeatFilter(const TSeatBooking& seats, int passengers) : seats(seats), passengers(passengers) {}
+
+    bool departFrom(int airport) override {
+        from = airport;
+        auto found = seats.limits.find(airport);
+        limits = found == seats.limits.end() ? nullptr : &found->second;
+        return limits != nullptr;
+    }
+
+    bool excludes(int flight) override {
+        if (limits == nullptr) return false;
+        const std::ptrdiff_t i = limits->indexOf(flight);
+        return i >= 0 && limits->free[static_cast<std::size_t>(i)] < passengers;
+    }
+
+    bool bestKept(int to, int& flight, int& days) override {
+        auto group = seats.parallels.find(keyOf(from, to));
+        if (group == seats.parallels.end()) return false;
+        for (const Parallel& p : group->second) {
+            if (excludes(p.flight)) continue;
+            flight = p.flight;
+            days = p.days;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const TSeatBooking& seats;
+    const int passengers;
+    int from = 0;
+    const AirportLimits* limits = nullptr;
+};
+
+int TSeatBooking::Found::sold() const { return std::max(atFrom->booked, atTo->booked); }
+
+std::ptrdiff_t TSeatBooking::AirportLimits::indexOf(int flight) const {
+    auto at = std::lower_bound(flights.begin(), flights.end(), flight);
+    return at != flights.end() && *at == flight ? at - flights.begin() : -1;
+}
+
+void TSeatBooking::refresh(int from, int flight) noexcept {
+    auto airport = limits.find(from);
+    if (airport == limits.end()) return;
+    AirportLimits& l = airport->second;
+    const std::ptrdiff_t i = l.indexOf(flight);
+    if (i < 0) return;
+    const LimitRow& r = l.rows[static_cast<std::size_t>(i)];
+    l.free[static_cast<std::size_t>(i)] = r.seats - std::max(r.atFrom->booked, r.atTo->booked);
+}
+
+void TSeatBooking::ticketsBooked(const std::list<TTicket>& list) noexcept {
+    for (const TTicket& t : list) {
+        std::map<int, TFlightLink>* table = data->getFlights(t.airport);
+        if (table == nullptr) continue;
+        auto entry = table->find(t.flight);
+        if (entry != table->end()) refresh(entry->second.from, t.flight);
+    }
+}
+
+TSeatBooking::TSeatBooking(IDataAccess* data, IArmoringTicket* tickets) : data(data), tickets(tickets) {
+    for (const auto& airport : *data->getAirports())
+        for (const auto& entry : *airport.second.pAirport->getFlights())
+            if (entry.second.from == airport.first)
+                addParallel(entry.first, entry.second.days, entry.second.from, entry.second.to);
+    data->addListener(this);
+    tickets->setSeatLimit(this);
+}
+
+TSeatBooking::~TSeatBooking() {
+    tickets->setSeatLimit(nullptr);
+    data->removeListener(this);
+}
+
+// ---- following the store ----
+
+void TSeatBooking::airportAdded(int) {}
+
+void TSeatBooking::flightAdded(int flight, int days, int from, int to) { addParallel(flight, days, from, to); }
+
+void TSeatBooking::addParallel(int flight, int days, int from, int to) {
+    std::vector<Parallel>& group = parallels[keyOf(from, to)];
+    auto place = std::lower_bound(group.begin(), group.end(), Parallel{days, flight}, [](const Parallel& a, const Parallel& b) {
+        return a.days < b.days || (a.days == b.days && a.flight < b.flight);
+    });
+    try {
+        group.insert(place, Parallel{days, flight});
+    } catch (...) {
+        if (group.empty()) parallels.erase(keyOf(from, to));
+        throw;
+    }
+}
+
+void TSeatBooking::airportRemoving(int, const std::map<int, TFlightLink>& flights) noexcept {
+    // Departing and arriving flights alike: each is keyed by its departure.
+    for (const auto& entry : flights) dropFlight(entry.second.from, entry.first, entry.second.days, entry.second.to);
+}
+
+void TSeatBooking::flightRemoved(int flight, int days, int from, int to) noexcept {
+    dropFlight(from, flight, days, to);
+}
+
+void TSeatBooking::dropFlight(int from, int flight, int days, int to) noexcept {
+    auto group = parallels.find(keyOf(from, to));
+    if (group != parallels.end()) {
+        std::vector<Parallel>& g = group->second;
+        for (auto p = g.begin(); p != g.end(); ++p)
+            if (p->flight == flight && p->days == days) {
+                g.erase(p);
+                break;
+            }
+        if (g.empty()) parallels.erase(group);
+    }
+    auto airport = limits.find(from);
+    if (airport != limits.end()) {
+        AirportLimits& l = airport->second;
+        const std::ptrdiff_t i = l.indexOf(flight);
+        if (i >= 0) {
+            l.flights.erase(l.flights.begin() + i);
+            l.free.erase(l.free.begin() + i);
+            l.rows.erase(l.rows.begin() + i);
+        }
+        if (l.flights.empty()) limits.erase(airport);
+    }
+    auto held = holders.find(keyOf(from, flight));
+    if (held == holders.end()) return;
+    for (std::int64_t id : held->second) {
+        for (TBookedLeg& leg : sold[static_cast<std::size_t>(id - 1)].record.legs)
+            if (leg.from == from && leg.flight == flight) leg.gone = true;
+    }
+    holders.erase(held);
+}
+
+// ---- lookups ----
+
+TSeatOutcome TSeatBooking::find(int airport, int flight, Found& out) const {
+    std::map<int, TFlightLink>* here = data->getFlights(airport);
+    if (here == nullptr) return refusedAt(SeatRule::UnknownAirport, airport, flight);
+    auto entry = here->find(flight);
+    if (entry == here->end()) return refusedAt(SeatRule::UnknownFlight, airport, flight);
+    out.from = entry->second.from;
+    out.to = entry->second.to;
+    const int other = airport == out.from ? out.to : out.from;
+    std::map<int, TFlightLink>* there = data->getFlights(other);
+    auto otherEntry = there->find(flight);  // both entries exist by the store's invariant
+    out.atFrom = airport == out.from ? &entry->second : &otherEntry->second;
+    out.atTo = airport == out.from ? &otherEntry->second : &entry->second;
+    return TSeatOutcome{};
+}
+
+const TSeatBooking::LimitRow* TSeatBooking::findRow(int from, int flight) const {
+    auto airport = limits.find(from);
+    if (airport == limits.end()) return nullptr;
+    const std::ptrdiff_t i = airport->second.indexOf(flight);
+    return i < 0 ? nullptr : &airport->second.rows[static_cast<std::size_t>(i)];
+}
+
+// ---- capacities ----
+
+TSeatOutcome TSeatBooking::setSeats(int airport, int flight, int seats) {
+    if (seats < 0) {
+        TSeatOutcome o = refusedAt(SeatRule::BadSeats, airport, flight);
+        o.seats = seats;
+        return o;
+    }
+    Found f;
+    TSeatOutcome o = find(airport, flight, f);
+    if (!o.done()) return o;
+    if (seats < f.sold()) {
+        o = refusedAt(SeatRule::SeatsBelowSold, airport, flight);
+        o.seats = seats;
+        o.sold = f.sold();
+        return o;
+    }
+    auto existing = limits.find(f.from);
+    if (existing != limits.end()) {
+        AirportLimits& l = existing->second;
+        const std::ptrdiff_t i = l.indexOf(flight);
+        if (i >= 0) {
+            l.rows[static_cast<std::size_t>(i)].seats = seats;
+            l.free[static_cast<std::size_t>(i)] = seats - f.sold();
+            return o;
+        }
+    }
+    // Three inserts, each undone if a later one fails.
+    const bool hadLimits = existing != limits.end();
+    AirportLimits& l = limits[f.from];
+    const std::size_t at =
+        static_cast<std::size_t>(std::lower_bound(l.flights.begin(), l.flights.end(), flight) - l.flights.begin());
+    int step = 0;
+    try {
+        l.flights.insert(l.flights.begin() + static_cast<std::ptrdiff_t>(at), flight);
+        ++step;
+        l.free.insert(l.free.begin() + static_cast<std::ptrdiff_t>(at), seats - f.sold());
+        ++step;
+        l.rows.insert(l.rows.begin() + static_cast<std::ptrdiff_t>(at), LimitRow{seats, f.atFrom, f.atTo});
+    } catch (...) {
+        if (step > 1) l.free.erase(l.free.begin() + static_cast<std::ptrdiff_t>(at));
+        if (step > 0) l.flights.erase(l.flights.begin() + static_cast<std::ptrdiff_t>(at));
+        if (!hadLimits) limits.erase(f.from);
+        throw;
+    }
+    return o;
+}
+
+TSeatOutcome TSeatBooking::seatsOf(int airport, int flight, TFlightSeats& out) const {
+    Found f;
+    TSeatOutcome o = find(airport, flight, f);
+    if (!o.done()) return o;
+    const LimitRow* row = findRow(f.from, flight);
+    out.seats = row == nullptr ? -1 : row->seats;
+    out.sold = f.sold();
+    return o;
+}
+
+bool TSeatBooking::admits(const std::list<TTicket>& list) const {
+    for (const TTicket& t : list) {
+        std::map<int, TFlightLink>* table = data->getFlights(t.airport);
+        if (table == nullptr) continue;
+        auto entry = table->find(t.flight);
+        if (entry == table->end() || !ticketHonoured(t, entry->second)) continue;
+        const LimitRow* row = findRow(entry->second.from, t.flight);
+        if (row != nullptr && entry->second.booked >= row->seats) return false;
+    }
+    return true;
+}
+
+// ---- selling ----
+
+TSeatOutcome TSeatBooking::checkKey(const std::string* key) {
+    if (key == nullptr || (!key->empty() && key->size() <= kMaxKeyBytes)) return TSeatOutcome{};
+    TSeatOutcome o = refused(SeatRule::BadKey);
+    o.seats = static_cast<int>(std::min<std::size_t>(key->size(), INT_MAX));
+    return o;
+}
+
+TSeatOutcome TSeatBooking::answerKnownKey(const KeyedRequest& first, const KeyedRequest& again) const {
+    const bool same = first.fitted == again.fitted && first.passengers == again.passengers &&
+                      (first.fitted ? first.maxDays == again.maxDays && first.from == again.from &&
+                                          first.to == again.to
+                                    : first.legs == again.legs);
+    TSeatOutcome o = refused(same ? SeatRule::Done : SeatRule::KeyReused);
+    o.booking = first.booking;
+    return o;
+}
+
+TSeatOutcome TSeatBooking::fitFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
+    if (passengers <= 0) return badPassengers(passengers);
+    SeatFilter filter(*this, passengers);
+    TSeatOutcome o;
+    o.fit = tickets->fitRoute(maxDays, from, to, route, filter);
+    return o;
+}
+
+TSeatOutcome TSeatBooking::book(const std::vector<TLegRequest>& legs, int passengers, const std::string* key) {
+    if (passengers <= 0) return badPassengers(passengers);
+    TSeatOutcome o = checkKey(key);
+    if (!o.done()) return o;
+    KeyedRequest request;
+    request.passengers = passengers;
+    if (key != nullptr) {
+        request.legs = legs;  // kept with the key
+        auto known = keys.find(*key);
+        if (known != keys.end()) return answerKnownKey(known->second, request);
+    }
+    return sell(legs, passengers, key, std::move(request));
+}
+
+TSeatOutcome TSeatBooking::fitAndBook(int maxDays, int from, int to, int passengers, const std::string* key) {
+    if (passengers <= 0) return badPassengers(passengers);
+    TSeatOutcome o = checkKey(key);
+    if (!o.done()) return o;
+    KeyedRequest request;
+    request.fitted = true;
+    request.maxDays = maxDays;
+    request.from = from;
+    request.to = to;
+    request.passengers = passengers;
+    // A retry is answered before any search: the route may have changed
+    // since, and the first answer stands.
+    if (key != nullptr) {
+        auto known = keys.find(*key);
+        if (known != keys.end()) return answerKnownKey(known->second, request);
+    }
+    std::list<TTicket> route;
+    o = fitFor(maxDays, from, to, passengers, &route);
+    if (o.fit != 0) {
+        o.rule = SeatRule::NoRoute;
+        return o;
+    }
+    // Two tickets per leg from the arrival back; the second of each pair is
+    // the entry at the leg's departure.
+    std::vector<TLegRequest> legs;
+    legs.reserve(route.size() / 2);
+    bool departureEntry = false;
+    for (const TTicket& t : route) {
+        if (departureEntry) legs.push_back(TLegRequest{t.flight, t.from, t.to});
+        departureEntry = !departureEntry;
+    }
+    std::reverse(legs.begin(), legs.end());
+    return sell(legs, passengers, key, std::move(request));
+}
+
+TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passengers, const std::string* key,
+                                KeyedRequest request) {
+    if (legs.empty()) return refused(SeatRule::NotARoute);
+    // Every test first, in leg order; nothing changes until all pass.
+    std::vector<Found> found(legs.size());
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        const TLegRequest& leg = legs[i];
+        TSeatOutcome o = find(leg.from, leg.flight, found[i]);
+        if (!o.done()) return o;
+        if (found[i].from != leg.from || found[i].to != leg.to)
+            return refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight);
+        if (i > 0 && legs[i - 1].to != leg.from) return refused(SeatRule::NotARoute);
+        for (std::size_t j = 0; j < i; ++j)
+            if (legs[j].from == leg.from && legs[j].flight == leg.flight) return refused(SeatRule::NotARoute);
+    }
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        const int soldNow = found[i].sold();
+        const LimitRow* row = findRow(legs[i].from, legs[i].flight);
+        if (row != nullptr && static_cast<std::int64_t>(row->seats) - soldNow < passengers) {
+            TSeatOutcome o = refusedAt(SeatRule::NoFreeSeats, legs[i].from, legs[i].flight);
+            o.seats = row->seats - soldNow;
+            o.passengers = passengers;
+            return o;
+        }
+        if (soldNow > INT_MAX - passengers) return refusedAt(SeatRule::CountAtLargest, legs[i].from, legs[i].flight);
+    }
+
+    // Everything that allocates, each step undone if a later one fails.
+    const std::int64_t id = static_cast<std::int64_t>(sold.size()) + 1;
+    Sale sale;
+    sale.record.id = id;
+    sale.record.passengers = passengers;
+    sale.record.legs.reserve(legs.size());
+    for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
+    if (key != nullptr) sale.record.key = *key;
+    sale.entries = found;
+    request.booking = id;
+    // Room for the record first (growing geometrically), so that keeping it
+    // cannot fail once the holders and the key are in.
+    if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
+    std::size_t held = 0;
+    try {
+        // New ids are the largest, so each list stays in ascending order.
+        for (; held < legs.size(); ++held) holders[keyOf(legs[held].from, legs[held].flight)].push_back(id);
+        if (key != nullptr) keys.emplace(*key, std::move(request));
+    } catch (...) {
+        while (held > 0) {
+            --held;
+            auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
+            h->second.pop_back();
+            if (h->second.empty()) holders.erase(h);
+        }
+        throw;
+    }
+    // From here on nothing can fail.
+    sold.push_back(std::move(sale));
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        found[i].atFrom->booked += passengers;
+        found[i].atTo->booked += passengers;
+        refresh(legs[i].from, legs[i].flight);
+    }
+    TSeatOutcome o;
+    o.booking = id;
+    return o;
+}
+
+// ---- cancelling and reading ----
+
+TSeatOutcome TSeatBooking::cancel(std::int64_t id, bool& cancelledNow) {
+    cancelledNow = false;
+    if (id < 1 || id > static_cast<std::int64_t>(sold.size())) {
+        TSeatOutcome o = refused(SeatRule::UnknownBooking);
+        o.booking = id;
+        return o;
+    }
+    Sale& sale = sold[static_cast<std::size_t>(id - 1)];
+    TBooking& b = sale.record;
+    TSeatOutcome o;
+    o.booking = id;
+    if (b.cancelled) return o;
+    // Lookups and erasures only: nothing here allocates. A leg not gone is
+    // still the flight that was sold, and its entries are where they were.
+    for (std::size_t i = 0; i < b.legs.size(); ++i) {
+        const TBookedLeg& leg = b.legs[i];
+        if (leg.gone) continue;
+        auto h = holders.find(keyOf(leg.from, leg.flight));
+        if (h != holders.end()) {
+            std::vector<std::int64_t>& ids = h->second;
+            auto at = std::lower_bound(ids.begin(), ids.end(), id);
+            if (at != ids.end() && *at == id) ids.erase(at);
+            if (ids.empty()) holders.erase(h);
+        }
+        Found& f = sale.entries[i];
+        f.atFrom->booked -= std::min(f.atFrom->booked, b.passengers);
+        f.atTo->booked -= std::min(f.atTo->booked, b.passengers);
+        refresh(leg.from, leg.flight);
+    }
+    b.cancelled = true;
+    cancelledNow = true;
+    return o;
+}
+
+const TBooking* TSeatBooking::booking(std::int64_t id) const {
+    if (id < 1 || id > static_cast<std::int64_t>(sold.size())) return nullptr;
+    return &sold[static_cast<std::size_t>(id - 1)].record;
+}
+
+TSeatOutcome TSeatBooking::bookingsOf(int airport, int flight, std::vector<std::int64_t>& out) const {
+    Found f;
+    TSeatOutcome o = find(airport, flight, f);
+    if (!o.done()) return o;
+    out.clear();
+    auto h = holders.find(keyOf(f.from, flight));
+    if (h != holders.end()) out = h->second;
+    return o;
+}
+
+std::int64_t TSeatBooking::bookingCount() const { return static_cast<std::int64_t>(sold.size()); }
+
+void TSeatBooking::copyFrom(const TSeatBooking& other) {
+    // Built aside, with every pointer into this store, then swapped in.
+    std::unordered_map<int, AirportLimits> newLimits = other.limits;
+    for (auto& airport : newLimits) {
+        AirportLimits& l = airport.second;
+        for (std::size_t i = 0; i < l.flights.size(); ++i) {
+            Found f;
+            find(airport.first, l.flights[i], f);  // the same network: every flight is there
+            l.rows[i].atFrom = f.atFrom;
+            l.rows[i].atTo = f.atTo;
+            l.free[i] = l.rows[i].seats - f.sold();
+        }
+    }
+    std::vector<Sale> newSold = other.sold;
+    for (Sale& sale : newSold)
+        for (std::size_t i = 0; i < sale.record.legs.size(); ++i) {
+            const TBookedLeg& leg = sale.record.legs[i];
+            sale.entries[i] = Found{};
+            if (!leg.gone) find(leg.from, leg.flight, sale.entries[i]);
+        }
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders = other.holders;
+    std::unordered_map<std::string, KeyedRequest> newKeys = other.keys;
+    limits.swap(newLimits);
+    holders.swap(newHolders);
+    sold.swap(newSold);
+    keys.swap(newKeys);
+}
+
+}  // namespace SeatBooking
