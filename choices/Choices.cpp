@@ -149,8 +149,9 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
     }
     for (std::uint32_t s : p.sources)
         if (p.avoided[s]) throw Refused(Problem::AvoidedEnd, ix.ids[s]);
-    for (int a : q.to)
-        if (p.avoided[slot(a)]) throw Refused(Problem::AvoidedEnd, a);
+    if (!reach)
+        for (int a : q.to)
+            if (p.avoided[slot(a)]) throw Refused(Problem::AvoidedEnd, a);
     if (p.via && p.avoided[p.viaSlot]) throw Refused(Problem::AvoidedEnd, q.via);
     if (q.hasMaxLegs) {
         if (q.maxLegs < 0) throw Refused(Problem::NegativeLegLimit, q.maxLegs);

@@ -1203,6 +1203,57 @@ TEST(IncrementalSearch, LongChurnPastRebuildThresholds) {
     EXPECT_EQ(0u, w.mismatches()) << w.reportText();
 }
 
+// ---- route choices against the brute-force reference ----
+
+// Random networks with edits between the queries, as above; every query also
+// asks a random route-choice query (tests/support/OpDriver.h, checkChoices)
+// and compares it with the enumeration of every loopless route.
+robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seeds, std::uint64_t firstSeed,
+                                          int span) {
+    robustness::OpDriver::Outcomes seen;
+    int failedSeeds = 0;
+    for (int s = 0; s < seeds; ++s) {
+        const std::uint64_t seed = firstSeed + static_cast<std::uint64_t>(s);
+        World w(std::string(label) + " seed " + std::to_string(seed), robustness::Checks{true, true, true, true});
+        RandomNetwork gen(seed, days, span);
+        gen.build(w);
+        const int steps = gen.pick(5, 20);
+        for (int i = 0; i < steps && w.mismatches() == 0; ++i) {
+            if (gen.chance(0.3))
+                gen.mutate(w);
+            else
+                gen.queryGroup(w);
+        }
+        seen.add(w.outcomes());
+        if (w.mismatches() != 0) {
+            ++failedSeeds;
+            ADD_FAILURE() << w.reportText();
+        }
+        if (failedSeeds >= 3) break;
+    }
+    EXPECT_EQ(0, failedSeeds) << label << ": networks with a difference";
+    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped\n",
+                label, static_cast<unsigned long long>(seen.choiceAnswers),
+                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped));
+    EXPECT_GT(seen.choiceAnswers, static_cast<std::uint64_t>(seeds));
+    return seen;
+}
+
+TEST(ChoicesExactness, RandomNetworksDaysZeroToThree) {
+    runChoices("days 0..3", Days::Small, scaled(600), 500000, 12);
+}
+
+TEST(ChoicesExactness, RandomNetworksMostlyTies) {
+    runChoices("days 0..1", Days::ZeroOrOne, scaled(600), 600000, 12);
+}
+
+// Negative day counts: refused where a loop of negative total lies on the
+// way, exact everywhere else.
+TEST(ChoicesExactness, RandomNetworksWithNegativeDays) {
+    const auto seen = runChoices("days -3..3", Days::WithNegative, scaled(600), 700000, 12);
+    EXPECT_GT(seen.choiceLoops, 0u);
+}
+
 // ---- the OpenFlights network ----
 
 class OpenFlightsExactness : public ::testing::Test {
