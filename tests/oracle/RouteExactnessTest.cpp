@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "openflights/OpenFlightsNetwork.h"
+#include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
 #include "store/TDataAccess.h"
@@ -1330,6 +1331,46 @@ TEST_F(OpenFlightsExactness, SampledQueriesMatchOracle) {
     }
     EXPECT_EQ(0u, world->mismatches()) << world->reportText();
     EXPECT_GT(routes, 0);
+}
+
+// The trade-off front's fewest-days point against the single fit: the same
+// days always, and the same flights whenever the single fit's route has the
+// fewest legs among the fewest-days routes (the route order's rule 4 is the
+// single fit's tie-break). The points fall in days and rise in legs.
+TEST_F(OpenFlightsExactness, FrontsFewestDaysPointIsTheSingleFit) {
+    const std::vector<int> served = servedAirports();
+    std::mt19937_64 rng(4711);
+    auto any = [&] { return served[std::uniform_int_distribution<std::size_t>(0, served.size() - 1)(rng)]; };
+    Choices::TChoices choices(&world->store());
+    int compared = 0, sameLegs = 0;
+    for (int attempt = 0; attempt < scaled(300); ++attempt) {
+        Choices::Query q;
+        q.from = {any()};
+        q.to = {any()};
+        if (world->booking().getRouteFlight(INT_MAX, q.from[0], q.to[0]) != 0) continue;
+        const std::list<TTicket>& tickets = *world->booking().getTickets();
+        std::vector<int> flights;  // in travel order
+        for (auto it = tickets.rbegin(); it != tickets.rend(); std::advance(it, 2)) flights.push_back(it->flight);
+        const std::int64_t total = routeTotal(world->oracleNetwork(), tickets);
+        const std::vector<Choices::Route> front = choices.front(q, INT_MAX);
+        ASSERT_FALSE(front.empty());
+        const Choices::Route& fewest = front.back();
+        EXPECT_EQ(total, fewest.days) << q.from[0] << " -> " << q.to[0];
+        EXPECT_LE(fewest.legs.size(), flights.size());
+        if (fewest.legs.size() == flights.size()) {
+            ++sameLegs;
+            std::vector<int> got;
+            for (const Choices::Leg& l : fewest.legs) got.push_back(l.flight);
+            EXPECT_EQ(flights, got) << q.from[0] << " -> " << q.to[0];
+        }
+        for (std::size_t i = 1; i < front.size(); ++i) {
+            EXPECT_LT(front[i].days, front[i - 1].days);
+            EXPECT_GT(front[i].legs.size(), front[i - 1].legs.size());
+        }
+        ++compared;
+    }
+    std::printf("[oracle] front on OpenFlights: %d queries, %d with the single fit's legs\n", compared, sameLegs);
+    EXPECT_GT(sameLegs, compared / 2);
 }
 
 // Removing a flight of a found route changes the network's revision: the
