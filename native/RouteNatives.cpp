@@ -9,7 +9,7 @@
 
 #include <jni.h>
 
-#include "library/Library.h"
+#include "library/Network.h"
 #include "native/JniSupport.h"
 #include "native/tavrik.h"
 #include "tavrik_Routes.h"
@@ -21,7 +21,7 @@ using tavrik::deliverFlights;
 using tavrik::methodOf;
 using tavrik::NullArgument;
 using tavrik::ReportedFlight;
-using tavrik::library;
+using tavrik::sharedNetwork;
 using tavrik::withBoundary;
 
 namespace {
@@ -57,14 +57,14 @@ extern "C" {
 JNIEXPORT jint JNICALL Java_tavrik_Routes_fitNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
                                                     jobject legs) {
     return withBoundary(env, jint{-8}, [&] {
-        return fitInto(env, legs, [&] { return library().fitRoute(maxDays, from, to); });
+        return fitInto(env, legs, [&] { return sharedNetwork().fitRoute(maxDays, from, to); });
     });
 }
 
 JNIEXPORT jint JNICALL Java_tavrik_Routes_fitAndBookNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
                                                            jobject legs) {
     return withBoundary(env, jint{-8}, [&] {
-        return fitInto(env, legs, [&] { return library().fitAndBook(maxDays, from, to); });
+        return fitInto(env, legs, [&] { return sharedNetwork().fitAndBook(maxDays, from, to); });
     });
 }
 

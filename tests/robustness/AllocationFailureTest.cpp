@@ -21,7 +21,7 @@
 
 #include "tests/robustness/FailingAllocator.h"
 #include "fitting/TFitingFlight.h"
-#include "library/Library.h"
+#include "library/Network.h"
 #include "tests/support/LibraryState.h"
 
 namespace {
@@ -376,16 +376,16 @@ std::vector<Scenario> reportScenarios() {
 // current list: a failure must book nothing and leave that list alone.
 std::vector<Scenario> wholeRouteScenarios() {
     return {
-        {"Library::fitAndBook", bookedRoute,
+        {"Network::fitAndBook", bookedRoute,
          [](World& w, Outcome& o) {
-             tavrik::Library lib(w.management, w.booking);
+             tavrik::Network lib(w.management, w.booking);
              tavrik::FittedRoute fitted = lib.fitAndBook(100, 2, 1);
              o.code = fitted.result;
              o.report = std::move(fitted.legs);
          }},
-        {"Library::fitRoute", bookedRoute,
+        {"Network::fitRoute", bookedRoute,
          [](World& w, Outcome& o) {
-             tavrik::Library lib(w.management, w.booking);
+             tavrik::Network lib(w.management, w.booking);
              tavrik::FittedRoute fitted = lib.fitRoute(100, 2, 1);
              o.code = fitted.result;
              o.report = std::move(fitted.legs);
