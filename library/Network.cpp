@@ -39,7 +39,10 @@ struct Network::Owned {
 Network::Network() : Network(std::unique_ptr<IGetNewAirport>()) {}
 
 Network::Network(std::unique_ptr<IGetNewAirport> factory)
-    : owned(std::make_unique<Owned>(std::move(factory))), management(owned->management), booking(owned->booking) {}
+    : owned(std::make_unique<Owned>(std::move(factory))),
+      management(owned->management),
+      booking(owned->booking),
+      choices(std::make_unique<Choices::TChoices>(owned->store.get())) {}
 
 Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}

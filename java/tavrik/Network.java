@@ -146,7 +146,7 @@ public final class Network implements AutoCloseable {
     }
 
     /** Holds the network open for one call, or throws if it is closed. */
-    private long enter() {
+    long enter() {
         ReentrantReadWriteLock.ReadLock shared = handle.lock.readLock();
         shared.lock();
         if (handle.closed) {
@@ -157,7 +157,7 @@ public final class Network implements AutoCloseable {
     }
 
     /** Ends a call begun by {@link #enter()}; keeps this object reachable until then. */
-    private void leave() {
+    void leave() {
         handle.lock.readLock().unlock();
         Reference.reachabilityFence(this);
     }
@@ -450,6 +450,16 @@ public final class Network implements AutoCloseable {
             default:
                 return FitAnswer.noRoute();
         }
+    }
+
+    /**
+     * Starts a route-choice query on this network: the trade-off front, alternatives,
+     * constrained fits, several airports as one end, and reach (see {@link RouteQuery}).
+     *
+     * @return a new query with no ends and no constraints
+     */
+    public RouteQuery query() {
+        return new RouteQuery(this);
     }
 
     /** nativeFit's answers (the C++ FitAnswer::Kind, and a total beyond an int's limit). */
