@@ -41,7 +41,14 @@ struct Index {
     std::vector<std::uint32_t> rfirst;  // arcs arriving at slot s: rarcs[rfirst[s] ..]
     std::vector<std::uint32_t> rarcs;
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
+    // Of the arcs from one airport to another, the one a search takes when
+    // it may take any (fewest days, then smallest flight number): the same
+    // layout as `arcs`, each entry's arc index in `bestArc`.
+    std::vector<std::uint32_t> bestFirst;
+    std::vector<Arc> best;
+    std::vector<std::uint32_t> bestArc;
     bool negative = false;
+    int maxArcDays = 0;
 
     bool slotOf(int airport, std::uint32_t& slot) const {
         auto it = slots.find(airport);
@@ -75,6 +82,7 @@ std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
             ix->arcs.push_back(Arc{to, f.second.days, f.first});
             ix->arcFrom.push_back(s);
             if (f.second.days < 0) ix->negative = true;
+            ix->maxArcDays = std::max(ix->maxArcDays, f.second.days);
         }
         ++s;
     }
@@ -86,6 +94,25 @@ std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
     std::vector<std::uint32_t> fill(ix->rfirst.begin(), ix->rfirst.end() - 1);
     for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->rarcs[fill[ix->arcs[a].to]++] = a;
     for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->byFlight[ix->arcs[a].flight].push_back(a);
+    ix->bestFirst.assign(ix->n + 1, 0);
+    std::unordered_map<std::uint32_t, std::uint32_t> at;  // arrival slot -> entry in `best`
+    for (std::uint32_t v = 0; v < ix->n; ++v) {
+        ix->bestFirst[v] = static_cast<std::uint32_t>(ix->best.size());
+        at.clear();
+        for (std::uint32_t a = ix->first[v]; a < ix->first[v + 1]; ++a) {
+            const Arc& arc = ix->arcs[a];
+            auto found = at.find(arc.to);
+            if (found == at.end()) {
+                at.emplace(arc.to, static_cast<std::uint32_t>(ix->best.size()));
+                ix->best.push_back(arc);
+                ix->bestArc.push_back(a);
+            } else if (arc.days < ix->best[found->second].days) {  // ascending numbers: equal days keep the first
+                ix->best[found->second] = arc;
+                ix->bestArc[found->second] = a;
+            }
+        }
+    }
+    ix->bestFirst[ix->n] = static_cast<std::uint32_t>(ix->best.size());
     return ix;
 }
 
@@ -214,6 +241,92 @@ struct HeapItem {
     }
 };
 
+// The binary heap of (key, legs, state).
+class HeapQueue {
+public:
+    void reset(std::int64_t) { items.clear(); }
+    void push(const HeapItem& item) {
+        items.push_back(item);
+        std::push_heap(items.begin(), items.end(), std::greater<HeapItem>());
+    }
+    bool pop(HeapItem& out) {
+        if (items.empty()) return false;
+        std::pop_heap(items.begin(), items.end(), std::greater<HeapItem>());
+        out = items.back();
+        items.pop_back();
+        return true;
+    }
+
+private:
+    std::vector<HeapItem> items;
+};
+
+constexpr std::uint32_t kDialClasses = 1024;
+
+// Dial's buckets, for day counts 0 .. kDialClasses - 1: a ring of buckets
+// by total days; a bucket is sorted by (legs, state) when its turn comes,
+// and what zero-day flights add to it meanwhile waits in a small heap. The
+// order is the binary heap's.
+class DialQueue {
+public:
+    void reset(std::int64_t start) {
+        if (ring.size() < kDialClasses) ring.resize(kDialClasses);
+        if (count > 0 || sorted)
+            for (auto& b : ring) b.clear();
+        extra.clear();
+        count = 0;
+        sorted = false;
+        pos = 0;
+        current = start;
+    }
+    void push(const HeapItem& item) {
+        ++count;
+        if (sorted && item.days == current) {
+            extra.push_back(item);
+            std::push_heap(extra.begin(), extra.end(), later);
+        } else {
+            ring[static_cast<std::size_t>(item.days % kDialClasses)].push_back(item);
+        }
+    }
+    bool pop(HeapItem& out) {
+        while (count > 0) {
+            std::vector<HeapItem>& b = ring[static_cast<std::size_t>(current % kDialClasses)];
+            if (!sorted) {
+                std::sort(b.begin(), b.end(), [](const HeapItem& x, const HeapItem& y) { return later(y, x); });
+                pos = 0;
+                sorted = true;
+            }
+            const bool inBucket = pos < b.size();
+            if (inBucket || !extra.empty()) {
+                if (!extra.empty() && (!inBucket || later(b[pos], extra.front()))) {
+                    std::pop_heap(extra.begin(), extra.end(), later);
+                    out = extra.back();
+                    extra.pop_back();
+                } else {
+                    out = b[pos++];
+                }
+                --count;
+                return true;
+            }
+            b.clear();
+            sorted = false;
+            ++current;
+        }
+        return false;
+    }
+
+private:
+    static bool later(const HeapItem& x, const HeapItem& y) {
+        return std::tie(x.legs, x.state) > std::tie(y.legs, y.state);
+    }
+    std::vector<std::vector<HeapItem>> ring;
+    std::vector<HeapItem> extra;
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    bool sorted = false;
+    std::int64_t current = 0;
+};
+
 // Per thread, reused by every search: labels are valid only where their
 // stamp is the current epoch, so a search starts without clearing anything.
 struct Workspace {
@@ -221,7 +334,9 @@ struct Workspace {
     std::uint32_t epoch = 0;
     std::vector<std::uint32_t> blockedStamp;
     std::uint32_t blockEpoch = 0;
-    std::vector<HeapItem> heap;
+    bool anyBlocked = false;
+    HeapQueue heapQueue;
+    DialQueue dial;
     std::deque<std::uint32_t> fifo;
     std::vector<RoundLabel> rounds;
 
@@ -232,7 +347,6 @@ struct Workspace {
             for (Label& l : labels) l.stamp = 0;
             epoch = 1;
         }
-        heap.clear();
         fifo.clear();
         rounds.clear();
     }
@@ -244,6 +358,7 @@ struct Workspace {
             blockEpoch = 1;
         }
         for (std::size_t i = 0; i < count; ++i) blockedStamp[states[i]] = blockEpoch;
+        anyBlocked = count > 0;
     }
     bool blocked(std::uint32_t s) const { return blockedStamp[s] == blockEpoch; }
 };
@@ -270,6 +385,19 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
     }
     const std::uint32_t offset = u - a;
     const Index& ix = *p.ix;
+    if (p.avoidedArcs.empty() && !atSpur) {
+        // Nothing rules out a single flight here: of parallel flights only
+        // the one that would win is offered.
+        const bool unblocked = !w.anyBlocked && p.relevant.empty();
+        for (std::uint32_t i = ix.bestFirst[a], end = ix.bestFirst[a + 1]; i != end; ++i) {
+            const Arc& arc = ix.best[i];
+            if (p.avoided[arc.to]) continue;
+            const std::uint32_t v = offset + arc.to;
+            if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
+            f(v, ix.bestArc[i], arc.days, 1);
+        }
+        return;
+    }
     for (std::uint32_t i = ix.first[a], end = ix.first[a + 1]; i != end; ++i) {
         const Arc& arc = ix.arcs[i];
         if (p.avoided[arc.to]) continue;
@@ -334,24 +462,25 @@ bool endsHere(const Plan& p, const Spur& spur, std::uint32_t s) {
 // every step into a state comes from a state settled before it, so rule 4
 // is decided by comparing the steps as they are relaxed. With `reachLimit`
 // >= 0 it settles everything within that many days instead of stopping.
-bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
-              std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr) {
-    w.begin(p.states);
-    auto& heap = w.heap;
-    const auto greater = std::greater<HeapItem>();
+template <class Queue>
+bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur,
+                  Path* out, std::int64_t reachLimit, std::vector<std::uint32_t>* settled,
+                  const std::int64_t* potential) {
+    auto key = [&](std::uint32_t s, std::int64_t days) { return potential == nullptr ? days : days + potential[s]; };
+    std::int64_t first = kInfinite;
+    for (const Start& s : starts) first = std::min(first, key(s.state, s.days));
+    queue.reset(first);
     for (const Start& s : starts) {
+        if (potential != nullptr && potential[s.state] == kInfinite) continue;
         w.labels[s.state] = Label{s.days, s.legs, kNone, kNone, w.epoch, false, false};
-        heap.push_back(HeapItem{s.days, s.legs, s.state});
-        std::push_heap(heap.begin(), heap.end(), greater);
+        queue.push(HeapItem{key(s.state, s.days), s.legs, s.state});
     }
-    while (!heap.empty()) {
-        std::pop_heap(heap.begin(), heap.end(), greater);
-        const HeapItem top = heap.back();
-        heap.pop_back();
+    HeapItem top;
+    while (queue.pop(top)) {
         Label& lu = w.labels[top.state];
-        if (lu.done || lu.days != top.days || lu.legs != top.legs) continue;
+        if (lu.done || key(top.state, lu.days) != top.days || lu.legs != top.legs) continue;
         if (settled != nullptr) {
-            if (top.days > reachLimit) break;
+            if (lu.days > reachLimit) break;
             settled->push_back(top.state);
         } else if (endsHere(p, spur, top.state)) {
             *out = pathFromLabels(p, w, top.state);
@@ -366,9 +495,9 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
             Label& lv = w.labels[v];
             if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
                 if (!w.fresh(v) && lv.done) return;
+                if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
                 lv = Label{cand, candLegs, top.state, arc, w.epoch, false, false};
-                heap.push_back(HeapItem{cand, candLegs, v});
-                std::push_heap(heap.begin(), heap.end(), greater);
+                queue.push(HeapItem{key(v, cand), candLegs, v});
             } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
                        stepBefore(p, du, top.state, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
                 lv.pred = top.state;
@@ -377,6 +506,19 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
         });
     }
     return false;
+}
+
+// `potential`, when given, is a lower bound of the days from each state to
+// an arrival that never falls by more than a step's days along a step (so
+// the search settles in order of days plus bound, as A*); infinite where no
+// arrival can be reached.
+bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
+              std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr,
+              const std::int64_t* potential = nullptr) {
+    w.begin(p.states);
+    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses))
+        return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
+    return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
 }
 
 [[noreturn]] void refuseLoop(const Plan& p, const Workspace& w, std::uint32_t v) {
@@ -585,7 +727,8 @@ std::vector<Start> sourceStarts(const Plan& p) {
 
 // The first route in the route order from `starts` under the plan and the
 // spur's blocks.
-bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out) {
+bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
+          const std::int64_t* potential = nullptr) {
     if (p.hasMaxLegs) {
         const std::vector<std::uint32_t> points = rounds(p, w, starts, spur, p.maxLegs, true, kInfinite);
         if (points.empty()) return false;
@@ -593,7 +736,62 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
         return true;
     }
     if (p.negative) return labelCorrecting(p, w, starts, spur, out);
-    return dijkstra(p, w, starts, spur, out);
+    return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
+}
+
+// For day counts >= 0: the fewest days from every state to an arrival, by
+// one search backwards from the arrivals over the flights the query allows
+// (with `via`: to the arrivals after it, and to `via` then on before it),
+// stopped past `bound` days: states beyond get bound + 1. A lower bound for
+// every narrower search, and consistent (it never falls by more than a
+// step's days along a step), as the spurs' A* needs.
+std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
+    const Index& ix = *p.ix;
+    std::vector<std::int64_t> h(p.states, kInfinite);
+    auto backwards = [&](std::uint32_t offset, const std::vector<std::pair<std::int64_t, std::uint32_t>>& seeds) {
+        std::vector<std::pair<std::int64_t, std::uint32_t>> heap;
+        const auto greater = std::greater<std::pair<std::int64_t, std::uint32_t>>();
+        for (const auto& seed : seeds) {
+            if (seed.first >= h[offset + seed.second]) continue;
+            h[offset + seed.second] = seed.first;
+            heap.push_back(seed);
+            std::push_heap(heap.begin(), heap.end(), greater);
+        }
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), greater);
+            const auto [d, v] = heap.back();
+            heap.pop_back();
+            if (d != h[offset + v]) continue;
+            if (d > bound) break;
+            for (std::uint32_t j = ix.rfirst[v]; j != ix.rfirst[v + 1]; ++j) {
+                const std::uint32_t a = ix.rarcs[j];
+                const std::uint32_t u = ix.arcFrom[a];
+                if (p.avoided[u]) continue;
+                if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
+                const std::int64_t cand = d + ix.arcs[a].days;
+                if (cand < h[offset + u]) {
+                    h[offset + u] = cand;
+                    heap.emplace_back(cand, u);
+                    std::push_heap(heap.begin(), heap.end(), greater);
+                }
+            }
+        }
+    };
+    std::vector<std::pair<std::int64_t, std::uint32_t>> seeds;
+    for (std::uint32_t a = 0; a < p.n; ++a)
+        if (p.target[a] && !p.avoided[a]) seeds.emplace_back(0, a);
+    auto beyond = [&](std::uint32_t offset) {
+        for (std::uint32_t a = 0; a < p.n; ++a)
+            if (h[offset + a] > bound) h[offset + a] = bound + 1;
+    };
+    const std::uint32_t last = p.via ? p.n : 0;
+    backwards(last, seeds);
+    beyond(last);
+    if (p.via) {
+        backwards(0, {{h[p.n + p.viaSlot], p.viaSlot}});
+        beyond(0);
+    }
+    return h;
 }
 
 // For negative networks: refuses the query when a loop of negative total
@@ -717,6 +915,12 @@ std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k
         if (!best(p, w, sourceStarts(p), Spur{}, &first) || first.days > maxDays) return {};
         chosen.push_back(Found{first, -1});
     }
+    // The spurs search towards the arrivals (A*) where day counts allow;
+    // the bound keeps the backward search to the first route's days.
+    const std::vector<std::int64_t> toArrival =
+        p.negative || p.hasMaxLegs ? std::vector<std::int64_t>{} : daysToArrival(p, chosen.front().path.days);
+    std::size_t arrivals = 0;
+    for (char t : p.target) arrivals += t != 0;
     auto known = [&](const Path& path) {
         for (const Found& f : chosen)
             if (samePath(f.path, path)) return true;
@@ -759,10 +963,14 @@ std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k
                         spur.noEnd = true;
                 }
                 w.block(P.states.data(), at, p.states);
+                // A spur that may not end where it starts, with no other
+                // arrival to go to, has nothing to find (it would only
+                // search the whole network for it).
+                if (spur.noEnd && arrivals == 1 && p.isTarget(spur.state)) continue;
                 starts.push_back(Start{spur.state, rootDays, rootLegs});
             }
             Path tail;
-            if (!best(p, w, starts, spur, &tail)) continue;
+            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data())) continue;
             Path whole;
             if (i > 0) {
                 whole.states.assign(P.states.begin(), P.states.begin() + i);
