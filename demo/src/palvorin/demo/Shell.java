@@ -71,6 +71,8 @@ final class Shell {
     private final Map<String, CommandLine> parsers = new HashMap<>();
     private boolean quit;
     private boolean explained;
+    /** The last command failed because its words did not make a command. */
+    private boolean lastFailureWasUsage;
     /** Where the message of a failed command starts, e.g. "error: line 4: " in a script. */
     private String errorPrefix = "error: ";
     /** Said after a fitted route; a one-shot command has no next command to book with. */
@@ -94,10 +96,15 @@ final class Shell {
         add(QuitCommand::new, "quit", "quit", "exit");
     }
 
-    /** Runs one command given on the program's command line, with no session after it. */
-    boolean runOnce(String... words) {
+    /**
+     * Runs one command given on the program's command line, with no session after it: the exit
+     * status, 0 when it ran, 1 when it failed, 2 when its words do not make a command (unknown
+     * command, missing or extra arguments, unknown option).
+     */
+    int runOnce(String... words) {
         bookHint = "";
-        return run(words);
+        if (run(words)) return 0;
+        return lastFailureWasUsage ? 2 : 1;
     }
 
     private void add(Supplier<Runnable> maker, String usage, String... names) {
@@ -108,7 +115,12 @@ final class Shell {
     }
 
     private CommandLine parser(String name) {
-        return parsers.computeIfAbsent(name, n -> new CommandLine(makers.get(n).get()));
+        return parsers.computeIfAbsent(name, n -> {
+            CommandLine parser = new CommandLine(makers.get(n).get());
+            // A word that begins with @ is an ordinary word, never a file to read arguments from.
+            parser.setExpandAtFiles(false);
+            return parser;
+        });
     }
 
     boolean quitRequested() {
@@ -151,28 +163,53 @@ final class Shell {
         return words.toArray(new String[0]);
     }
 
-    /** Runs one command given as words, e.g. from the program's own command line. */
+    /**
+     * Runs one command given as words, e.g. from the program's own command line; returns false if
+     * it failed. What it printed is flushed once, when it ends.
+     *
+     * @throws Streams.OutputFailure when standard output cannot be written: the program ends
+     */
     boolean run(String[] words) {
+        boolean ran = execute(words);
+        out.flush();
+        return ran;
+    }
+
+    private boolean execute(String[] words) {
+        lastFailureWasUsage = false;
         String command = words[0].toLowerCase(Locale.ROOT);
         try {
             if (!makers.containsKey(command))
-                throw new UserError("unknown command '" + words[0] + "' (type help for the list)");
+                throw new UsageError("unknown command " + UserError.quote(words[0]) + " (type help for the list)");
             CommandLine parser = parser(command);
             try {
                 parser.parseArgs(Arrays.copyOfRange(words, 1, words.length));
             } catch (CommandLine.ParameterException e) {
-                throw new UserError(parseProblem(e) + "; usage: " + usages.get(command));
+                throw new UsageError(parseProblem(e) + "; usage: " + usages.get(command));
             }
             ((Runnable) parser.getCommand()).run();
             return true;
+        } catch (Streams.OutputFailure e) {
+            throw e;
         } catch (UserError | Refusal e) {
-            err.println(errorPrefix + e.getMessage());
+            lastFailureWasUsage = e instanceof UsageError;
+            fail(e.getMessage());
             return false;
         } catch (RuntimeException e) {
             // Whatever went wrong, the session goes on.
-            err.println(errorPrefix + command + " failed: " + e);
+            fail(command + " failed: " + e);
             return false;
         }
+    }
+
+    /**
+     * Reports a failed command as one line on standard error, after what the command printed
+     * (so the two stay in order where they are merged). Line ends in the message are shown
+     * escaped: one failure, one line.
+     */
+    void fail(String message) {
+        out.flush();
+        err.println(errorPrefix + message.replace("\n", "\\n").replace("\r", "\\r"));
     }
 
     private static String parseProblem(CommandLine.ParameterException e) {
@@ -180,10 +217,19 @@ final class Shell {
         if (e instanceof CommandLine.UnmatchedArgumentException u) {
             List<String> extra = u.getUnmatched();
             boolean option = !extra.isEmpty() && extra.get(0).startsWith("-");
-            return option ? "unknown option '" + extra.get(0) + "'" : "too many arguments";
+            return option ? "unknown option " + UserError.quote(extra.get(0)) : "too many arguments";
         }
         String message = e.getMessage();
-        return message == null ? "bad arguments" : message.lines().findFirst().orElse("bad arguments");
+        return message == null ? "bad arguments" : UserError.brief(message.lines().findFirst().orElse("bad arguments"));
+    }
+
+    /** A command line whose words do not make a command: for a one-shot command, a bad command line. */
+    static final class UsageError extends UserError {
+        private static final long serialVersionUID = 1L;
+
+        UsageError(String message) {
+            super(message);
+        }
     }
 
     /** A command the library refused or could not carry out: its message says why. */
@@ -374,11 +420,27 @@ final class Shell {
 
     private void printFlights(String heading, List<ReportedFlight> flights, boolean departing) {
         out.println(heading + ":" + (flights.isEmpty() ? " none" : ""));
+        // A hub lists a thousand flights: the columns are padded by hand, as printf would, at a
+        // fraction of its cost.
+        StringBuilder line = new StringBuilder(160);
         for (ReportedFlight f : flights) {
             Directory.Airport other = directory.get(departing ? f.to() : f.from());
-            out.printf("  flight %-6d %-14s %-7s booked %-3d %s %s%n", f.flight(), f.name(), days(f.days()),
-                    f.booked(), departing ? "to  " : "from", other.label());
+            line.setLength(0);
+            line.append("  flight ");
+            padded(line, Integer.toString(f.flight()), 6).append(' ');
+            padded(line, f.name(), 14).append(' ');
+            padded(line, days(f.days()), 7).append(" booked ");
+            padded(line, Integer.toString(f.booked()), 3).append(' ');
+            line.append(departing ? "to  " : "from").append(' ').append(other.label());
+            out.println(line);
         }
+    }
+
+    /** Appends {@code text} and blanks up to {@code width} characters in all, like %-Ns. */
+    private static StringBuilder padded(StringBuilder line, String text, int width) {
+        line.append(text);
+        for (int i = text.length(); i < width; ++i) line.append(' ');
+        return line;
     }
 
     private static List<ReportedFlight> flightsOf(int number) {
@@ -403,9 +465,9 @@ final class Shell {
 
     private void find(String text) {
         List<Directory.Match> matches = directory.find(text);
-        if (matches.isEmpty()) throw new Refusal("no airport's code, city, name or country matches '" + text + "'.");
-        out.println(matches.size() == 1 ? "1 airport matches '" + text + "':"
-                : matches.size() + " airports match '" + text + "', best first:");
+        if (matches.isEmpty()) throw new Refusal("no airport's code, city, name or country matches " + UserError.quote(text) + ".");
+        out.println(matches.size() == 1 ? "1 airport matches " + UserError.quote(text) + ":"
+                : matches.size() + " airports match " + UserError.quote(text) + ", best first:");
         for (Directory.Match m : matches.subList(0, Math.min(FIND_SHOWN, matches.size()))) {
             Directory.Airport a = m.airport();
             int count = flightsOf(a.number()).size();
@@ -419,7 +481,7 @@ final class Shell {
 
     private static void checkMapName(Path map) {
         if (map != null && RouteMap.formatOf(map) == null)
-            throw new UserError("the map's FILE must end in .svg or .png, not '" + map + "'");
+            throw new UserError("the map's FILE must end in .svg or .png, not " + UserError.quote(map.toString()));
     }
 
     /** Every airport in the network with a position: the map's faint dots. */
@@ -466,7 +528,8 @@ final class Shell {
         try {
             map.write(file);
         } catch (IOException e) {
-            throw new Refusal("no map written: cannot write " + file + " (" + e.getMessage() + ").");
+            // The message names the file and the reason; whatever was there before is untouched.
+            throw new Refusal("no map written: " + e.getMessage() + ".");
         }
         out.println("Map written to " + file + ".");
     }
@@ -489,7 +552,7 @@ final class Shell {
         int number = number(numberText, "NUMBER", "");
         String code = codeText.toUpperCase(Locale.ROOT);
         if (Directory.isNumber(code) || !code.matches("[A-Z0-9]{2,8}"))
-            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got '" + codeText + "'");
+            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got " + UserError.quote(codeText));
         Integer holder = directory.presentHolderOf(code);
         if (holder != null && holder != number)
             throw new Refusal("not added: the code " + code + " already names airport " + directory.get(holder).label() + ".");
@@ -629,11 +692,11 @@ final class Shell {
     /** A whole number from 0 to the largest int; the message says that range. */
     private static int number(String text, String what, String note) {
         String range = what + " must be a whole number from 0 to " + Integer.MAX_VALUE + note;
-        if (!Directory.isNumber(text)) throw new UserError(range + ", not '" + text + "'");
+        if (!Directory.isNumber(text)) throw new UserError(range + ", not " + UserError.quote(text));
         try {
             return Integer.parseInt(text);
         } catch (NumberFormatException e) {
-            throw new UserError(range + "; " + text + " is too large");
+            throw new UserError(range + "; " + UserError.brief(text) + " is too large");
         }
     }
 
