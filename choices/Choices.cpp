@@ -49,6 +49,7 @@ struct Index {
     std::vector<std::uint32_t> bestArc;
     bool negative = false;
     int maxArcDays = 0;
+    bool zeroDays = false;
 
     bool slotOf(int airport, std::uint32_t& slot) const {
         auto it = slots.find(airport);
@@ -83,6 +84,7 @@ std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
             ix->arcFrom.push_back(s);
             if (f.second.days < 0) ix->negative = true;
             ix->maxArcDays = std::max(ix->maxArcDays, f.second.days);
+            if (f.second.days == 0) ix->zeroDays = true;
         }
         ++s;
     }
@@ -244,6 +246,9 @@ struct HeapItem {
 // The binary heap of (key, legs, state).
 class HeapQueue {
 public:
+    static constexpr bool ordered() { return true; }
+    template <class F>
+    void remaining(F&&) const {}
     void reset(std::int64_t) { items.clear(); }
     void push(const HeapItem& item) {
         items.push_back(item);
@@ -264,11 +269,21 @@ private:
 constexpr std::uint32_t kDialClasses = 1024;
 
 // Dial's buckets, for day counts 0 .. kDialClasses - 1: a ring of buckets
-// by total days; a bucket is sorted by (legs, state) when its turn comes,
-// and what zero-day flights add to it meanwhile waits in a small heap. The
-// order is the binary heap's.
+// by total days. With zero-day flights a bucket is sorted by (legs, state)
+// when its turn comes, and what they add to it meanwhile waits in a small
+// heap: the binary heap's order. Without them, every label in a bucket is
+// final when its turn comes (each step adds a day or more), so its order
+// does not matter except for which arrival comes first (see `remaining`).
 class DialQueue {
 public:
+    bool ordered() const { return sorting; }
+    void setOrdered(bool on) { sorting = on; }
+    // Calls f on the items of the current bucket not yet taken.
+    template <class F>
+    void remaining(F&& f) const {
+        const std::vector<HeapItem>& b = ring[static_cast<std::size_t>(current % kDialClasses)];
+        for (std::size_t i = pos; i < b.size(); ++i) f(b[i]);
+    }
     void reset(std::int64_t start) {
         if (ring.size() < kDialClasses) ring.resize(kDialClasses);
         if (count > 0 || sorted)
@@ -292,7 +307,8 @@ public:
         while (count > 0) {
             std::vector<HeapItem>& b = ring[static_cast<std::size_t>(current % kDialClasses)];
             if (!sorted) {
-                std::sort(b.begin(), b.end(), [](const HeapItem& x, const HeapItem& y) { return later(y, x); });
+                if (sorting)
+                    std::sort(b.begin(), b.end(), [](const HeapItem& x, const HeapItem& y) { return later(y, x); });
                 pos = 0;
                 sorted = true;
             }
@@ -324,6 +340,7 @@ private:
     std::size_t count = 0;
     std::size_t pos = 0;
     bool sorted = false;
+    bool sorting = true;
     std::int64_t current = 0;
 };
 
@@ -483,7 +500,18 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
             if (lu.days > reachLimit) break;
             settled->push_back(top.state);
         } else if (endsHere(p, spur, top.state)) {
-            *out = pathFromLabels(p, w, top.state);
+            // Unordered buckets: the first arrival in the route order among
+            // the final labels of the same days.
+            std::uint32_t end = top.state;
+            if (!queue.ordered())
+                queue.remaining([&](const HeapItem& other) {
+                    const Label& l = w.labels[other.state];
+                    if (l.done || key(other.state, l.days) != other.days || l.legs != other.legs ||
+                        !endsHere(p, spur, other.state))
+                        return;
+                    if (std::tie(l.legs, other.state) < std::tie(w.labels[end].legs, end)) end = other.state;
+                });
+            *out = pathFromLabels(p, w, end);
             return true;
         }
         lu.done = true;
@@ -516,8 +544,10 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
               std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr,
               const std::int64_t* potential = nullptr) {
     w.begin(p.states);
-    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses))
+    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses)) {
+        w.dial.setOrdered(p.ix->zeroDays);
         return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
+    }
     return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
 }
 

@@ -92,6 +92,7 @@ enum class Days {
     HugePositive,   // near INT_MAX and small ones
     HugeBothSigns,  // near INT_MAX and near INT_MIN
     Switching,      // 0..3, now and then 17, 100, 255, 256, 300 or -1: the queue changes as they come and go
+    Positive,       // 1..3: no zero-day flight, so searches may take a day's labels in any order
 };
 
 class RandomNetwork {
@@ -122,6 +123,7 @@ public:
                                              INT_MIN + 1, INT_MIN / 2, 0, 1, -1};
                 return values[pick(0, 8)];
             }
+            case Days::Positive: return pick(1, 3);
             case Days::Switching: {
                 if (!chance(0.12)) return pick(0, 3);
                 static const int values[] = {17, 100, 255, 256, 300, -1};
@@ -1242,6 +1244,10 @@ robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seed
 
 TEST(ChoicesExactness, RandomNetworksDaysZeroToThree) {
     runChoices("days 0..3", Days::Small, scaled(600), 500000, 12);
+}
+
+TEST(ChoicesExactness, RandomNetworksWithoutZeroDays) {
+    runChoices("days 1..3", Days::Positive, scaled(300), 800000, 12);
 }
 
 TEST(ChoicesExactness, RandomNetworksMostlyTies) {

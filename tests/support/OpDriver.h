@@ -552,6 +552,7 @@ private:
         q.from = {from};
         q.to = {to};
         if (chance(4)) q.from.push_back(any());
+        if (chance(3)) q.to.push_back(any());
         if (chance(4)) q.to.push_back(any());
         const int avoided = chance(2) ? 0 : std::uniform_int_distribution<int>(1, 2)(g);
         for (int i = 0; i < avoided; ++i) q.avoidAirports.push_back(chance(30) ? from : any());
