@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "flights/TManagementFlight.h"
+#include "store/ResultCodes.h"
 #include "store/TDataAccess.h"
 #include "tickets/TArmoringTicket.h"
 
@@ -48,6 +49,8 @@ Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}
 
 Network::~Network() = default;
+
+DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get() : nullptr; }
 
 
 int Network::addAirport(int airport, std::string name) {
@@ -158,19 +161,22 @@ void Network::checkFlight(int flight, int from, int to) {
     if (hasFlight(management, to, flight)) throw Refusal(Rule::FlightTaken, flight, to);
 }
 
-// The checks above are the store's own rules, made under the same hold of
-// the lock as the edit: once they pass, the service refuses nothing.
+// The services refuse without changing anything, and say only that they
+// refused: the rule is found afterwards, under the same hold of the lock, so
+// that a change that goes through pays for no lookups of its own.
 void Network::insertAirport(int airport, std::string name) {
     change([&] {
-        if (hasAirport(management, airport)) throw Refusal(Rule::AirportTaken, airport);
-        management.addAirport(airport, std::move(name));
+        if (management.addAirport(airport, std::move(name)) != codes::kDone)
+            throw Refusal(Rule::AirportTaken, airport);
     });
 }
 
 void Network::insertFlight(int flight, std::string name, int days, int from, int to) {
     change([&] {
-        checkFlight(flight, from, to);
-        management.addFlight(std::move(name), flight, days, from, to);
+        if (management.addFlight(std::move(name), flight, days, from, to) != codes::kDone) {
+            checkFlight(flight, from, to);
+            throw std::logic_error("flight " + std::to_string(flight) + " refused by no known rule");
+        }
     });
 }
 
@@ -202,21 +208,21 @@ void Network::takeBack(const std::vector<AirportItem>& airports, std::size_t air
     while (airportsAdded > 0) management.removeAirport(airports[--airportsAdded].airport);
 }
 
-void Network::load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights) {
+void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> flights) {
     change([&] {
         std::size_t airportsAdded = 0, flightsAdded = 0;
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
-                const AirportItem& a = airports[airportsAdded];
-                if (hasAirport(management, a.airport)) {
+                AirportItem& a = airports[airportsAdded];
+                if (management.addAirport(a.airport, std::move(a.name)) != codes::kDone) {
                     Refusal refusal(Rule::AirportTaken, a.airport);
                     refusal.index = static_cast<std::int64_t>(airportsAdded);
                     throw refusal;
                 }
-                management.addAirport(a.airport, a.name);
             }
             for (; flightsAdded < flights.size(); ++flightsAdded) {
-                const FlightItem& f = flights[flightsAdded];
+                FlightItem& f = flights[flightsAdded];
+                if (management.addFlight(std::move(f.name), f.flight, f.days, f.from, f.to) == codes::kDone) continue;
                 try {
                     checkFlight(f.flight, f.from, f.to);
                 } catch (Refusal& refusal) {
@@ -224,7 +230,7 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
                     refusal.flightItem = true;
                     throw;
                 }
-                management.addFlight(f.name, f.flight, f.days, f.from, f.to);
+                throw std::logic_error("flight " + std::to_string(f.flight) + " refused by no known rule");
             }
         } catch (...) {
             takeBack(airports, airportsAdded, flights, flightsAdded);
@@ -270,12 +276,12 @@ FitAnswer Network::fit(int maxDays, int from, int to) {
     // the search tells the two apart and gives the fewest days. A stopped
     // search resumes, so the second query costs little.
     bool over = false;
-    if (result == -7) {
+    if (result == codes::booking::kOverLimit) {
         over = true;
         result = booking.fitRoute(INT_MAX, from, to, &route);
     }
     switch (result) {
-        case 0: {
+        case codes::kDone: {
             FitAnswer answer{over ? FitAnswer::Kind::OverLimit : FitAnswer::Kind::Route,
                              copyRouteLegs(route, management), 0, false};
             if (over) {
@@ -285,13 +291,13 @@ FitAnswer Network::fit(int maxDays, int from, int to) {
             }
             return answer;
         }
-        case -5:
+        case codes::booking::kUnknownDeparture:
             throw Refusal(Rule::UnknownAirport, from);
-        case -6:
+        case codes::booking::kUnknownArrival:
             throw Refusal(Rule::UnknownAirport, to);
-        case -7:  // even the largest limit is too small
+        case codes::booking::kOverLimit:  // even the largest limit is too small
             return FitAnswer{FitAnswer::Kind::OverLimit, {}, 0, false};
-        case -8:
+        case codes::booking::kNoRoute:
             return FitAnswer{FitAnswer::Kind::NoRoute, {}, 0, false};
         default:
             throw std::logic_error("route fitting returned code " + std::to_string(result));

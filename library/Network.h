@@ -35,11 +35,11 @@
 
 #include <pthread.h>
 
-#include <shared_mutex>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <vector>
 
@@ -49,6 +49,10 @@
 #include "library/Refusal.h"
 #include "store/IGetNewAirport.h"
 #include "tickets/IArmoringTicket.h"
+
+namespace DataAccess {
+class TDataAccess;
+}
 
 namespace tavrik {
 
@@ -152,6 +156,9 @@ public:
     // Callers that use them directly take no lock.
     IManagementFlight& managementService() { return management; }
     IArmoringTicket& bookingService() { return booking; }
+    // The store of a network that owns its services, else null (for tests
+    // that read the store directly).
+    DataAccess::TDataAccess* ownStore();
 
     // ---- the host classes' operations: result codes ----
 
@@ -191,8 +198,9 @@ public:
     // Exclusive. Adds every airport, then every flight, in order, or nothing:
     // the first refused item throws its Refusal, with `index` and
     // `flightItem` naming it, after everything the batch added is taken away
-    // again; running out of memory does the same and rethrows.
-    void load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights);
+    // again; running out of memory does the same and rethrows. The names
+    // move into the network.
+    void load(std::vector<AirportItem> airports, std::vector<FlightItem> flights);
 
     // Shared. Every airport number with its name, ascending.
     std::vector<AirportItem> readAirports();

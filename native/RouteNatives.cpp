@@ -12,6 +12,7 @@
 #include "library/Network.h"
 #include "native/JniSupport.h"
 #include "native/tavrik.h"
+#include "store/ResultCodes.h"
 #include "tavrik_Routes.h"
 
 using tavrik::FittedRoute;
@@ -31,8 +32,8 @@ const char* const kLegCallbackSignature = "(ILjava/lang/String;IIII)V";
 
 // fitAndBookNative's answer when the route was fitted but the booking
 // refused it (a flight's booked count is at its largest): tavrik.Routes
-// reports it as armoringTickets' refusal. No route-fitting code is positive.
-constexpr jint kBookingRefused = 1;
+// reports it as armoringTickets' refusal.
+constexpr jint kBookingRefused = codes::routes::kBookingRefused;
 
 // Runs `fit` and delivers its legs to `legs`; returns the route-fitting code,
 // or kBookingRefused.

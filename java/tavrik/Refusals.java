@@ -1,9 +1,12 @@
 package tavrik;
 
+import palvorin.aggregateFiting;
+
 /**
- * The one place where the library's refusals become Java exceptions. The native code calls
- * {@link #refusal} with the rule's number (its order in the C++ {@code tavrik::Rule}) and the
- * numbers it concerns; adding a rule is one case here and one exception class.
+ * The one place where the library's refusals become Java exceptions: the typed calls' rules
+ * ({@link #refusal}, called by the native code) and the whole-route calls' result codes ({@link
+ * #routeRefusal}). The codes' meanings in words are {@link NativeCall}'s. Adding a rule is one
+ * value of the C++ {@code tavrik::Rule}, one case here and one exception class.
  */
 final class Refusals {
     private Refusals() {}
@@ -28,6 +31,32 @@ final class Refusals {
     static final int UNKNOWN_FLIGHT_NUMBER = 46;
     static final int NO_END_AIRPORTS = 47;
     static final int NEGATIVE_LOOP = 48;
+
+    /**
+     * What the whole-route natives of {@link Routes} return when the route was fitted but its
+     * booking refused (a flight's booked count is at its largest); no route-fitting code is
+     * positive. The C++ {@code codes::routes::kBookingRefused}.
+     */
+    static final int ROUTE_BOOKING_REFUSED = 1;
+
+    /**
+     * The exception of a refused whole-route call of {@link Routes}, other than "over the limit"
+     * and "no route", which are no exceptions there.
+     *
+     * @param method the method the caller called
+     * @param code the native call's code: one of {@code getRouteFlight}'s, or {@link
+     *     #ROUTE_BOOKING_REFUSED}
+     * @param from the departure airport the caller gave
+     * @param to the arrival airport the caller gave
+     * @return the exception
+     */
+    static RouteException routeRefusal(String method, int code, int from, int to) {
+        if (code == ROUTE_BOOKING_REFUSED) {
+            return new RouteException(method, NativeCall.ARMORING_TICKETS, aggregateFiting.BOOKING_REFUSED, 0);
+        }
+        int airport = code == aggregateFiting.UNKNOWN_ARRIVAL ? to : from;
+        return new RouteException(method, NativeCall.GET_ROUTE_FLIGHT, code, airport);
+    }
 
     /**
      * Makes the exception of a rule; called by the native code, which then throws it.
