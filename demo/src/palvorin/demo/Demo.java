@@ -144,13 +144,13 @@ public final class Demo {
         if (!options.command.isEmpty()) return shell.runOnce(options.command.toArray(new String[0]));
         if (script != null) {
             try (InputStream in = Files.newInputStream(script)) {
-                return runEchoed(shell, in, out, err, script.toString());
+                return runEchoed(shell, in, out, script.toString());
             } catch (IOException e) {
                 err.println("error: cannot read the script " + script + ": " + e.getMessage());
                 return 2;
             }
         }
-        if (!interactive) return runEchoed(shell, stdin, out, err, "standard input");
+        if (!interactive) return runEchoed(shell, stdin, out, "standard input");
 
         if (chatty) {
             out.println("Sample session:");
@@ -165,7 +165,7 @@ public final class Demo {
         }
         // Typing at a terminal with the output going elsewhere: the terminal shows what is typed,
         // so nothing is echoed and no prompt is mixed into the output.
-        return runLines(shell, stdin, out, err, false, "standard input");
+        return runLines(shell, stdin, out, false, "standard input");
     }
 
     /** Whether the launcher found that stream to be a terminal (it passes -Dtavrik.stdin.terminal etc.). */
@@ -181,8 +181,8 @@ public final class Demo {
      * Returns the exit status: 0 when every command ran, 1 when one failed, 2 when the input
      * could not be read.
      */
-    static int runEchoed(Shell shell, InputStream in, PrintStream out, PrintStream err, String source) {
-        return runLines(shell, in, out, err, true, source);
+    static int runEchoed(Shell shell, InputStream in, PrintStream out, String source) {
+        return runLines(shell, in, out, true, source);
     }
 
     /**
@@ -190,8 +190,7 @@ public final class Demo {
      * as for {@link #runEchoed}, else each line runs as typed (a terminal shows it already). A line
      * longer than {@link InputLines#LIMIT} bytes is refused as soon as it passes the limit.
      */
-    private static int runLines(Shell shell, InputStream in, PrintStream out, PrintStream err, boolean echoed,
-            String source) {
+    private static int runLines(Shell shell, InputStream in, PrintStream out, boolean echoed, String source) {
         boolean allRan = true;
         InputLines lines = new InputLines(in);
         try {

@@ -8,6 +8,8 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.io.PrintStream;
 import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
 
 /**
  * The program's standard output and error. Standard output is buffered and written out when a
@@ -48,10 +50,19 @@ final class Streams {
             super(cause.getMessage(), cause);
         }
 
-        /** The reader of the pipe has gone (e.g. {@code | head -1}): nothing is wrong that needs saying. */
+        /**
+         * The reader of the pipe has gone (e.g. {@code | head -1}): nothing is wrong that needs
+         * saying. A write to a pipe fails for no other reason, so a pipe as standard output
+         * settles it whatever language the system's message is in.
+         */
         boolean brokenPipe() {
             String m = getMessage();
-            return m != null && m.contains("Broken pipe");
+            if (m != null && m.contains("Broken pipe")) return true;
+            try {
+                return Files.readSymbolicLink(Path.of("/proc/self/fd/1")).toString().startsWith("pipe:");
+            } catch (IOException | UnsupportedOperationException | SecurityException e) {
+                return false;
+            }
         }
 
         /** Says what happened (unless the pipe broke) and gives the exit status. */
@@ -104,7 +115,7 @@ final class Streams {
      * {@code \u009b}. Every other byte passes unchanged (a control byte is never part of a longer
      * UTF-8 sequence).
      */
-    static final class Escaping extends FilterOutputStream {
+    private static final class Escaping extends FilterOutputStream {
         /** The first byte of a two-byte sequence that may be a C1 control, held until the next. */
         private boolean pendingC2;
 

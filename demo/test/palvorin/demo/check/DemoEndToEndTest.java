@@ -505,8 +505,8 @@ class DemoEndToEndTest {
                 new Hostile("an escape sequence to a file", "\"$T\" find \"$(printf 'a\\033[2Jb')\"", null, 1,
                         Pattern.quote("error: " + noMatch + "'a\u001b[2Jb'.")),
                 new Hostile("an escape sequence to a terminal",
-                        "script -qec \"\\\"$T\\\" find \\\"$(printf 'a\\033[2Jb')\\\"\" /dev/null > tty.txt", null, 1,
-                        null, "tty.txt~[^\u001b]*" + Pattern.quote("'a\\x1b[2Jb'") + "[^\u001b]*"),
+                        "script -qec \"\\\"$T\\\" find \\\"$(printf 'a\\033[2Jb\\302\\233c')\\\"\" /dev/null > tty.txt",
+                        null, 1, null, "tty.txt~[^\u001b\u009b]*" + Pattern.quote("'a\\x1b[2Jb\\u009bc'") + "[^\u001b\u009b]*"),
                 // Maps: complete or nothing, whatever was there untouched, the reason given.
                 new Hostile("a PNG over an old file on a full disk",
                         "printf OLD > full/old.png; \"$T\" " + route + " --map full/old.png > /dev/null", null, 1,
@@ -536,6 +536,10 @@ class DemoEndToEndTest {
 
     @TestFactory
     List<DynamicTest> hostileInputGetsOneErrorLineTheRightStatusAndLeavesNoFiles() {
+        // The table checks the program's own handling of its streams, files and words; the
+        // sanitizer builds, several times slower, check the library and skip it.
+        Assumptions.assumeTrue(System.getProperty("demo.preload", "").isBlank(),
+                "skipped in a sanitizer build: the hostile table runs in the normal one");
         return hostileCases().stream().map(c -> DynamicTest.dynamicTest(c.name(), () -> runHostile(c))).toList();
     }
 
@@ -555,7 +559,8 @@ class DemoEndToEndTest {
         try {
             Output run = run(List.of("bash", "-c", c.shell()), c.stdin() == null ? null : c.stdin().getBytes(StandardCharsets.UTF_8),
                     true, "", dir);
-            String what = c.name() + ": " + c.shell() + "\nstderr: " + run.err();
+            String what = c.name() + ": " + c.shell() + "\nstderr: " + run.err().substring(0, Math.min(2000,
+                    run.err().length()));
             checkNoJniWarnings(run.text() + run.err());
             assertEquals(c.status(), run.exitCode(), what);
             if (c.stderr() == null) {
@@ -748,28 +753,19 @@ class DemoEndToEndTest {
         ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(!apart);
         if (dir != null) pb.directory(dir.toFile());
         pb.environment().put("T", property("demo.launcher"));
-        String preload = System.getProperty("demo.preload", "");
         Path errFile = null;
         if (apart) {
             errFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stderr", ".txt");
             pb.redirectError(errFile.toFile());
         }
         pb.environment().put("JAVA_OPTS", ("-Xcheck:jni " + javaOpts).strip());
+        String preload = System.getProperty("demo.preload", "");
         if (!preload.isBlank()) {
             // A sanitizer build: its runtimes go first, and the JVM keeps the signals it relies on.
+            pb.environment().put("LD_PRELOAD", preload);
             pb.environment().put("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:"
                     + "allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0");
             pb.environment().put("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
-            if (dir == null) {
-                pb.environment().put("LD_PRELOAD", preload);
-            } else {
-                // A shell command: only the launcher gets the runtimes, not bash and its tools.
-                Path preloaded = Path.of(property("demo.work"), "preloaded-launcher");
-                Files.writeString(preloaded, "#!/bin/sh\nLD_PRELOAD='" + preload + "' exec '"
-                        + property("demo.launcher") + "' \"$@\"\n");
-                preloaded.toFile().setExecutable(true);
-                pb.environment().put("T", preloaded.toString());
-            }
         }
         if (stdin == null) pb.redirectInput(ProcessBuilder.Redirect.from(new java.io.File("/dev/null")));
         // Output to a file, input from a thread of its own: a program that hangs, or stops
