@@ -47,7 +47,8 @@ Network::Network(std::unique_ptr<IGetNewAirport> factory)
     : owned(std::make_unique<Owned>(std::move(factory))),
       management(owned->management),
       booking(owned->booking),
-      seats(&owned->seats) {}
+      seats(&owned->seats),
+      choices(std::make_unique<Choices::TChoices>(owned->store.get())) {}
 
 Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}

@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "bookings/ISeatBooking.h"
+#include "choices/Choices.h"
 #include "flights/IManagementFlight.h"
 #include "library/ReportCopy.h"
 #include "library/Refusal.h"
@@ -123,6 +124,22 @@ struct FlightItem {
     int to;
 };
 
+// A route of the route choices, its legs copied from the network (each
+// leg the flight's entry at its departure airport, as copyRouteLegs).
+struct ChoiceRoute {
+    int from;
+    int to;
+    std::int64_t days;
+    std::vector<ReportedFlight> legs;
+};
+
+// What fitChoice answers (see FitAnswer).
+struct ChoiceFit {
+    FitAnswer::Kind kind;
+    ChoiceRoute route;            // Kind::Route
+    std::int64_t fewestDays = 0;  // Kind::OverLimit
+};
+
 class Network final {
 public:
     // An empty network with a store and services of its own.
@@ -195,6 +212,14 @@ public:
     bool readFlight(int airport, int flight, ReportedFlight& out);
     // Shared. Rule::UnknownAirport (`from`, else `to`).
     FitAnswer fit(int maxDays, int from, int to);
+    // ---- route choices (library/NetworkChoices.cpp; see choices/Choices.h) ----
+    // Shared. A refused query throws the Refusal of its rule (unknown
+    // airport, a value out of range, a loop of negative total on the way).
+    ChoiceFit fitChoice(const Choices::Query& query, int maxDays);
+    std::vector<ChoiceRoute> front(const Choices::Query& query, int maxDays);
+    std::vector<ChoiceRoute> alternatives(const Choices::Query& query, int maxDays, int k);
+    std::vector<Choices::Reached> reach(const Choices::Query& query, int maxDays);
+
     // Shared. A network of its own with the same airports, flights and booked
     // counts, capacities, bookings and request keys, and an empty current
     // ticket list.
@@ -243,6 +268,7 @@ private:
     template <class Change>
     auto change(Change&& body) -> decltype(body());
 
+    Choices::TChoices& choicesOrThrow();
     FittedRoute fitAndBookLocked(int maxDays, int from, int to, std::list<TTicket>& route);
     // Throws the rule that refuses a flight, or returns (lock held).
     void checkFlight(int flight, int from, int to);
@@ -258,6 +284,9 @@ private:
     ISeatBooking& seatsOrThrow();
     // Throws the refusal or the invalid_argument of a refused seat call.
     [[noreturn]] static void refuse(const TSeatOutcome& outcome);
+    // The route choices on the owned store; null when the caller owns the
+    // services (their store is not at hand), and the choices then throw.
+    std::unique_ptr<Choices::TChoices> choices;
     NetworkLock network;
     std::mutex ticketList;
 };

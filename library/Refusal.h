@@ -28,6 +28,16 @@ enum class Rule : int {
     UnknownBooking = 23,  // a: the booking id
     KeyReused = 24,       // a: the booking the request key was first given for
     NoRoute = 25,         // a: departure, b: arrival, c: passengers
+    // Route choices: a query's value out of range, or a network it cannot answer.
+    AlternativesCount = 40,  // a: the count asked for, b: the largest allowed
+    ViaIsEnd = 41,           // a: the airport to pass through, also a departure or arrival
+    AvoidedEnd = 42,         // a: the airport both avoided and a departure, arrival or via
+    NegativeLegLimit = 43,   // a: the leg limit
+    NegativeReachDays = 44,  // a: the day count of a reach
+    ViaInReach = 45,         // a: the airport to pass through given to a reach
+    UnknownFlightNumber = 46,  // a: the flight number no flight has
+    NoEndAirports = 47,      // a: 0 no departure airport, 1 no arrival airport
+    NegativeLoop = 48,       // a: an airport on a loop of negative total days on the way
 };
 
 struct Refusal final : std::exception {

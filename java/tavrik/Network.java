@@ -147,7 +147,7 @@ public final class Network implements AutoCloseable {
     }
 
     /** Holds the network open for one call, or throws if it is closed. */
-    private long enter() {
+    long enter() {
         ReentrantReadWriteLock.ReadLock shared = handle.lock.readLock();
         shared.lock();
         if (handle.closed) {
@@ -158,7 +158,7 @@ public final class Network implements AutoCloseable {
     }
 
     /** Ends a call begun by {@link #enter()}; keeps this object reachable until then. */
-    private void leave() {
+    void leave() {
         handle.lock.readLock().unlock();
         Reference.reachabilityFence(this);
     }
@@ -713,6 +713,16 @@ public final class Network implements AutoCloseable {
             leave();
         }
         return List.copyOf(bookings.bookings());
+    }
+
+    /**
+     * Starts a route-choice query on this network: the trade-off front, alternatives,
+     * constrained fits, several airports as one end, and reach (see {@link RouteQuery}).
+     *
+     * @return a new query with no ends and no constraints
+     */
+    public RouteQuery query() {
+        return new RouteQuery(this);
     }
 
     /** nativeFit's answers (the C++ FitAnswer::Kind, and a total beyond an int's limit). */

@@ -33,6 +33,16 @@ final class Refusals {
     static final int KEY_REUSED = 24;
     /** {@code tavrik::Rule::NoRoute}: a = departure, b = arrival, c = passengers. */
     static final int NO_ROUTE = 25;
+    /** The route choices' rules: {@code tavrik::Rule::AlternativesCount} to {@code NegativeLoop}. */
+    static final int ALTERNATIVES_COUNT = 40;
+    static final int VIA_IS_END = 41;
+    static final int AVOIDED_END = 42;
+    static final int NEGATIVE_LEG_LIMIT = 43;
+    static final int NEGATIVE_REACH_DAYS = 44;
+    static final int VIA_IN_REACH = 45;
+    static final int UNKNOWN_FLIGHT_NUMBER = 46;
+    static final int NO_END_AIRPORTS = 47;
+    static final int NEGATIVE_LOOP = 48;
 
     /**
      * What the whole-route natives of {@link Routes} return when the route was fitted but its
@@ -98,9 +108,40 @@ final class Refusals {
                 return new RequestKeyReusedException(call, a);
             case NO_ROUTE:
                 return new NoRouteException(call, (int) a, (int) b, (int) c);
+            case ALTERNATIVES_COUNT:
+                return query(call, RouteQueryException.Problem.ALTERNATIVES_COUNT, a,
+                        a + " alternatives asked for; 1 to " + b + " may be");
+            case VIA_IS_END:
+                return query(call, RouteQueryException.Problem.VIA_IS_END, a,
+                        "airport " + a + " to pass through is also a departure or arrival airport");
+            case AVOIDED_END:
+                return query(call, RouteQueryException.Problem.AVOIDED_END, a,
+                        "airport " + a + " is avoided and also a departure, arrival or airport to pass through");
+            case NEGATIVE_LEG_LIMIT:
+                return query(call, RouteQueryException.Problem.NEGATIVE_LEG_LIMIT, a,
+                        "leg limit " + a + " is negative");
+            case NEGATIVE_REACH_DAYS:
+                return query(call, RouteQueryException.Problem.NEGATIVE_REACH_DAYS, a,
+                        "day count " + a + " of a reach is negative");
+            case VIA_IN_REACH:
+                return query(call, RouteQueryException.Problem.VIA_IN_REACH, a,
+                        "a reach takes no airport to pass through (airport " + a + " given)");
+            case UNKNOWN_FLIGHT_NUMBER:
+                return query(call, RouteQueryException.Problem.UNKNOWN_FLIGHT_NUMBER, a,
+                        "no flight has number " + a);
+            case NO_END_AIRPORTS:
+                return query(call, RouteQueryException.Problem.NO_END_AIRPORTS, a,
+                        a == 0 ? "no departure airport given" : "no arrival airport given");
+            case NEGATIVE_LOOP:
+                return new NegativeLoopException(call, (int) a);
             default:
                 throw new IllegalStateException("the library refused " + call + " by rule " + rule
                         + ", which this version of the Java classes does not know");
         }
+    }
+
+    private static RouteQueryException query(String call, RouteQueryException.Problem problem, long value,
+            String words) {
+        return new RouteQueryException(call, problem, value, words);
     }
 }

@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "openflights/OpenFlightsNetwork.h"
+#include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
 #include "store/TDataAccess.h"
@@ -91,6 +92,7 @@ enum class Days {
     HugePositive,   // near INT_MAX and small ones
     HugeBothSigns,  // near INT_MAX and near INT_MIN
     Switching,      // 0..3, now and then 17, 100, 255, 256, 300 or -1: the queue changes as they come and go
+    Positive,       // 1..3: no zero-day flight, so searches may take a day's labels in any order
 };
 
 class RandomNetwork {
@@ -121,6 +123,7 @@ public:
                                              INT_MIN + 1, INT_MIN / 2, 0, 1, -1};
                 return values[pick(0, 8)];
             }
+            case Days::Positive: return pick(1, 3);
             case Days::Switching: {
                 if (!chance(0.12)) return pick(0, 3);
                 static const int values[] = {17, 100, 255, 256, 300, -1};
@@ -1203,6 +1206,61 @@ TEST(IncrementalSearch, LongChurnPastRebuildThresholds) {
     EXPECT_EQ(0u, w.mismatches()) << w.reportText();
 }
 
+// ---- route choices against the brute-force reference ----
+
+// Random networks with edits between the queries, as above; every query also
+// asks a random route-choice query (tests/support/OpDriver.h, checkChoices)
+// and compares it with the enumeration of every loopless route.
+robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seeds, std::uint64_t firstSeed,
+                                          int span) {
+    robustness::OpDriver::Outcomes seen;
+    int failedSeeds = 0;
+    for (int s = 0; s < seeds; ++s) {
+        const std::uint64_t seed = firstSeed + static_cast<std::uint64_t>(s);
+        World w(std::string(label) + " seed " + std::to_string(seed), robustness::Checks{true, true, true, true});
+        RandomNetwork gen(seed, days, span);
+        gen.build(w);
+        const int steps = gen.pick(5, 20);
+        for (int i = 0; i < steps && w.mismatches() == 0; ++i) {
+            if (gen.chance(0.3))
+                gen.mutate(w);
+            else
+                gen.queryGroup(w);
+        }
+        seen.add(w.outcomes());
+        if (w.mismatches() != 0) {
+            ++failedSeeds;
+            ADD_FAILURE() << w.reportText();
+        }
+        if (failedSeeds >= 3) break;
+    }
+    EXPECT_EQ(0, failedSeeds) << label << ": networks with a difference";
+    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped\n",
+                label, static_cast<unsigned long long>(seen.choiceAnswers),
+                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped));
+    EXPECT_GT(seen.choiceAnswers, static_cast<std::uint64_t>(seeds));
+    return seen;
+}
+
+TEST(ChoicesExactness, RandomNetworksDaysZeroToThree) {
+    runChoices("days 0..3", Days::Small, scaled(600), 500000, 12);
+}
+
+TEST(ChoicesExactness, RandomNetworksWithoutZeroDays) {
+    runChoices("days 1..3", Days::Positive, scaled(300), 800000, 12);
+}
+
+TEST(ChoicesExactness, RandomNetworksMostlyTies) {
+    runChoices("days 0..1", Days::ZeroOrOne, scaled(600), 600000, 12);
+}
+
+// Negative day counts: refused where a loop of negative total lies on the
+// way, exact everywhere else.
+TEST(ChoicesExactness, RandomNetworksWithNegativeDays) {
+    const auto seen = runChoices("days -3..3", Days::WithNegative, scaled(600), 700000, 12);
+    EXPECT_GT(seen.choiceLoops, 0u);
+}
+
 // ---- the OpenFlights network ----
 
 class OpenFlightsExactness : public ::testing::Test {
@@ -1279,6 +1337,46 @@ TEST_F(OpenFlightsExactness, SampledQueriesMatchOracle) {
     }
     EXPECT_EQ(0u, world->mismatches()) << world->reportText();
     EXPECT_GT(routes, 0);
+}
+
+// The trade-off front's fewest-days point against the single fit: the same
+// days always, and the same flights whenever the single fit's route has the
+// fewest legs among the fewest-days routes (the route order's rule 4 is the
+// single fit's tie-break). The points fall in days and rise in legs.
+TEST_F(OpenFlightsExactness, FrontsFewestDaysPointIsTheSingleFit) {
+    const std::vector<int> served = servedAirports();
+    std::mt19937_64 rng(4711);
+    auto any = [&] { return served[std::uniform_int_distribution<std::size_t>(0, served.size() - 1)(rng)]; };
+    Choices::TChoices choices(&world->store());
+    int compared = 0, sameLegs = 0;
+    for (int attempt = 0; attempt < scaled(300); ++attempt) {
+        Choices::Query q;
+        q.from = {any()};
+        q.to = {any()};
+        if (world->booking().getRouteFlight(INT_MAX, q.from[0], q.to[0]) != 0) continue;
+        const std::list<TTicket>& tickets = *world->booking().getTickets();
+        std::vector<int> flights;  // in travel order
+        for (auto it = tickets.rbegin(); it != tickets.rend(); std::advance(it, 2)) flights.push_back(it->flight);
+        const std::int64_t total = routeTotal(world->oracleNetwork(), tickets);
+        const std::vector<Choices::Route> front = choices.front(q, INT_MAX);
+        ASSERT_FALSE(front.empty());
+        const Choices::Route& fewest = front.back();
+        EXPECT_EQ(total, fewest.days) << q.from[0] << " -> " << q.to[0];
+        EXPECT_LE(fewest.legs.size(), flights.size());
+        if (fewest.legs.size() == flights.size()) {
+            ++sameLegs;
+            std::vector<int> got;
+            for (const Choices::Leg& l : fewest.legs) got.push_back(l.flight);
+            EXPECT_EQ(flights, got) << q.from[0] << " -> " << q.to[0];
+        }
+        for (std::size_t i = 1; i < front.size(); ++i) {
+            EXPECT_LT(front[i].days, front[i - 1].days);
+            EXPECT_GT(front[i].legs.size(), front[i - 1].legs.size());
+        }
+        ++compared;
+    }
+    std::printf("[oracle] front on OpenFlights: %d queries, %d with the single fit's legs\n", compared, sameLegs);
+    EXPECT_GT(sameLegs, compared / 2);
 }
 
 // Removing a flight of a found route changes the network's revision: the

@@ -45,7 +45,9 @@
 
 #include "tests/support/LibraryState.h"
 #include "tests/support/Model.h"
+#include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
+#include "tests/support/LiteralChoices.h"
 #include "tests/support/LiteralFitting.h"
 #include "tests/support/NetworkProbe.h"
 
@@ -101,6 +103,9 @@ struct Checks {
     bool model = true;     // the model's codes, network, booked counts and ticket list
     bool literal = false;  // queries: the literal search on the store, through both entry points
     bool logging = false;  // keep the last operations for mismatch reports
+    // queries: also a random route-choice query (front, alternatives, fit or
+    // reach, with random constraints) against the brute-force reference
+    bool choices = false;
 };
 
 // Random choices from a seeded generator.
@@ -170,6 +175,11 @@ public:
         std::uint64_t seatsRefused = 0;
         std::uint64_t cancelled = 0;
         std::uint64_t retries = 0;
+        // Route-choice queries: answered with two routes or more, refused
+        // for a loop of negative total, skipped (too many routes to list).
+        std::uint64_t choiceAnswers = 0;
+        std::uint64_t choiceLoops = 0;
+        std::uint64_t choiceSkipped = 0;
         // Typed operations: routes and over-the-limit answers, batch loads
         // taken and refused.
         std::uint64_t typedRoutes = 0;
@@ -191,6 +201,9 @@ public:
             for (int i = 0; i < 9; ++i) routeCodes[i] += o.routeCodes[i];
             reusedNumbers += o.reusedNumbers;
             takeovers += o.takeovers;
+            choiceAnswers += o.choiceAnswers;
+            choiceLoops += o.choiceLoops;
+            choiceSkipped += o.choiceSkipped;
             typedRoutes += o.typedRoutes;
             typedOverLimit += o.typedOverLimit;
             loadsTaken += o.loadsTaken;
@@ -505,6 +518,7 @@ private:
     // A fresh library, its probe and (for the literal check) a route search
     // of its own on the same store, beside the booking service's.
     void start() {
+        choices.reset();
         direct.reset();
         probe.reset();
         lib.reset(new DrivenNetwork());
@@ -512,6 +526,7 @@ private:
         // The driver's own search indexes edges from two on and keeps one
         // idle state, so that small networks take the large ones' paths.
         if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store, NetworkProbe::probeTuning()));
+        if (checks.choices) choices.reset(new Choices::TChoices(&lib->store));
         haveSnapshot = false;
         queriedRevision.reset();
     }
@@ -589,7 +604,195 @@ private:
             }
         }
         if (checks.logging) keep(what.str() + " -> " + std::to_string(actual));
+        if (checks.choices) checkChoices(maxDays, from, to);
         return reference;
+    }
+
+    // ---- route choices against the brute-force reference ----
+
+    // A random choice query around (from, to): more airports at either end,
+    // airports and flights to avoid, one to pass through, a leg limit, now
+    // and then a value that must be refused; then the query's answer against
+    // the reference, on a snapshot of the same store.
+    void checkChoices(int maxDays, int from, int to) {
+        std::mt19937_64& g = choiceRng;
+        auto chance = [&](int oneIn) { return std::uniform_int_distribution<int>(0, oneIn - 1)(g) == 0; };
+        const oracle::Network& net = oracleNetwork();
+        std::vector<int> ids;
+        for (const auto& a : net) ids.push_back(a.first);
+        if (ids.empty()) return;
+        auto any = [&] { return ids[std::uniform_int_distribution<std::size_t>(0, ids.size() - 1)(g)]; };
+        Choices::Query q;
+        q.from = {from};
+        q.to = {to};
+        if (chance(4)) q.from.push_back(any());
+        if (chance(3)) q.to.push_back(any());
+        if (chance(4)) q.to.push_back(any());
+        const int avoided = chance(2) ? 0 : std::uniform_int_distribution<int>(1, 2)(g);
+        for (int i = 0; i < avoided; ++i) q.avoidAirports.push_back(chance(30) ? from : any());
+        std::vector<int> flights;
+        for (const auto& a : net)
+            for (const auto& f : a.second)
+                if (f.second.from == a.first) flights.push_back(f.first);
+        if (!flights.empty() && chance(3))
+            q.avoidFlights.push_back(flights[std::uniform_int_distribution<std::size_t>(0, flights.size() - 1)(g)]);
+        if (chance(3)) {
+            q.hasVia = true;
+            q.via = chance(30) ? to : any();
+        }
+        if (chance(3)) {
+            q.hasMaxLegs = true;
+            q.maxLegs = std::uniform_int_distribution<int>(chance(30) ? -1 : 0, 4)(g);
+        }
+        const int kind = std::uniform_int_distribution<int>(0, 3)(g);  // fit, front, alternatives, reach
+        const int limit = chance(3) ? INT_MAX : maxDays;
+        const int k = chance(30) ? (chance(2) ? 0 : Choices::kMaxAlternatives + 1)
+                                 : std::uniform_int_distribution<int>(1, 6)(g);
+        std::ostringstream what;
+        what << "choices kind " << kind << " from";
+        for (int a : q.from) what << ' ' << a;
+        what << " to";
+        for (int a : q.to) what << ' ' << a;
+        what << " avoid";
+        for (int a : q.avoidAirports) what << ' ' << a;
+        what << " avoidFlights";
+        for (int f : q.avoidFlights) what << ' ' << f;
+        if (q.hasVia) what << " via " << q.via;
+        if (q.hasMaxLegs) what << " maxLegs " << q.maxLegs;
+        what << " limit " << limit << " k " << k;
+        const bool reach = kind == 3;
+
+        // The refusal the documentation's order of checks gives, if any.
+        std::optional<std::pair<Choices::Problem, std::int64_t>> refusal;
+        auto refuse = [&](Choices::Problem p, std::int64_t a) {
+            if (!refusal) refusal = std::make_pair(p, a);
+        };
+        using P = Choices::Problem;
+        if (kind == 2 && (k <= 0 || k > Choices::kMaxAlternatives)) refuse(P::CountOutOfRange, k);
+        if (reach && limit < 0) refuse(P::NegativeReachDays, limit);
+        for (int a : q.from)
+            if (!net.count(a)) refuse(P::UnknownAirport, a);
+        if (!reach)
+            for (int a : q.to)
+                if (!net.count(a)) refuse(P::UnknownAirport, a);
+        for (int a : q.avoidAirports)
+            if (!net.count(a)) refuse(P::UnknownAirport, a);
+        if (q.hasVia) {
+            if (reach) refuse(P::ViaInReach, q.via);
+            if (!net.count(q.via)) refuse(P::UnknownAirport, q.via);
+            const bool end = std::count(q.from.begin(), q.from.end(), q.via) ||
+                             (!reach && std::count(q.to.begin(), q.to.end(), q.via));
+            if (end) refuse(P::ViaIsEnd, q.via);
+        }
+        auto avoids = [&](int a) { return std::count(q.avoidAirports.begin(), q.avoidAirports.end(), a) != 0; };
+        for (int a : q.from)
+            if (avoids(a)) refuse(P::AvoidedEnd, a);
+        if (!reach)
+            for (int a : q.to)
+                if (avoids(a)) refuse(P::AvoidedEnd, a);
+        if (q.hasVia && avoids(q.via)) refuse(P::AvoidedEnd, q.via);
+        if (q.hasMaxLegs && q.maxLegs < 0) refuse(P::NegativeLegLimit, q.maxLegs);
+        if (!refusal && oracle::negativeLoopOnTheWay(net, q, reach)) refuse(P::NegativeLoop, 0);
+
+        std::ostringstream got;
+        std::optional<std::pair<Choices::Problem, std::int64_t>> refusedAs;
+        std::vector<Choices::Route> routes;
+        Choices::FitAnswer fitted;
+        std::vector<Choices::Reached> reached;
+        try {
+            switch (kind) {
+                case 0: fitted = choices->fit(q, limit); break;
+                case 1: routes = choices->front(q, limit); break;
+                case 2: routes = choices->alternatives(q, limit, k); break;
+                default: reached = choices->reach(q, limit); break;
+            }
+        } catch (const Choices::Refused& r) {
+            refusedAs = std::make_pair(r.problem, r.a);
+        }
+        if (refusal || refusedAs) {
+            // A loop is named by one of its airports: only the rule is compared.
+            const bool same = refusal && refusedAs && refusal->first == refusedAs->first &&
+                              (refusal->first == P::NegativeLoop || refusal->second == refusedAs->second);
+            if (!same) {
+                std::ostringstream d;
+                d << "refusal " << (refusedAs ? static_cast<int>(refusedAs->first) : -1) << '/'
+                  << (refusedAs ? refusedAs->second : 0) << ", reference "
+                  << (refusal ? static_cast<int>(refusal->first) : -1) << '/' << (refusal ? refusal->second : 0);
+                mismatch(what.str(), d.str());
+            }
+            if (refusal && refusal->first == P::NegativeLoop) ++seen.choiceLoops;
+            return;
+        }
+        const oracle::ChoiceEnumeration all = oracle::enumerateRoutes(net, q, reach);
+        if (!all.complete) {
+            ++seen.choiceSkipped;
+            return;
+        }
+        auto text = [](const Choices::Route& r) {
+            std::ostringstream o;
+            o << '[' << r.days << "d " << r.from;
+            for (const Choices::Leg& l : r.legs) o << " -F" << l.flight << "-> " << l.to;
+            o << ']';
+            return o.str();
+        };
+        auto literalText = [](const oracle::ChoiceRoute& r) {
+            std::ostringstream o;
+            o << '[' << r.days << "d " << r.airports.front();
+            for (const oracle::ChoiceLeg& l : r.legs) o << " -F" << l.flight << "-> " << l.to;
+            o << ']';
+            return o.str();
+        };
+        auto compareLists = [&](const std::vector<oracle::ChoiceRoute>& expected) {
+            bool same = expected.size() == routes.size();
+            for (std::size_t i = 0; same && i < expected.size(); ++i) same = oracle::sameRoute(expected[i], routes[i]);
+            if (same) {
+                if (routes.size() >= 2) ++seen.choiceAnswers;
+                return;
+            }
+            std::ostringstream d;
+            d << "\n  routes:    ";
+            for (const auto& r : routes) d << text(r) << ' ';
+            d << "\n  reference: ";
+            for (const auto& r : expected) d << literalText(r) << ' ';
+            mismatch(what.str(), d.str());
+        };
+        if (kind == 0) {
+            const auto first = oracle::literalFirst(all);
+            std::ostringstream d;
+            bool same;
+            if (!first) {
+                same = fitted.kind == Choices::FitAnswer::Kind::NoRoute;
+            } else if (first->days > limit) {
+                same = fitted.kind == Choices::FitAnswer::Kind::OverLimit && fitted.fewestDays == first->days;
+            } else {
+                same = fitted.kind == Choices::FitAnswer::Kind::Route && oracle::sameRoute(*first, fitted.route);
+            }
+            if (!same) {
+                d << "fit kind " << static_cast<int>(fitted.kind) << ' ' << text(fitted.route) << " fewest "
+                  << fitted.fewestDays << ", reference " << (first ? literalText(*first) : std::string("none"));
+                mismatch(what.str(), d.str());
+            }
+        } else if (kind == 1) {
+            compareLists(oracle::literalFront(all, limit));
+        } else if (kind == 2) {
+            compareLists(oracle::literalAlternatives(all, limit, k));
+        } else {
+            const auto expected = oracle::literalReach(all, q, limit);
+            bool same = expected.size() == reached.size();
+            for (std::size_t i = 0; same && i < expected.size(); ++i)
+                same = expected[i].airport == reached[i].airport && expected[i].days == reached[i].days &&
+                       expected[i].legs == reached[i].legs;
+            if (!same) {
+                std::ostringstream d;
+                d << "\n  reach:     ";
+                for (const auto& r : reached) d << r.airport << ':' << r.days << '/' << r.legs << ' ';
+                d << "\n  reference: ";
+                for (const auto& r : expected) d << r.airport << ':' << r.days << '/' << r.legs << ' ';
+                mismatch(what.str(), d.str());
+            } else if (reached.size() >= 2) {
+                ++seen.choiceAnswers;
+            }
+        }
     }
 
     // ---- the typed operations of tavrik::Network ----
@@ -1180,6 +1383,8 @@ private:
     std::unique_ptr<DrivenNetwork> lib;
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
     std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)
+    std::unique_ptr<Choices::TChoices> choices;           // on lib->store (checks.choices)
+    std::mt19937_64 choiceRng{20261209};
     NetworkProbe::Counts probeBefore;     // of the libraries before a restart
     model::Network mod;
     oracle::Network snapshot;  // of lib->store at snapshotRevision

@@ -2,6 +2,7 @@ package palvorin.demo;
 
 import java.text.Normalizer;
 import java.util.ArrayList;
+import java.util.Collections;
 import java.util.Comparator;
 import java.util.HashMap;
 import java.util.HashSet;
@@ -161,6 +162,44 @@ final class Directory {
         if (top.size() > shown) list.append("; and ").append(top.size() - shown).append(" more");
         throw new UserError(UserError.quote(text) + " could be any of " + top.size() + " airports: " + list
                 + " (name one by its code; find " + UserError.brief(text) + " lists them all)");
+    }
+
+    /**
+     * As {@link #resolve}, except that a city or a country that names several airports stands for
+     * all of them: the airports whose city (else whose country) is the text, ignoring case and
+     * accents, ascending by number. A city name found in several countries (London, Sydney) stands
+     * for its airports in the country of the busiest one.
+     *
+     * @throws UserError if the text names no airport, or several that are not one city or country
+     */
+    List<Integer> resolveSet(String text) {
+        try {
+            return List.of(resolve(text));
+        } catch (UserError e) {
+            String q = fold(text);
+            if (q.isEmpty() || q.length() > longestField()) throw e;
+            List<Integer> city = new ArrayList<>();
+            List<Integer> country = new ArrayList<>();
+            for (int n : present) {
+                String[] f = folded.get(n);
+                if (f[1].equals(q)) city.add(n);
+                if (f[2].equals(q)) country.add(n);
+            }
+            if (city.size() > 1) {
+                String busiest = null;
+                for (Match m : find(text))
+                    if (folded.get(m.airport().number())[1].equals(q)) {
+                        busiest = folded.get(m.airport().number())[2];
+                        break;
+                    }
+                String inCountry = busiest;
+                city.removeIf(n -> !folded.get(n)[2].equals(inCountry));
+            }
+            List<Integer> set = city.size() > 1 ? city : country.size() > 1 ? country : List.of();
+            if (set.isEmpty()) throw e;
+            Collections.sort(set);
+            return set;
+        }
     }
 
     /** An airport that {@code find} matched and how well: higher is better. */

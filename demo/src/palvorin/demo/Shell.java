@@ -53,6 +53,10 @@ final class Shell {
             "airport name that names one airport; quote words that belong together: \"New York\"):",
             "  route FROM TO [MAXDAYS] [--map FILE]      the route with the fewest days, at most MAXDAYS",
             "                                            (0 to 2147483647; left out: no limit)",
+            "      [--alternatives K] [--front]          the K best routes (1 to 20), or the trade-off of",
+            "                                            days against flights (one route per point)",
+            "      [--avoid A,B] [--via C] [--max-legs N] airports to avoid, one to pass, most flights",
+            "  reach AIRPORT DAYS [--map FILE]           every airport within DAYS days, by days",
             "  book [N]                                  book N seats (default 1) on every flight of the last",
             "                                            route; prints the booking's id",
             "  cancel ID                                 cancel a booking: its seats go back on sale",
@@ -67,10 +71,11 @@ final class Shell {
             "  help                                      this list",
             "  quit                                      leave (so does the end of the input)",
             "--map FILE draws the route or the airport's flights on a world map; FILE ends in .svg or .png.",
+            "A city or country that names several airports (London, Iceland) stands for all of them.",
             DAYS_AND_NUMBERS);
 
     /** The command names, in the order help gives them, for completion. */
-    static final List<String> COMMANDS = List.of("route", "book", "cancel", "bookings", "airport", "find",
+    static final List<String> COMMANDS = List.of("route", "reach", "book", "cancel", "bookings", "airport", "find",
             "add-airport", "add-flight", "remove-flight", "remove-airport", "help", "quit");
 
     /** One leg of a reported route, in travel order. */
@@ -83,6 +88,7 @@ final class Shell {
     private final Network network = Network.shared();
     /** The last route fitted, which book books; null after a refused route. */
     private Route lastRoute;
+    private final RouteChoices choices;
     /** Each command's maker and usage by name and alias; its parser is made on first use. */
     private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
     private final Map<String, String> usages = new HashMap<>();
@@ -100,9 +106,12 @@ final class Shell {
         this.directory = directory;
         this.out = out;
         this.err = err;
+        this.choices = new RouteChoices(this, directory, out);
         // A one-shot command builds one parser: picocli's reading of the annotations is most of
         // its start-up cost.
-        add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE]", "route");
+        add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE] [--alternatives K] [--front] [--avoid A,B]"
+                + " [--via C] [--max-legs N]", "route");
+        add(ReachCommand::new, "reach AIRPORT DAYS [--map FILE]", "reach");
         add(BookCommand::new, "book [N]", "book");
         add(CancelCommand::new, "cancel ID", "cancel");
         add(BookingsCommand::new, "bookings", "bookings");
@@ -269,10 +278,32 @@ final class Shell {
         @Parameters(index = "1", paramLabel = "TO") String to;
         @Parameters(index = "2", paramLabel = "MAXDAYS", arity = "0..1") String maxDays;
         @Option(names = "--map", paramLabel = "FILE") Path map;
+        @Option(names = "--alternatives", paramLabel = "K") String alternatives;
+        @Option(names = "--front") boolean front;
+        @Option(names = "--avoid", paramLabel = "A,B") String avoid;
+        @Option(names = "--via", paramLabel = "C") String via;
+        @Option(names = "--max-legs", paramLabel = "N") String maxLegs;
 
         @Override
         public void run() {
-            route(from, to, maxDays, map);
+            if (alternatives == null && !front && avoid == null && via == null && maxLegs == null
+                    && directory.resolveSet(from).size() == 1 && directory.resolveSet(to).size() == 1) {
+                route(from, to, maxDays, map);
+            } else {
+                choices.route(from, to, maxDays, map, alternatives, front, avoid, via, maxLegs);
+            }
+        }
+    }
+
+    @Command(name = "reach")
+    final class ReachCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "AIRPORT") String airport;
+        @Parameters(index = "1", paramLabel = "DAYS") String days;
+        @Option(names = "--map", paramLabel = "FILE") Path map;
+
+        @Override
+        public void run() {
+            choices.reach(airport, days, map);
         }
     }
 
@@ -571,20 +602,20 @@ final class Shell {
 
     // ---- maps ----
 
-    private static void checkMapName(Path map) {
+    static void checkMapName(Path map) {
         if (map != null && RouteMap.formatOf(map) == null)
             throw new UserError("the map's FILE must end in .svg or .png, not " + UserError.quote(map.toString()));
     }
 
     /** Every airport in the network with a position: the map's faint dots. */
-    private List<Place> world() {
+    List<Place> world() {
         List<Place> world = new ArrayList<>();
         for (Directory.Airport a : directory.presentAirports())
             if (a.hasPosition()) world.add(place(a));
         return world;
     }
 
-    private Place place(Directory.Airport a) {
+    Place place(Directory.Airport a) {
         if (!a.hasPosition())
             throw new Refusal("no map drawn: " + a.shortLabel() + " has no position (it was added by hand).");
         return new Place(a.shortLabel(), a.title(), a.lat(), a.lon());
@@ -616,7 +647,7 @@ final class Shell {
         write(file, RouteMap.ofAirport(world(), place(airport), destinations, legend));
     }
 
-    private void write(Path file, RouteMap map) {
+    void write(Path file, RouteMap map) {
         try {
             map.write(file);
         } catch (IOException e) {
@@ -782,7 +813,7 @@ final class Shell {
     // ---- argument helpers ----
 
     /** A whole number from 0 to the largest int; the message says that range. */
-    private static int number(String text, String what, String note) {
+    static int number(String text, String what, String note) {
         String range = what + " must be a whole number from 0 to " + Integer.MAX_VALUE + note;
         if (!Directory.isNumber(text)) throw new UserError(range + ", not " + UserError.quote(text));
         try {

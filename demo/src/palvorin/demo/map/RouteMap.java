@@ -122,6 +122,141 @@ public final class RouteMap {
         return b.finish("Route " + stops.get(0).code() + " to " + stops.get(stops.size() - 1).code());
     }
 
+    /** Distinct colours for several routes or day counts, in order; repeated past the last. */
+    static final int[] PALETTE = {0xd62d20, 0x1f6fd1, 0x2a9d3a, 0xef8a17, 0x8e44ad, 0x8c564b, 0xd6448f, 0x12a4b4,
+        0x7a7a00, 0x444444};
+
+    static int colour(int i) {
+        return PALETTE[i % PALETTE.length];
+    }
+
+    /**
+     * The map of several routes between the same ends, each in a colour of its own, the first drawn
+     * on top; the legend names each route after a dot of its colour.
+     *
+     * @param world every airport, drawn as faint dots
+     * @param routes each route's airports in travel order (at least one route, each with a stop)
+     * @param names one legend line per route
+     * @param title the legend's title
+     */
+    public static RouteMap ofRoutes(Collection<Place> world, List<List<Place>> routes, List<String> names,
+        String title) {
+        Objects.requireNonNull(world, "world");
+        if (routes.isEmpty() || routes.size() != names.size()) {
+            throw new IllegalArgumentException("a map of routes needs one name per route, and a route");
+        }
+        List<List<double[]>> arcs = new ArrayList<>();
+        List<Place> all = new ArrayList<>();
+        for (List<Place> stops : routes) {
+            all.addAll(stops);
+            for (int i = 1; i < stops.size(); i++) {
+                arcs.add(GreatCircle.arc(stops.get(i - 1), stops.get(i)));
+            }
+        }
+        List<Integer> swatches = new ArrayList<>();
+        for (int r = 0; r < routes.size(); r++) {
+            swatches.add(colour(r));
+        }
+        Builder b = new Builder(world, GreatCircle.centralMeridian(arcs, all), new Legend(title, names, swatches));
+        LabelPlacer placer = b.placer();
+        List<double[]> stopsXy = new ArrayList<>();
+        List<String> stopCodes = new ArrayList<>();
+        for (int r = routes.size() - 1; r >= 0; r--) {
+            List<Place> stops = routes.get(r);
+            Ink ink = new Ink(colour(r), 1.0);
+            double width = r == 0 ? 2.6 : 1.8;
+            for (int i = 1; i < stops.size(); i++) {
+                Map<String, String> data = new LinkedHashMap<>();
+                data.put("route", Integer.toString(r));
+                data.put("leg", Integer.toString(i - 1));
+                data.put("from", stops.get(i - 1).code());
+                data.put("to", stops.get(i).code());
+                for (List<double[]> piece : b.pieces(GreatCircle.arc(stops.get(i - 1), stops.get(i)))) {
+                    b.items.add(new Line("leg", data, piece, ink, width));
+                    placer.avoid(piece);
+                }
+            }
+            for (Place p : stops) {
+                double[] xy = b.projection.pixel(p);
+                Map<String, String> data = new LinkedHashMap<>();
+                data.put("route", Integer.toString(r));
+                data.put("code", p.code());
+                b.items.add(new Disc("stop", data, xy[0], xy[1], STOP_RADIUS - 1, ink, RING, 1.2));
+                placer.block(markerBox(xy, STOP_RADIUS));
+                if (!stopCodes.contains(p.code())) {
+                    stopCodes.add(p.code());
+                    stopsXy.add(xy);
+                }
+            }
+        }
+        List<Item> labels = new ArrayList<>();
+        List<Item> leaders = new ArrayList<>();
+        for (int i = 0; i < stopCodes.size(); i++) {
+            b.label(placer, labels, leaders, Map.of("code", stopCodes.get(i)), stopsXy.get(i), STOP_RADIUS,
+                stopCodes.get(i), LABEL_FONT, false);
+        }
+        b.items.addAll(leaders);
+        b.items.addAll(labels);
+        return b.finish(title, "grey dots: the %,d airports of the data \u00b7 colours: the routes, as listed");
+    }
+
+    /**
+     * The map of everything reachable within a number of days: each airport reached as a dot
+     * coloured by its fewest days, the departures as large dots; the legend gives each day count's
+     * colour and how many airports it has.
+     *
+     * @param world every airport, drawn as faint dots
+     * @param origins the departure airports (at least one)
+     * @param reached the airports reached
+     * @param days for each airport reached, its fewest days
+     * @param title the legend's title
+     */
+    public static RouteMap ofReach(Collection<Place> world, List<Place> origins, List<Place> reached, List<Long> days,
+        String title) {
+        Objects.requireNonNull(world, "world");
+        if (origins.isEmpty() || reached.size() != days.size()) {
+            throw new IllegalArgumentException("a reach map needs a departure and one day count per airport");
+        }
+        java.util.TreeMap<Long, Integer> counts = new java.util.TreeMap<>();
+        for (long d : days) {
+            counts.merge(d, 1, Integer::sum);
+        }
+        Map<Long, Integer> colourOf = new java.util.HashMap<>();
+        List<String> lines = new ArrayList<>();
+        List<Integer> swatches = new ArrayList<>();
+        for (Map.Entry<Long, Integer> e : counts.entrySet()) {
+            int c = colour(colourOf.size() + 1);
+            colourOf.put(e.getKey(), c);
+            lines.add(e.getKey() + (e.getKey() == 1 ? " day: " : " days: ") + e.getValue()
+                + (e.getValue() == 1 ? " airport" : " airports"));
+            swatches.add(c);
+        }
+        lines.add("departure: " + String.join(" ", origins.stream().map(Place::code).toList()));
+        swatches.add(colour(0));
+        Builder b = new Builder(world, GreatCircle.centralMeridian(List.of(), origins),
+            new Legend(title, lines, swatches));
+        LabelPlacer placer = b.placer();
+        for (int i = 0; i < reached.size(); i++) {
+            double[] xy = b.projection.pixel(reached.get(i));
+            Map<String, String> data = new LinkedHashMap<>();
+            data.put("code", reached.get(i).code());
+            data.put("days", Long.toString(days.get(i)));
+            b.items.add(new Disc("reached", data, xy[0], xy[1], DESTINATION_RADIUS + 0.6,
+                new Ink(colourOf.get(days.get(i)), 0.9), RING, 0.6));
+        }
+        List<Item> labels = new ArrayList<>();
+        List<Item> leaders = new ArrayList<>();
+        for (Place o : origins) {
+            double[] xy = b.projection.pixel(o);
+            b.items.add(new Disc("stop", Map.of("code", o.code()), xy[0], xy[1], STOP_RADIUS + 1, ROUTE, RING, 1.5));
+            placer.block(markerBox(xy, STOP_RADIUS + 1));
+            b.label(placer, labels, leaders, Map.of("code", o.code()), xy, STOP_RADIUS + 1, o.code(), LABEL_FONT, true);
+        }
+        b.items.addAll(leaders);
+        b.items.addAll(labels);
+        return b.finish(title, "grey dots: the %,d airports of the data \u00b7 colours: fewest days, as listed");
+    }
+
     /**
      * The map of an airport's flights: one spoke from the airport to each destination.
      *
@@ -323,19 +458,30 @@ public final class RouteMap {
         }
 
         RouteMap finish(String title) {
+            return finish(title, "grey dots: the %,d airports of the data \u00b7 red: great-circle arcs");
+        }
+
+        /** Adds the legend, its key ({@code key} formats the airport count) on the right. */
+        RouteMap finish(String title, String key) {
             double y = legendTop + 8;
             double th = Label.height(TITLE_FONT);
             items.add(new Label("legend-title", Map.of(), new Box(MARGIN, y, Label.width(legend.title(), TITLE_FONT), th),
                 legend.title(), TITLE_FONT, true, TEXT, null, null));
-            String key = String.format(Locale.ROOT, "grey dots: the %,d airports of the data", airportCount)
-                + " \u00b7 red: great-circle arcs";
+            key = String.format(Locale.ROOT, key, airportCount);
             double kw = Label.width(key, SMALL_FONT);
             items.add(new Label("legend-key", Map.of(), new Box(WIDTH - MARGIN - kw, y, kw, th), key, SMALL_FONT,
                 false, QUIET_TEXT, null, null));
             y += th;
             double lh = Label.height(LABEL_FONT);
-            for (String line : legend.lines()) {
-                items.add(new Label("legend", Map.of(), new Box(MARGIN, y, Label.width(line, LABEL_FONT), lh), line,
+            for (int i = 0; i < legend.lines().size(); i++) {
+                String line = legend.lines().get(i);
+                double x = MARGIN;
+                if (legend.swatch(i) >= 0) {
+                    items.add(new Disc("swatch", Map.of("line", Integer.toString(i)), x + 6, y + lh / 2, 5.0,
+                        new Ink(legend.swatch(i), 1.0), RING, 0.8));
+                    x += 14;
+                }
+                items.add(new Label("legend", Map.of(), new Box(x, y, Label.width(line, LABEL_FONT), lh), line,
                     LABEL_FONT, false, TEXT, null, null));
                 y += lh;
             }

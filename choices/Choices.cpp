@@ -1,0 +1,1060 @@
+#include "choices/Choices.h"
+
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <tuple>
+#include <unordered_map>
+#include <utility>
+
+#include "store/TAirportLink.h"
+#include "store/TFlightLink.h"
+
+namespace Choices {
+
+namespace {
+
+constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+// The step from `via` before it to `via` after it: no flight, no leg, no day.
+constexpr std::uint32_t kTransition = kNone - 1;
+constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
+
+struct Arc {
+    std::uint32_t to;  // slot of the arrival airport
+    int days;
+    int flight;
+};
+
+}  // namespace
+
+// The store's network as arrays: airports in ascending number (so comparing
+// slots compares numbers), each with its departing flights in ascending
+// flight number, parallel flights included.
+struct Index {
+    std::uint64_t revision = 0;
+    std::uint32_t n = 0;
+    std::vector<int> ids;
+    std::unordered_map<int, std::uint32_t> slots;
+    std::vector<std::uint32_t> first;   // arcs of slot s: [first[s], first[s + 1])
+    std::vector<Arc> arcs;
+    std::vector<std::uint32_t> arcFrom;
+    std::vector<std::uint32_t> rfirst;  // arcs arriving at slot s: rarcs[rfirst[s] ..]
+    std::vector<std::uint32_t> rarcs;
+    std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
+    // Of the arcs from one airport to another, the one a search takes when
+    // it may take any (fewest days, then smallest flight number): the same
+    // layout as `arcs`, each entry's arc index in `bestArc`.
+    std::vector<std::uint32_t> bestFirst;
+    std::vector<Arc> best;
+    std::vector<std::uint32_t> bestArc;
+    bool negative = false;
+    int maxArcDays = 0;
+    bool zeroDays = false;
+
+    bool slotOf(int airport, std::uint32_t& slot) const {
+        auto it = slots.find(airport);
+        if (it == slots.end()) return false;
+        slot = it->second;
+        return true;
+    }
+};
+
+namespace {
+
+std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
+    auto ix = std::make_shared<Index>();
+    ix->revision = store.getRevision();
+    const std::map<int, TAirportLink>& airports = *store.getAirports();
+    ix->n = static_cast<std::uint32_t>(airports.size());
+    ix->ids.reserve(ix->n);
+    ix->slots.reserve(ix->n);
+    for (const auto& a : airports) {
+        ix->slots.emplace(a.first, static_cast<std::uint32_t>(ix->ids.size()));
+        ix->ids.push_back(a.first);
+    }
+    ix->first.assign(ix->n + 1, 0);
+    std::uint32_t s = 0;
+    for (const auto& a : airports) {
+        ix->first[s] = static_cast<std::uint32_t>(ix->arcs.size());
+        for (const auto& f : *a.second.pAirport->getFlights()) {
+            if (f.second.from != a.first) continue;
+            std::uint32_t to;
+            if (!ix->slotOf(f.second.to, to)) continue;
+            ix->arcs.push_back(Arc{to, f.second.days, f.first});
+            ix->arcFrom.push_back(s);
+            if (f.second.days < 0) ix->negative = true;
+            ix->maxArcDays = std::max(ix->maxArcDays, f.second.days);
+            if (f.second.days == 0) ix->zeroDays = true;
+        }
+        ++s;
+    }
+    ix->first[ix->n] = static_cast<std::uint32_t>(ix->arcs.size());
+    ix->rfirst.assign(ix->n + 1, 0);
+    for (const Arc& arc : ix->arcs) ++ix->rfirst[arc.to + 1];
+    for (std::uint32_t i = 0; i < ix->n; ++i) ix->rfirst[i + 1] += ix->rfirst[i];
+    ix->rarcs.resize(ix->arcs.size());
+    std::vector<std::uint32_t> fill(ix->rfirst.begin(), ix->rfirst.end() - 1);
+    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->rarcs[fill[ix->arcs[a].to]++] = a;
+    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->byFlight[ix->arcs[a].flight].push_back(a);
+    ix->bestFirst.assign(ix->n + 1, 0);
+    std::unordered_map<std::uint32_t, std::uint32_t> at;  // arrival slot -> entry in `best`
+    for (std::uint32_t v = 0; v < ix->n; ++v) {
+        ix->bestFirst[v] = static_cast<std::uint32_t>(ix->best.size());
+        at.clear();
+        for (std::uint32_t a = ix->first[v]; a < ix->first[v + 1]; ++a) {
+            const Arc& arc = ix->arcs[a];
+            auto found = at.find(arc.to);
+            if (found == at.end()) {
+                at.emplace(arc.to, static_cast<std::uint32_t>(ix->best.size()));
+                ix->best.push_back(arc);
+                ix->bestArc.push_back(a);
+            } else if (arc.days < ix->best[found->second].days) {  // ascending numbers: equal days keep the first
+                ix->best[found->second] = arc;
+                ix->bestArc[found->second] = a;
+            }
+        }
+    }
+    ix->bestFirst[ix->n] = static_cast<std::uint32_t>(ix->best.size());
+    return ix;
+}
+
+// A query checked against the index. States: one per airport, or with `via`
+// two (state s + n is airport s after `via` was passed).
+struct Plan {
+    const Index* ix = nullptr;
+    std::uint32_t n = 0;
+    std::uint32_t states = 0;
+    bool via = false;
+    std::uint32_t viaSlot = 0;
+    std::vector<std::uint32_t> sources;  // airport slots, ascending
+    std::vector<char> target;            // per airport slot
+    std::vector<char> avoided;           // per airport slot
+    std::vector<std::uint32_t> avoidedArcs;  // sorted
+    bool hasMaxLegs = false;
+    int maxLegs = 0;
+    bool negative = false;
+    // Negative networks only: the states from which an arrival can be
+    // reached; loops elsewhere cannot be part of a route.
+    std::vector<char> relevant;
+    std::uint32_t relevantCount = 0;
+
+    std::uint32_t airport(std::uint32_t state) const { return state < n ? state : state - n; }
+    bool isTarget(std::uint32_t state) const {
+        return (via ? state >= n : true) && target[airport(state)] != 0;
+    }
+    int flightOf(std::uint32_t arc) const {
+        return arc == kTransition ? std::numeric_limits<int>::min() : ix->arcs[arc].flight;
+    }
+};
+
+Plan prepare(const Index& ix, const Query& q, bool reach) {
+    Plan p;
+    p.ix = &ix;
+    p.n = ix.n;
+    auto slot = [&](int airport) {
+        std::uint32_t s;
+        if (!ix.slotOf(airport, s)) throw Refused(Problem::UnknownAirport, airport);
+        return s;
+    };
+    if (q.from.empty()) throw Refused(Problem::NoAirports, 0);
+    if (!reach && q.to.empty()) throw Refused(Problem::NoAirports, 1);
+    p.target.assign(p.n, 0);
+    p.avoided.assign(p.n, 0);
+    for (int a : q.from) p.sources.push_back(slot(a));
+    if (!reach)
+        for (int a : q.to) p.target[slot(a)] = 1;
+    for (int a : q.avoidAirports) p.avoided[slot(a)] = 1;
+    for (int f : q.avoidFlights) {
+        auto it = ix.byFlight.find(f);
+        if (it == ix.byFlight.end()) throw Refused(Problem::UnknownFlight, f);
+        p.avoidedArcs.insert(p.avoidedArcs.end(), it->second.begin(), it->second.end());
+    }
+    if (q.hasVia) {
+        if (reach) throw Refused(Problem::ViaInReach, q.via);
+        p.viaSlot = slot(q.via);
+        if (p.target[p.viaSlot] || std::find(p.sources.begin(), p.sources.end(), p.viaSlot) != p.sources.end())
+            throw Refused(Problem::ViaIsEnd, q.via);
+        p.via = true;
+    }
+    for (std::uint32_t s : p.sources)
+        if (p.avoided[s]) throw Refused(Problem::AvoidedEnd, ix.ids[s]);
+    if (!reach)
+        for (int a : q.to)
+            if (p.avoided[slot(a)]) throw Refused(Problem::AvoidedEnd, a);
+    if (p.via && p.avoided[p.viaSlot]) throw Refused(Problem::AvoidedEnd, q.via);
+    if (q.hasMaxLegs) {
+        if (q.maxLegs < 0) throw Refused(Problem::NegativeLegLimit, q.maxLegs);
+        p.hasMaxLegs = true;
+        p.maxLegs = q.maxLegs;
+    }
+    std::sort(p.sources.begin(), p.sources.end());
+    p.sources.erase(std::unique(p.sources.begin(), p.sources.end()), p.sources.end());
+    std::sort(p.avoidedArcs.begin(), p.avoidedArcs.end());
+    p.states = p.via ? 2 * p.n : p.n;
+    p.negative = ix.negative;
+    return p;
+}
+
+// A route as the searches see it: states[i] --arcs[i]--> states[i + 1].
+struct Path {
+    std::vector<std::uint32_t> states;
+    std::vector<std::uint32_t> arcs;
+    std::int64_t days = 0;
+    int legs = 0;
+};
+
+struct Start {
+    std::uint32_t state;
+    std::int64_t days;
+    int legs;
+};
+
+// Where a search of the k best begins to differ from earlier routes: the
+// first steps out of `state` that it may not take.
+struct Spur {
+    std::uint32_t state = kNone;
+    std::vector<std::uint32_t> arcs;  // arc indices or kTransition
+    bool noEnd = false;               // the route may not end at `state`
+};
+
+struct Label {
+    std::int64_t days;
+    int legs;
+    std::uint32_t pred;  // state (Dijkstra, queue) or label index (rounds)
+    std::uint32_t arc;
+    std::uint32_t stamp;
+    bool done;
+    bool queued;
+};
+
+struct RoundLabel {
+    std::uint32_t state;
+    std::uint32_t pred;  // index of the label it extends, kNone for a start
+    std::uint32_t arc;
+    std::int64_t days;
+};
+
+struct HeapItem {
+    std::int64_t days;
+    int legs;
+    std::uint32_t state;
+    bool operator>(const HeapItem& o) const {
+        return std::tie(days, legs, state) > std::tie(o.days, o.legs, o.state);
+    }
+};
+
+// The binary heap of (key, legs, state).
+class HeapQueue {
+public:
+    static constexpr bool ordered() { return true; }
+    template <class F>
+    void remaining(F&&) const {}
+    void reset(std::int64_t) { items.clear(); }
+    void push(const HeapItem& item) {
+        items.push_back(item);
+        std::push_heap(items.begin(), items.end(), std::greater<HeapItem>());
+    }
+    bool pop(HeapItem& out) {
+        if (items.empty()) return false;
+        std::pop_heap(items.begin(), items.end(), std::greater<HeapItem>());
+        out = items.back();
+        items.pop_back();
+        return true;
+    }
+
+private:
+    std::vector<HeapItem> items;
+};
+
+constexpr std::uint32_t kDialClasses = 1024;
+
+// Dial's buckets, for day counts 0 .. kDialClasses - 1: a ring of buckets
+// by total days. With zero-day flights a bucket is sorted by (legs, state)
+// when its turn comes, and what they add to it meanwhile waits in a small
+// heap: the binary heap's order. Without them, every label in a bucket is
+// final when its turn comes (each step adds a day or more), so its order
+// does not matter except for which arrival comes first (see `remaining`).
+class DialQueue {
+public:
+    bool ordered() const { return sorting; }
+    void setOrdered(bool on) { sorting = on; }
+    // Calls f on the items of the current bucket not yet taken.
+    template <class F>
+    void remaining(F&& f) const {
+        const std::vector<HeapItem>& b = ring[static_cast<std::size_t>(current % kDialClasses)];
+        for (std::size_t i = pos; i < b.size(); ++i) f(b[i]);
+    }
+    void reset(std::int64_t start) {
+        if (ring.size() < kDialClasses) ring.resize(kDialClasses);
+        if (count > 0 || sorted)
+            for (auto& b : ring) b.clear();
+        extra.clear();
+        count = 0;
+        sorted = false;
+        pos = 0;
+        current = start;
+    }
+    void push(const HeapItem& item) {
+        ++count;
+        if (sorted && item.days == current) {
+            extra.push_back(item);
+            std::push_heap(extra.begin(), extra.end(), later);
+        } else {
+            ring[static_cast<std::size_t>(item.days % kDialClasses)].push_back(item);
+        }
+    }
+    bool pop(HeapItem& out) {
+        while (count > 0) {
+            std::vector<HeapItem>& b = ring[static_cast<std::size_t>(current % kDialClasses)];
+            if (!sorted) {
+                if (sorting)
+                    std::sort(b.begin(), b.end(), [](const HeapItem& x, const HeapItem& y) { return later(y, x); });
+                pos = 0;
+                sorted = true;
+            }
+            const bool inBucket = pos < b.size();
+            if (inBucket || !extra.empty()) {
+                if (!extra.empty() && (!inBucket || later(b[pos], extra.front()))) {
+                    std::pop_heap(extra.begin(), extra.end(), later);
+                    out = extra.back();
+                    extra.pop_back();
+                } else {
+                    out = b[pos++];
+                }
+                --count;
+                return true;
+            }
+            b.clear();
+            sorted = false;
+            ++current;
+        }
+        return false;
+    }
+
+private:
+    static bool later(const HeapItem& x, const HeapItem& y) {
+        return std::tie(x.legs, x.state) > std::tie(y.legs, y.state);
+    }
+    std::vector<std::vector<HeapItem>> ring;
+    std::vector<HeapItem> extra;
+    std::size_t count = 0;
+    std::size_t pos = 0;
+    bool sorted = false;
+    bool sorting = true;
+    std::int64_t current = 0;
+};
+
+// Per thread, reused by every search: labels are valid only where their
+// stamp is the current epoch, so a search starts without clearing anything.
+struct Workspace {
+    std::vector<Label> labels;
+    std::uint32_t epoch = 0;
+    std::vector<std::uint32_t> blockedStamp;
+    std::uint32_t blockEpoch = 0;
+    bool anyBlocked = false;
+    HeapQueue heapQueue;
+    DialQueue dial;
+    std::deque<std::uint32_t> fifo;
+    std::vector<RoundLabel> rounds;
+
+    void begin(std::uint32_t states) {
+        if (labels.size() < states) labels.resize(states, Label{0, 0, kNone, kNone, 0, false, false});
+        if (blockedStamp.size() < states) blockedStamp.resize(states, 0);
+        if (++epoch == 0) {
+            for (Label& l : labels) l.stamp = 0;
+            epoch = 1;
+        }
+        fifo.clear();
+        rounds.clear();
+    }
+    bool fresh(std::uint32_t s) const { return labels[s].stamp != epoch; }
+    void block(const std::uint32_t* states, std::size_t count, std::uint32_t size) {
+        if (blockedStamp.size() < size) blockedStamp.resize(size, 0);
+        if (++blockEpoch == 0) {
+            std::fill(blockedStamp.begin(), blockedStamp.end(), 0);
+            blockEpoch = 1;
+        }
+        for (std::size_t i = 0; i < count; ++i) blockedStamp[states[i]] = blockEpoch;
+        anyBlocked = count > 0;
+    }
+    bool blocked(std::uint32_t s) const { return blockedStamp[s] == blockEpoch; }
+};
+
+Workspace& workspace() {
+    thread_local Workspace w;
+    return w;
+}
+
+// Calls f(next state, arc, days, legs added) for every step the query allows
+// out of `u`. `via` before it is passed moves on only through the transition.
+template <class F>
+void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint32_t u, F&& f) {
+    const std::uint32_t a = p.airport(u);
+    const bool atSpur = u == spur.state;
+    auto spurBlocks = [&](std::uint32_t arc) {
+        return atSpur && std::find(spur.arcs.begin(), spur.arcs.end(), arc) != spur.arcs.end();
+    };
+    if (p.via && u < p.n && a == p.viaSlot) {
+        const std::uint32_t v = u + p.n;
+        if (!spurBlocks(kTransition) && !w.blocked(v) && (p.relevant.empty() || p.relevant[v]))
+            f(v, kTransition, 0, 0);
+        return;
+    }
+    const std::uint32_t offset = u - a;
+    const Index& ix = *p.ix;
+    if (p.avoidedArcs.empty() && !atSpur) {
+        // Nothing rules out a single flight here: of parallel flights only
+        // the one that would win is offered.
+        const bool unblocked = !w.anyBlocked && p.relevant.empty();
+        for (std::uint32_t i = ix.bestFirst[a], end = ix.bestFirst[a + 1]; i != end; ++i) {
+            const Arc& arc = ix.best[i];
+            if (p.avoided[arc.to]) continue;
+            const std::uint32_t v = offset + arc.to;
+            if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
+            f(v, ix.bestArc[i], arc.days, 1);
+        }
+        return;
+    }
+    for (std::uint32_t i = ix.first[a], end = ix.first[a + 1]; i != end; ++i) {
+        const Arc& arc = ix.arcs[i];
+        if (p.avoided[arc.to]) continue;
+        const std::uint32_t v = offset + arc.to;
+        if (w.blocked(v)) continue;
+        if (!p.relevant.empty() && !p.relevant[v]) continue;
+        if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), i)) continue;
+        if (spurBlocks(i)) continue;
+        f(v, i, arc.days, 1);
+    }
+}
+
+// Rule 4 of the route order for the last step into one state: true when the
+// step from a label of `days` at state `from` by `arc` comes before the
+// current one.
+bool stepBefore(const Plan& p, std::int64_t days, std::uint32_t from, std::uint32_t arc, std::int64_t curDays,
+                std::uint32_t curFrom, std::uint32_t curArc) {
+    return std::make_tuple(days, p.airport(from), p.flightOf(arc)) <
+           std::make_tuple(curDays, p.airport(curFrom), p.flightOf(curArc));
+}
+
+Path pathFromLabels(const Plan& p, const Workspace& w, std::uint32_t end) {
+    Path path;
+    path.days = w.labels[end].days;
+    for (std::uint32_t s = end;;) {
+        path.states.push_back(s);
+        const Label& l = w.labels[s];
+        if (l.pred == kNone) break;
+        path.arcs.push_back(l.arc);
+        if (l.arc != kTransition) ++path.legs;
+        s = l.pred;
+    }
+    std::reverse(path.states.begin(), path.states.end());
+    std::reverse(path.arcs.begin(), path.arcs.end());
+    (void)p;
+    return path;
+}
+
+Path pathFromRounds(const Workspace& w, std::uint32_t label) {
+    Path path;
+    path.days = w.rounds[label].days;
+    for (std::uint32_t i = label;;) {
+        const RoundLabel& l = w.rounds[i];
+        path.states.push_back(l.state);
+        if (l.pred == kNone) break;
+        path.arcs.push_back(l.arc);
+        if (l.arc != kTransition) ++path.legs;
+        i = l.pred;
+    }
+    std::reverse(path.states.begin(), path.states.end());
+    std::reverse(path.arcs.begin(), path.arcs.end());
+    return path;
+}
+
+bool endsHere(const Plan& p, const Spur& spur, std::uint32_t s) {
+    return p.isTarget(s) && !(s == spur.state && spur.noEnd);
+}
+
+// Dijkstra's search on (days, legs) in lexicographic order, for day counts
+// >= 0: the first route in the route order. Equal (days, legs) are settled
+// in slot order, so the first arrival settled is the one of rule 3, and
+// every step into a state comes from a state settled before it, so rule 4
+// is decided by comparing the steps as they are relaxed. With `reachLimit`
+// >= 0 it settles everything within that many days instead of stopping.
+template <class Queue>
+bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur,
+                  Path* out, std::int64_t reachLimit, std::vector<std::uint32_t>* settled,
+                  const std::int64_t* potential) {
+    auto key = [&](std::uint32_t s, std::int64_t days) { return potential == nullptr ? days : days + potential[s]; };
+    std::int64_t first = kInfinite;
+    for (const Start& s : starts) first = std::min(first, key(s.state, s.days));
+    queue.reset(first);
+    for (const Start& s : starts) {
+        if (potential != nullptr && potential[s.state] == kInfinite) continue;
+        w.labels[s.state] = Label{s.days, s.legs, kNone, kNone, w.epoch, false, false};
+        queue.push(HeapItem{key(s.state, s.days), s.legs, s.state});
+    }
+    HeapItem top;
+    while (queue.pop(top)) {
+        Label& lu = w.labels[top.state];
+        if (lu.done || key(top.state, lu.days) != top.days || lu.legs != top.legs) continue;
+        if (settled != nullptr) {
+            if (lu.days > reachLimit) break;
+            settled->push_back(top.state);
+        } else if (endsHere(p, spur, top.state)) {
+            // Unordered buckets: the first arrival in the route order among
+            // the final labels of the same days.
+            std::uint32_t end = top.state;
+            if (!queue.ordered())
+                queue.remaining([&](const HeapItem& other) {
+                    const Label& l = w.labels[other.state];
+                    if (l.done || key(other.state, l.days) != other.days || l.legs != other.legs ||
+                        !endsHere(p, spur, other.state))
+                        return;
+                    if (std::tie(l.legs, other.state) < std::tie(w.labels[end].legs, end)) end = other.state;
+                });
+            *out = pathFromLabels(p, w, end);
+            return true;
+        }
+        lu.done = true;
+        const std::int64_t du = lu.days;
+        const int legsU = lu.legs;
+        forEachStep(p, w, spur, top.state, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) {
+            const std::int64_t cand = du + days;
+            const int candLegs = legsU + legs;
+            Label& lv = w.labels[v];
+            if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
+                if (!w.fresh(v) && lv.done) return;
+                if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
+                lv = Label{cand, candLegs, top.state, arc, w.epoch, false, false};
+                queue.push(HeapItem{key(v, cand), candLegs, v});
+            } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
+                       stepBefore(p, du, top.state, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
+                lv.pred = top.state;
+                lv.arc = arc;
+            }
+        });
+    }
+    return false;
+}
+
+// `potential`, when given, is a lower bound of the days from each state to
+// an arrival that never falls by more than a step's days along a step (so
+// the search settles in order of days plus bound, as A*); infinite where no
+// arrival can be reached.
+bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
+              std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr,
+              const std::int64_t* potential = nullptr) {
+    w.begin(p.states);
+    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses)) {
+        w.dial.setOrdered(p.ix->zeroDays);
+        return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
+    }
+    return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
+}
+
+[[noreturn]] void refuseLoop(const Plan& p, const Workspace& w, std::uint32_t v) {
+    // Walking back as many steps as there are states ends on the loop.
+    for (std::uint32_t i = 0; i < p.states && w.labels[v].pred != kNone; ++i) v = w.labels[v].pred;
+    throw Refused(Problem::NegativeLoop, p.ix->ids[p.airport(v)]);
+}
+
+// The same order by a label-correcting search (a queue of changed states),
+// for networks with negative day counts. A label with more legs than there
+// are states can only come from a loop of negative total: refused. Without
+// such loops the lexicographically least walk is loopless (every loop adds
+// days >= 0, or legs), so the answer is exact. With `all` it labels every
+// state and returns nothing.
+bool labelCorrecting(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
+                     bool all = false) {
+    w.begin(p.states);
+    int baseLegs = 0;
+    for (const Start& s : starts) {
+        w.labels[s.state] = Label{s.days, s.legs, kNone, kNone, w.epoch, false, true};
+        w.fifo.push_back(s.state);
+        baseLegs = std::max(baseLegs, s.legs);
+    }
+    const std::int64_t legCap = static_cast<std::int64_t>(baseLegs) + p.states;
+    while (!w.fifo.empty()) {
+        const std::uint32_t u = w.fifo.front();
+        w.fifo.pop_front();
+        Label& lu = w.labels[u];
+        lu.queued = false;
+        const std::int64_t du = lu.days;
+        const int legsU = lu.legs;
+        forEachStep(p, w, spur, u, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) {
+            const std::int64_t cand = du + days;
+            const int candLegs = legsU + legs;
+            Label& lv = w.labels[v];
+            if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
+                const bool queued = !w.fresh(v) && lv.queued;
+                lv = Label{cand, candLegs, u, arc, w.epoch, false, true};
+                if (candLegs > legCap) refuseLoop(p, w, v);
+                if (!queued) w.fifo.push_back(v);
+            } else if (cand == lv.days && candLegs == lv.legs &&
+                       stepBefore(p, du, u, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
+                lv.pred = u;
+                lv.arc = arc;
+            }
+        });
+    }
+    if (all) return false;
+    std::uint32_t best = kNone;
+    for (std::uint32_t s = 0; s < p.states; ++s) {
+        if (w.fresh(s) || !endsHere(p, spur, s)) continue;
+        const Label& l = w.labels[s];
+        if (best == kNone || std::tie(l.days, l.legs) < std::tie(w.labels[best].days, w.labels[best].legs)) best = s;
+    }
+    if (best == kNone) return false;
+    *out = pathFromLabels(p, w, best);
+    return true;
+}
+
+// Rounds by legs (as in Bellman-Ford or RAPTOR): round r keeps, for every
+// state whose fewest days with at most r more legs fell in round r, one label
+// (the first in the route order among its steps). The arrivals' labels, as
+// their days fall round by round, are the front's points. `starts` all have
+// the same legs. With day counts >= 0, labels over `dayLimit` and labels that
+// cannot beat the front found so far are dropped. Returns the points' label
+// indices, ordered by legs.
+std::vector<std::uint32_t> rounds(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur,
+                                  int legLimit, bool hasLegLimit, std::int64_t dayLimit) {
+    w.begin(p.states);
+    auto& rl = w.rounds;
+    std::vector<std::uint32_t> points;
+    const int baseLegs = starts.empty() ? 0 : starts.front().legs;
+    // Label fields reused: days = best days, legs = its round, pred = label index.
+    auto offer = [&](std::uint32_t v, std::uint32_t pred, std::uint32_t arc, std::int64_t cand, int round) {
+        Label& b = w.labels[v];
+        if (w.fresh(v) || cand < b.days) {
+            if (!w.fresh(v) && b.legs == round) {
+                RoundLabel& l = rl[b.pred];
+                l.pred = pred;
+                l.arc = arc;
+                l.days = cand;
+            } else {
+                b.pred = static_cast<std::uint32_t>(rl.size());
+                rl.push_back(RoundLabel{v, pred, arc, cand});
+            }
+            b.days = cand;
+            b.legs = round;
+            b.stamp = w.epoch;
+        } else if (cand == b.days && b.legs == round && pred != kNone) {
+            const RoundLabel& cur = rl[b.pred];
+            if (stepBefore(p, rl[pred].days, rl[pred].state, arc, rl[cur.pred].days, rl[cur.pred].state, cur.arc)) {
+                RoundLabel& l = rl[b.pred];
+                l.pred = pred;
+                l.arc = arc;
+            }
+        }
+    };
+    // `via` before it moves on to `via` after it within the same round.
+    auto transitions = [&](std::size_t begin, int round) {
+        if (!p.via) return;
+        const std::size_t end = rl.size();
+        for (std::size_t i = begin; i < end; ++i) {
+            const std::uint32_t u = rl[i].state;
+            if (u != p.viaSlot) continue;
+            if (u == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), kTransition) != spur.arcs.end())
+                continue;
+            const std::uint32_t v = u + p.n;
+            if (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v])) continue;
+            offer(v, static_cast<std::uint32_t>(i), kTransition, rl[i].days, round);
+        }
+    };
+    std::int64_t frontDays = kInfinite;
+    int frontRound = -1;
+    auto collect = [&](std::size_t begin, int round) {
+        std::uint32_t best = kNone;
+        for (std::size_t i = begin; i < rl.size(); ++i) {
+            const RoundLabel& l = rl[i];
+            if (!endsHere(p, spur, l.state)) continue;
+            if (best == kNone || std::tie(l.days, l.state) < std::tie(rl[best].days, rl[best].state))
+                best = static_cast<std::uint32_t>(i);
+        }
+        if (best != kNone && rl[best].days < frontDays) {
+            frontDays = rl[best].days;
+            frontRound = round;
+            points.push_back(best);
+        }
+    };
+    for (const Start& s : starts) offer(s.state, kNone, kNone, s.days, 0);
+    transitions(0, 0);
+    collect(0, 0);
+    std::size_t prevBegin = 0;
+    for (int r = 1;; ++r) {
+        if (hasLegLimit && static_cast<std::int64_t>(baseLegs) + r > legLimit) break;
+        if (r > static_cast<int>(p.states) + 1) throw Refused(Problem::NegativeLoop, -1);  // not reached: checked before
+        const std::size_t prevEnd = rl.size();
+        for (std::size_t i = prevBegin; i < prevEnd; ++i) {
+            const std::uint32_t u = rl[i].state;
+            if (p.via && u == p.viaSlot) continue;  // moves on only through the transition
+            const std::int64_t du = rl[i].days;
+            forEachStep(p, w, spur, u, [&](std::uint32_t v, std::uint32_t arc, int days, int) {
+                const std::int64_t cand = du + days;
+                if (!p.negative) {
+                    if (cand > dayLimit) return;
+                    if (frontRound >= 0) {
+                        if (endsHere(p, spur, v)) {
+                            if (cand > frontDays || (cand == frontDays && frontRound < r)) return;
+                        } else if (cand >= frontDays) {
+                            return;
+                        }
+                    }
+                }
+                offer(v, static_cast<std::uint32_t>(i), arc, cand, r);
+            });
+        }
+        transitions(prevEnd, r);
+        if (rl.size() == prevEnd) break;
+        collect(prevEnd, r);
+        prevBegin = prevEnd;
+    }
+    return points;
+}
+
+// Marks the states from which an arrival can be reached (for negative
+// networks, where only loops on the way matter).
+void markRelevant(Plan& p, bool reach) {
+    p.relevant.assign(p.states, reach ? 1 : 0);
+    if (reach) {
+        p.relevantCount = p.states;
+        return;
+    }
+    const Index& ix = *p.ix;
+    std::vector<std::uint32_t> stack;
+    auto mark = [&](std::uint32_t s) {
+        if (!p.relevant[s]) {
+            p.relevant[s] = 1;
+            stack.push_back(s);
+        }
+    };
+    for (std::uint32_t s = 0; s < p.states; ++s)
+        if (p.isTarget(s) && !p.avoided[p.airport(s)]) mark(s);
+    while (!stack.empty()) {
+        const std::uint32_t v = stack.back();
+        stack.pop_back();
+        const std::uint32_t a = p.airport(v);
+        const std::uint32_t offset = v - a;
+        if (p.via && v >= p.n && a == p.viaSlot) mark(a);  // from `via` before it
+        for (std::uint32_t j = ix.rfirst[a]; j != ix.rfirst[a + 1]; ++j) {
+            const std::uint32_t arcIndex = ix.rarcs[j];
+            const std::uint32_t from = ix.arcFrom[arcIndex];
+            if (p.avoided[from]) continue;
+            if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), arcIndex))
+                continue;
+            if (p.via && offset == 0 && from == p.viaSlot) continue;  // `via` before it only moves on
+            mark(offset + from);
+        }
+    }
+    p.relevantCount = 0;
+    for (char c : p.relevant) p.relevantCount += c != 0;
+}
+
+std::vector<Start> sourceStarts(const Plan& p) {
+    std::vector<Start> starts;
+    for (std::uint32_t s : p.sources) starts.push_back(Start{s, 0, 0});
+    return starts;
+}
+
+// The first route in the route order from `starts` under the plan and the
+// spur's blocks.
+bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
+          const std::int64_t* potential = nullptr) {
+    if (p.hasMaxLegs) {
+        const std::vector<std::uint32_t> points = rounds(p, w, starts, spur, p.maxLegs, true, kInfinite);
+        if (points.empty()) return false;
+        *out = pathFromRounds(w, points.back());
+        return true;
+    }
+    if (p.negative) return labelCorrecting(p, w, starts, spur, out);
+    return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
+}
+
+// For day counts >= 0: the fewest days from every state to an arrival, by
+// one search backwards from the arrivals over the flights the query allows
+// (with `via`: to the arrivals after it, and to `via` then on before it),
+// stopped past `bound` days: states beyond get bound + 1. A lower bound for
+// every narrower search, and consistent (it never falls by more than a
+// step's days along a step), as the spurs' A* needs.
+std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
+    const Index& ix = *p.ix;
+    std::vector<std::int64_t> h(p.states, kInfinite);
+    auto backwards = [&](std::uint32_t offset, const std::vector<std::pair<std::int64_t, std::uint32_t>>& seeds) {
+        std::vector<std::pair<std::int64_t, std::uint32_t>> heap;
+        const auto greater = std::greater<std::pair<std::int64_t, std::uint32_t>>();
+        for (const auto& seed : seeds) {
+            if (seed.first >= h[offset + seed.second]) continue;
+            h[offset + seed.second] = seed.first;
+            heap.push_back(seed);
+            std::push_heap(heap.begin(), heap.end(), greater);
+        }
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), greater);
+            const auto [d, v] = heap.back();
+            heap.pop_back();
+            if (d != h[offset + v]) continue;
+            if (d > bound) break;
+            for (std::uint32_t j = ix.rfirst[v]; j != ix.rfirst[v + 1]; ++j) {
+                const std::uint32_t a = ix.rarcs[j];
+                const std::uint32_t u = ix.arcFrom[a];
+                if (p.avoided[u]) continue;
+                if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
+                const std::int64_t cand = d + ix.arcs[a].days;
+                if (cand < h[offset + u]) {
+                    h[offset + u] = cand;
+                    heap.emplace_back(cand, u);
+                    std::push_heap(heap.begin(), heap.end(), greater);
+                }
+            }
+        }
+    };
+    std::vector<std::pair<std::int64_t, std::uint32_t>> seeds;
+    for (std::uint32_t a = 0; a < p.n; ++a)
+        if (p.target[a] && !p.avoided[a]) seeds.emplace_back(0, a);
+    auto beyond = [&](std::uint32_t offset) {
+        for (std::uint32_t a = 0; a < p.n; ++a)
+            if (h[offset + a] > bound) h[offset + a] = bound + 1;
+    };
+    const std::uint32_t last = p.via ? p.n : 0;
+    backwards(last, seeds);
+    beyond(last);
+    if (p.via) {
+        backwards(0, {{h[p.n + p.viaSlot], p.viaSlot}});
+        beyond(0);
+    }
+    return h;
+}
+
+// For negative networks: refuses the query when a loop of negative total
+// lies on the way from a departure to an arrival.
+void checkLoops(Plan& p, Workspace& w, bool reach) {
+    if (!p.negative) return;
+    markRelevant(p, reach);
+    w.block(nullptr, 0, p.states);
+    labelCorrecting(p, w, sourceStarts(p), Spur{}, nullptr, true);
+}
+
+Route toRoute(const Plan& p, const Path& path) {
+    const Index& ix = *p.ix;
+    Route r;
+    r.from = ix.ids[p.airport(path.states.front())];
+    r.to = ix.ids[p.airport(path.states.back())];
+    r.days = path.days;
+    for (std::uint32_t arc : path.arcs) {
+        if (arc == kTransition) continue;
+        const Arc& a = ix.arcs[arc];
+        r.legs.push_back(Leg{a.flight, ix.ids[ix.arcFrom[arc]], ix.ids[a.to], a.days});
+    }
+    return r;
+}
+
+// The route order on paths (see Choices.h).
+bool pathBefore(const Plan& p, const Path& a, const Path& b) {
+    if (a.days != b.days) return a.days < b.days;
+    if (a.legs != b.legs) return a.legs < b.legs;
+    if (p.airport(a.states.back()) != p.airport(b.states.back()))
+        return p.airport(a.states.back()) < p.airport(b.states.back());
+    auto prefix = [&](const Path& x) {
+        std::vector<std::int64_t> days(x.states.size(), 0);
+        for (std::size_t i = 0; i < x.arcs.size(); ++i)
+            days[i + 1] = days[i] + (x.arcs[i] == kTransition ? 0 : p.ix->arcs[x.arcs[i]].days);
+        return days;
+    };
+    const std::vector<std::int64_t> da = prefix(a), db = prefix(b);
+    std::size_t i = a.arcs.size(), j = b.arcs.size();
+    while (i > 0 && j > 0) {
+        --i;
+        --j;
+        const auto ka = std::make_tuple(da[i], p.airport(a.states[i]), p.flightOf(a.arcs[i]));
+        const auto kb = std::make_tuple(db[j], p.airport(b.states[j]), p.flightOf(b.arcs[j]));
+        if (ka != kb) return ka < kb;
+    }
+    if (i != j) return i < j;
+    return p.airport(a.states.front()) < p.airport(b.states.front());
+}
+
+bool samePath(const Path& a, const Path& b) { return a.states == b.states && a.arcs == b.arcs; }
+
+}  // namespace
+
+TChoices::TChoices(IDataAccess* data) : data(data) {}
+TChoices::~TChoices() = default;
+
+std::shared_ptr<const Index> TChoices::index() {
+    std::lock_guard<std::mutex> lock(guard);
+    if (!current || current->revision != data->getRevision()) current = buildIndex(*data);
+    return current;
+}
+
+FitAnswer TChoices::fit(const Query& query, int maxDays) {
+    const std::shared_ptr<const Index> ix = index();
+    Plan p = prepare(*ix, query, false);
+    Workspace& w = workspace();
+    checkLoops(p, w, false);
+    w.block(nullptr, 0, p.states);
+    Path path;
+    FitAnswer answer;
+    if (!best(p, w, sourceStarts(p), Spur{}, &path)) return answer;
+    if (path.days > maxDays) {
+        answer.kind = FitAnswer::Kind::OverLimit;
+        answer.fewestDays = path.days;
+        return answer;
+    }
+    answer.kind = FitAnswer::Kind::Route;
+    answer.route = toRoute(p, path);
+    return answer;
+}
+
+std::vector<Route> TChoices::front(const Query& query, int maxDays) {
+    const std::shared_ptr<const Index> ix = index();
+    Plan p = prepare(*ix, query, false);
+    Workspace& w = workspace();
+    checkLoops(p, w, false);
+    w.block(nullptr, 0, p.states);
+    const std::vector<std::uint32_t> points = rounds(p, w, sourceStarts(p), Spur{}, p.maxLegs, p.hasMaxLegs, maxDays);
+    std::vector<Route> out;
+    // Ordered by legs, so by falling days: the points within the limit are
+    // the last ones.
+    for (std::uint32_t label : points) {
+        const Path path = pathFromRounds(w, label);
+        if (path.days <= maxDays) out.push_back(toRoute(p, path));
+    }
+    return out;
+}
+
+// Yen's algorithm with Lawler's saving: each route found is a root (a prefix
+// of an earlier route) and a spur, the first route in the route order from
+// the root's last state that leaves it by a step no earlier route with the
+// same root takes and that avoids the root's other states. The routes
+// found are loopless, as the spurs are; the next route is the first of the
+// candidates in the route order. Position -1 is "before the departure": its
+// spur starts from the departures no earlier route started from.
+std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k) {
+    if (k <= 0 || k > kMaxAlternatives) throw Refused(Problem::CountOutOfRange, k, kMaxAlternatives);
+    const std::shared_ptr<const Index> ix = index();
+    Plan p = prepare(*ix, query, false);
+    Workspace& w = workspace();
+    checkLoops(p, w, false);
+    struct Found {
+        Path path;
+        int deviation;
+    };
+    std::vector<Found> chosen, candidates;
+    {
+        w.block(nullptr, 0, p.states);
+        Path first;
+        if (!best(p, w, sourceStarts(p), Spur{}, &first) || first.days > maxDays) return {};
+        chosen.push_back(Found{first, -1});
+    }
+    // The spurs search towards the arrivals (A*) where day counts allow;
+    // the bound keeps the backward search to the first route's days.
+    const std::vector<std::int64_t> toArrival =
+        p.negative || p.hasMaxLegs ? std::vector<std::int64_t>{} : daysToArrival(p, chosen.front().path.days);
+    std::size_t arrivals = 0;
+    for (char t : p.target) arrivals += t != 0;
+    auto known = [&](const Path& path) {
+        for (const Found& f : chosen)
+            if (samePath(f.path, path)) return true;
+        for (const Found& f : candidates)
+            if (samePath(f.path, path)) return true;
+        return false;
+    };
+    while (static_cast<int>(chosen.size()) < k) {
+        const Found last = chosen.back();
+        const Path& P = last.path;
+        for (int i = last.deviation; i < static_cast<int>(P.states.size()); ++i) {
+            std::vector<Start> starts;
+            Spur spur;
+            std::int64_t rootDays = 0;
+            int rootLegs = 0;
+            if (i < 0) {
+                for (std::uint32_t s : p.sources) {
+                    bool used = false;
+                    for (const Found& f : chosen) used = used || f.path.states.front() == s;
+                    if (!used) starts.push_back(Start{s, 0, 0});
+                }
+                if (starts.empty()) continue;
+                w.block(nullptr, 0, p.states);
+            } else {
+                const std::size_t at = static_cast<std::size_t>(i);
+                for (std::size_t j = 0; j < at; ++j) {
+                    if (P.arcs[j] == kTransition) continue;
+                    rootDays += ix->arcs[P.arcs[j]].days;
+                    ++rootLegs;
+                }
+                spur.state = P.states[at];
+                for (const Found& f : chosen) {
+                    const Path& Q = f.path;
+                    if (Q.states.size() <= at || !std::equal(P.states.begin(), P.states.begin() + i + 1, Q.states.begin()) ||
+                        !std::equal(P.arcs.begin(), P.arcs.begin() + i, Q.arcs.begin()))
+                        continue;
+                    if (Q.arcs.size() > at)
+                        spur.arcs.push_back(Q.arcs[at]);
+                    else
+                        spur.noEnd = true;
+                }
+                w.block(P.states.data(), at, p.states);
+                // A spur that may not end where it starts, with no other
+                // arrival to go to, has nothing to find (it would only
+                // search the whole network for it).
+                if (spur.noEnd && arrivals == 1 && p.isTarget(spur.state)) continue;
+                starts.push_back(Start{spur.state, rootDays, rootLegs});
+            }
+            Path tail;
+            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data())) continue;
+            Path whole;
+            if (i > 0) {
+                whole.states.assign(P.states.begin(), P.states.begin() + i);
+                whole.arcs.assign(P.arcs.begin(), P.arcs.begin() + i);
+            }
+            whole.states.insert(whole.states.end(), tail.states.begin(), tail.states.end());
+            whole.arcs.insert(whole.arcs.end(), tail.arcs.begin(), tail.arcs.end());
+            whole.days = tail.days;  // the spur started from the root's days and legs
+            whole.legs = rootLegs + tail.legs;
+            if (whole.days > maxDays || known(whole)) continue;
+            candidates.push_back(Found{std::move(whole), i});
+        }
+        if (candidates.empty()) break;
+        std::size_t next = 0;
+        for (std::size_t c = 1; c < candidates.size(); ++c)
+            if (pathBefore(p, candidates[c].path, candidates[next].path)) next = c;
+        chosen.push_back(std::move(candidates[next]));
+        candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(next));
+    }
+    std::vector<Route> out;
+    for (const Found& f : chosen) out.push_back(toRoute(p, f.path));
+    return out;
+}
+
+std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
+    if (maxDays < 0) throw Refused(Problem::NegativeReachDays, maxDays);
+    const std::shared_ptr<const Index> ix = index();
+    Plan p = prepare(*ix, query, true);
+    Workspace& w = workspace();
+    checkLoops(p, w, true);
+    w.block(nullptr, 0, p.states);
+    std::vector<Reached> out;
+    std::vector<char> isSource(p.n, 0);
+    for (std::uint32_t s : p.sources) isSource[s] = 1;
+    auto add = [&](std::uint32_t s, std::int64_t days, int legs) {
+        if (!isSource[s] && days <= maxDays) out.push_back(Reached{ix->ids[s], days, legs});
+    };
+    if (p.hasMaxLegs) {
+        rounds(p, w, sourceStarts(p), Spur{}, p.maxLegs, true, maxDays);
+        for (std::uint32_t s = 0; s < p.states; ++s)
+            if (!w.fresh(s)) add(s, w.labels[s].days, w.labels[s].legs);
+    } else if (p.negative) {
+        // checkLoops has just labelled every state from the departures.
+        for (std::uint32_t s = 0; s < p.states; ++s)
+            if (!w.fresh(s)) add(s, w.labels[s].days, w.labels[s].legs);
+    } else {
+        std::vector<std::uint32_t> settled;
+        dijkstra(p, w, sourceStarts(p), Spur{}, nullptr, maxDays, &settled);
+        for (std::uint32_t s : settled) add(s, w.labels[s].days, w.labels[s].legs);
+    }
+    std::sort(out.begin(), out.end(), [](const Reached& a, const Reached& b) {
+        return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
+    });
+    return out;
+}
+
+}  // namespace Choices
