@@ -2,14 +2,13 @@
 
 #include <utility>
 
+#include "store/ResultCodes.h"
+
 namespace ManagementFlight {
 
-namespace {
-
-// Any refusal of the store is -2; its positive "nothing to remove" is success.
-int fold(int storeResult) { return storeResult < 0 ? -2 : 0; }
-
-}  // namespace
+// Any refusal of the store is kRefused; its positive "nothing to remove" is
+// success.
+using codes::management::fold;
 
 TManagementFlight::TManagementFlight(IDataAccess* data) : data(data) {}
 
@@ -24,22 +23,22 @@ std::map<int, TFlightLink>* TManagementFlight::getFlights(int airport) {
 }
 
 int TManagementFlight::addAirport(int airport, std::string name) {
-    if (data == nullptr) return -1;
+    if (data == nullptr) return codes::management::kNoStore;
     return fold(data->addAirport(airport, std::move(name)));
 }
 
 int TManagementFlight::addFlight(std::string name, int flight, int days, int from, int to) {
-    if (data == nullptr) return -1;
+    if (data == nullptr) return codes::management::kNoStore;
     return fold(data->addFlight(std::move(name), flight, days, from, to));
 }
 
 int TManagementFlight::removeFlight(int airport, int flight) {
-    if (data == nullptr) return -1;
+    if (data == nullptr) return codes::management::kNoStore;
     return fold(data->removeFlight(airport, flight));
 }
 
 int TManagementFlight::removeAirport(int airport) {
-    if (data == nullptr) return -1;
+    if (data == nullptr) return codes::management::kNoStore;
     return fold(data->removeAirport(airport));
 }
 

@@ -52,6 +52,23 @@ void throwJava(JNIEnv* env, jclass type, const char* message) {
     env->ThrowNew(type, message);
 }
 
+void throwRefusal(JNIEnv* env, const Refusal& refusal, const char* call) {
+    if (env->ExceptionCheck()) return;
+    LocalRef<jclass> refusals(env, env->FindClass(kRefusalsClass));
+    if (!refusals) return;
+    const jmethodID factory = env->GetStaticMethodID(refusals.get(), kRefusalFactoryName, kRefusalFactorySignature);
+    if (factory == nullptr) return;
+    LocalRef<jstring> name(env, env->NewStringUTF(call));
+    if (!name) return;
+    LocalRef<jobject> exception(
+        env, env->CallStaticObjectMethod(refusals.get(), factory, static_cast<jint>(refusal.rule),
+                                         name.get(), static_cast<jlong>(refusal.index),
+                                         static_cast<jboolean>(refusal.flightItem), static_cast<jlong>(refusal.a),
+                                         static_cast<jlong>(refusal.b)));
+    if (env->ExceptionCheck() || !exception) return;
+    env->Throw(static_cast<jthrowable>(exception.get()));
+}
+
 std::string copyUtf(JNIEnv* env, jstring text, const char* argumentName) {
     if (text == nullptr) throw NullArgument{argumentName};
     // Copied straight into the string: no buffer of the JVM's to allocate and

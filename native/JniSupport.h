@@ -2,14 +2,16 @@
 
 // The one way into the library from Java: every exported function runs its
 // body through withBoundary, which
-//  - reaches the network only through tavrik::library(), whose operations
-//    take the library's locks and release them before they return, so that
-//    no JNI call that can run Java code (class lookups, exception
+//  - reaches a network only through its operations (tavrik::sharedNetwork()
+//    for the host classes, tavrik::networkOf(handle) for tavrik.Network),
+//    which take the network's locks and release them before they return, so
+//    that no JNI call that can run Java code (class lookups, exception
 //    construction, callbacks) is made while a lock is held;
 //  - turns every C++ exception into a Java exception in the calling thread:
-//    std::bad_alloc into OutOfMemoryError, other exceptions into
-//    RuntimeException, NullArgument into NullPointerException and
-//    IllegalArgument into IllegalArgumentException;
+//    a Refusal into the exception of its rule (made by the one Java factory,
+//    tavrik.Refusals), std::bad_alloc into OutOfMemoryError, other
+//    exceptions into RuntimeException, NullArgument into
+//    NullPointerException and IllegalArgument into IllegalArgumentException;
 //  - leaves a Java exception that is already pending untouched
 //    (JavaExceptionPending), returning the neutral value at once.
 
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "library/Refusal.h"
 #include "library/ReportCopy.h"
 
 namespace tavrik {
@@ -46,9 +49,20 @@ struct JavaExceptionClasses {
     jclass nullPointerException = nullptr;
     jclass illegalArgumentException = nullptr;
 };
+
+// The one factory of refusal exceptions, a static method of tavrik.Refusals:
+// (rule, call, index, flight item, a, b). Looked up where it is used, not
+// held in a global reference: a global reference to a class of the jar would
+// keep its class loader, and so the library, from ever being unloaded.
+constexpr const char* kRefusalsClass = "tavrik/Refusals";
+constexpr const char* kRefusalFactoryName = "refusal";
+constexpr const char* kRefusalFactorySignature = "(ILjava/lang/String;JZJJ)Ltavrik/NetworkException;";
 JavaExceptionClasses& exceptionClasses();
 
 void throwJava(JNIEnv* env, jclass type, const char* message);
+// Throws the Java exception of the refusal's rule, naming `call`. Called from
+// a native method of the jar's classes, whose class loader finds the factory.
+void throwRefusal(JNIEnv* env, const Refusal& refusal, const char* call);
 
 template <class Result, class Body>
 Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
@@ -56,6 +70,8 @@ Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
     try {
         return body();
     } catch (const JavaExceptionPending&) {
+    } catch (const Refusal& e) {
+        throwRefusal(env, e, "");
     } catch (const NullArgument& e) {
         throwJava(env, classes.nullPointerException, e.message);
     } catch (const IllegalArgument& e) {
@@ -73,6 +89,28 @@ Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
 template <class Body>
 void withBoundary(JNIEnv* env, Body&& body) noexcept {
     withBoundary(env, 0, [&] {
+        body();
+        return 0;
+    });
+}
+
+// withBoundary for a method of the typed API: a refusal's exception names
+// `call`, the Java method the caller called.
+template <class Result, class Body>
+Result withCall(JNIEnv* env, const char* call, Result neutral, Body&& body) noexcept {
+    return withBoundary(env, neutral, [&]() -> Result {
+        try {
+            return body();
+        } catch (const Refusal& e) {
+            throwRefusal(env, e, call);
+            throw JavaExceptionPending{};
+        }
+    });
+}
+
+template <class Body>
+void withCall(JNIEnv* env, const char* call, Body&& body) noexcept {
+    withCall(env, call, 0, [&] {
         body();
         return 0;
     });

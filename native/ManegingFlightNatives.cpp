@@ -9,7 +9,7 @@
 #include "palvorin_nativ_ManegingFlight.h"
 
 using tavrik::copyUtf;
-using tavrik::library;
+using tavrik::sharedNetwork;
 using tavrik::withBoundary;
 
 extern "C" {
@@ -18,7 +18,7 @@ JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_addAirport(JNIEnv* en
                                                                       jstring name) {
     return withBoundary(env, jint{-2}, [&] {
         std::string text = copyUtf(env, name, "airport name is null");
-        return library().addAirport(airport, std::move(text));
+        return sharedNetwork().addAirport(airport, std::move(text));
     });
 }
 
@@ -27,20 +27,20 @@ JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_addFlight(JNIEnv* env
                                                                      jint to) {
     return withBoundary(env, jint{-2}, [&] {
         std::string text = copyUtf(env, name, "flight name is null");
-        return library().addFlight(std::move(text), flight, days, from, to);
+        return sharedNetwork().addFlight(std::move(text), flight, days, from, to);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_removeFlight(JNIEnv* env, jclass, jint airport,
                                                                         jint flight) {
     return withBoundary(env, jint{-2}, [&] {
-        return library().removeFlight(airport, flight);
+        return sharedNetwork().removeFlight(airport, flight);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_nativ_1ManegingFlight_removeAirport(JNIEnv* env, jclass, jint airport) {
     return withBoundary(env, jint{-2}, [&] {
-        return library().removeAirport(airport);
+        return sharedNetwork().removeAirport(airport);
     });
 }
 

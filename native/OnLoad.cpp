@@ -1,28 +1,21 @@
 #include <jni.h>
 
-#include <memory>
 #include <mutex>
-#include <new>
 
-#include "flights/TManagementFlight.h"
 #include "native/JniSupport.h"
 #include "native/tavrik.h"
-#include "store/TDataAccess.h"
-#include "tickets/TArmoringTicket.h"
 
 IManagementFlight* pManagementFlight = nullptr;
 IArmoringTicket* pArmoringTicket = nullptr;
 
 namespace {
 
-// The library object lives in static storage, built in place by the load
-// hook. It and the objects below are freed only by the unload hook, which
-// the JVM calls once the class loader that loaded the library is gone, so
-// no Java thread can call in any more; at process exit nothing is freed,
-// since Java threads may still be calling in.
-alignas(tavrik::Library) unsigned char libraryStorage[sizeof(tavrik::Library)];
-tavrik::Library* theLibrary = nullptr;
-DataAccess::TDataAccess* theStore = nullptr;
+// The network of the fixed host classes, built by the load hook. It is freed
+// only by the unload hook, which the JVM calls once the class loader that
+// loaded the library is gone, so no Java thread can call in any more; at
+// process exit nothing is freed, since Java threads may still be calling in.
+// The networks of tavrik.Network objects are each freed by their object.
+tavrik::Network* theShared = nullptr;
 
 // Serialises loads and unloads (a library loaded again after a failed load,
 // or after it was unloaded).
@@ -50,43 +43,43 @@ void deleteExceptionClasses(JNIEnv* env) {
     deleteGlobal(env, classes.illegalArgumentException);
 }
 
-// One store, the flight-management service on it, then the booking service
-// on the same store. Built aside and published only when all three exist.
-bool buildObjectGraph() {
+// Whether the jar's factory of refusal exceptions is there; a jar and a
+// library of different versions fail here, at load, not at the first refusal.
+bool refusalFactoryFound(JNIEnv* env) {
+    tavrik::LocalRef<jclass> refusals(env, env->FindClass(tavrik::kRefusalsClass));
+    if (!refusals || env->GetStaticMethodID(refusals.get(), tavrik::kRefusalFactoryName,
+                                            tavrik::kRefusalFactorySignature) == nullptr) {
+        env->ExceptionClear();
+        return false;
+    }
+    return true;
+}
+
+// The shared network, and the host classes' pointers at its services.
+bool buildSharedNetwork() {
     try {
         std::lock_guard<std::mutex> lock(loading);
-        if (theLibrary != nullptr) return true;  // loaded before
-        auto store = std::make_unique<DataAccess::TDataAccess>();
-        auto management = std::make_unique<ManagementFlight::TManagementFlight>(store.get());
-        auto booking = std::make_unique<ArmoringTicket::TArmoringTicket>(store.get());
-        theStore = store.release();
-        pManagementFlight = management.release();
-        pArmoringTicket = booking.release();
-        theLibrary = new (libraryStorage) tavrik::Library(*pManagementFlight, *pArmoringTicket);
+        if (theShared != nullptr) return true;  // loaded before
+        theShared = new tavrik::Network();
+        pManagementFlight = &theShared->managementService();
+        pArmoringTicket = &theShared->bookingService();
         return true;
     } catch (...) {
         return false;
     }
 }
 
-// Frees what buildObjectGraph built, users before what they use: the booking
-// service (its route fitting listens to the store), the management service,
-// then the store.
-void freeObjectGraph() {
+void freeSharedNetwork() {
     std::lock_guard<std::mutex> lock(loading);
-    if (theLibrary != nullptr) theLibrary->~Library();
-    theLibrary = nullptr;
-    delete pArmoringTicket;
-    pArmoringTicket = nullptr;
-    delete pManagementFlight;
     pManagementFlight = nullptr;
-    delete theStore;
-    theStore = nullptr;
+    pArmoringTicket = nullptr;
+    delete theShared;
+    theShared = nullptr;
 }
 
 }  // namespace
 
-tavrik::Library& tavrik::library() { return *theLibrary; }
+tavrik::Network& tavrik::sharedNetwork() { return *theShared; }
 
 extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
     JNIEnv* env = nullptr;
@@ -101,7 +94,7 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
     }
     if (classes.outOfMemoryError == nullptr || classes.runtimeException == nullptr ||
         classes.nullPointerException == nullptr || classes.illegalArgumentException == nullptr ||
-        !buildObjectGraph()) {
+        !refusalFactoryFound(env) || !buildSharedNetwork()) {
         deleteExceptionClasses(env);
         return JNI_ERR;
     }
@@ -109,11 +102,11 @@ extern "C" JNIEXPORT jint JNICALL JNI_OnLoad(JavaVM* vm, void* /*reserved*/) {
 }
 
 // Called by the JVM when the class loader that loaded the library has been
-// collected, before the library is unmapped: frees the network, the ticket
-// list and the services, and deletes the global references, so that a load
+// collected, before the library is unmapped: frees the shared network (its
+// store, services and ticket list), and deletes the global references, so that a load
 // afterwards starts from an empty network and nothing is left behind.
 extern "C" JNIEXPORT void JNICALL JNI_OnUnload(JavaVM* vm, void* /*reserved*/) {
-    freeObjectGraph();
+    freeSharedNetwork();
     JNIEnv* env = nullptr;
     if (vm->GetEnv(reinterpret_cast<void**>(&env), JNI_VERSION_1_8) != JNI_OK) env = nullptr;
     deleteExceptionClasses(env);

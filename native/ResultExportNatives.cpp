@@ -23,7 +23,7 @@ using tavrik::LocalRef;
 using tavrik::classOf;
 using tavrik::methodOf;
 using tavrik::ReportedFlight;
-using tavrik::library;
+using tavrik::sharedNetwork;
 using tavrik::withBoundary;
 
 namespace {
@@ -45,13 +45,13 @@ extern "C" {
 JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_getRouteFlight(JNIEnv* env, jobject, jint maxDays, jint from,
                                                                     jint to) {
     return withBoundary(env, jint{-8}, [&] {
-        return library().getRouteFlight(maxDays, from, to);
+        return sharedNetwork().getRouteFlight(maxDays, from, to);
     });
 }
 
 JNIEXPORT jint JNICALL Java_palvorin_aggregateFiting_armoringTickets(JNIEnv* env, jobject) {
     return withBoundary(env, jint{-5}, [&] {
-        return library().armoringTickets();
+        return sharedNetwork().armoringTickets();
     });
 }
 
@@ -60,7 +60,7 @@ JNIEXPORT void JNICALL Java_palvorin_aggregateFiting_setData(JNIEnv* env, jobjec
         LocalRef<jclass> type(env, classOf(env, receiver));
         const jmethodID callback = methodOf(env, type.get(), kCallbackName, kCallbackSignature);
 
-        const std::vector<ReportedFlight> flights = library().routeReport();
+        const std::vector<ReportedFlight> flights = sharedNetwork().routeReport();
         deliver(env, receiver, callback, flights);
     });
 }
@@ -73,7 +73,7 @@ JNIEXPORT void JNICALL Java_palvorin_airport_AirportFrame_setData(JNIEnv* env, j
         const jmethodID callback = methodOf(env, type.get(), kCallbackName, kCallbackSignature);
         const int n = env->GetIntField(receiver, numberField);
 
-        const std::vector<ReportedFlight> flights = library().airportReport(n);
+        const std::vector<ReportedFlight> flights = sharedNetwork().airportReport(n);
         deliver(env, receiver, callback, flights);
     });
 }

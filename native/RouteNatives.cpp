@@ -9,9 +9,10 @@
 
 #include <jni.h>
 
-#include "library/Library.h"
+#include "library/Network.h"
 #include "native/JniSupport.h"
 #include "native/tavrik.h"
+#include "store/ResultCodes.h"
 #include "tavrik_Routes.h"
 
 using tavrik::FittedRoute;
@@ -21,7 +22,7 @@ using tavrik::deliverFlights;
 using tavrik::methodOf;
 using tavrik::NullArgument;
 using tavrik::ReportedFlight;
-using tavrik::library;
+using tavrik::sharedNetwork;
 using tavrik::withBoundary;
 
 namespace {
@@ -31,8 +32,8 @@ const char* const kLegCallbackSignature = "(ILjava/lang/String;IIII)V";
 
 // fitAndBookNative's answer when the route was fitted but the booking
 // refused it (a flight's booked count is at its largest): tavrik.Routes
-// reports it as armoringTickets' refusal. No route-fitting code is positive.
-constexpr jint kBookingRefused = 1;
+// reports it as armoringTickets' refusal.
+constexpr jint kBookingRefused = codes::routes::kBookingRefused;
 
 // Runs `fit` and delivers its legs to `legs`; returns the route-fitting code,
 // or kBookingRefused.
@@ -57,14 +58,14 @@ extern "C" {
 JNIEXPORT jint JNICALL Java_tavrik_Routes_fitNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
                                                     jobject legs) {
     return withBoundary(env, jint{-8}, [&] {
-        return fitInto(env, legs, [&] { return library().fitRoute(maxDays, from, to); });
+        return fitInto(env, legs, [&] { return sharedNetwork().fitRoute(maxDays, from, to); });
     });
 }
 
 JNIEXPORT jint JNICALL Java_tavrik_Routes_fitAndBookNative(JNIEnv* env, jclass, jint maxDays, jint from, jint to,
                                                            jobject legs) {
     return withBoundary(env, jint{-8}, [&] {
-        return fitInto(env, legs, [&] { return library().fitAndBook(maxDays, from, to); });
+        return fitInto(env, legs, [&] { return sharedNetwork().fitAndBook(maxDays, from, to); });
     });
 }
 

@@ -1,8 +1,11 @@
 #include "tickets/TArmoringTicket.h"
 
 #include "fitting/TFitingFlight.h"
+#include "store/ResultCodes.h"
 
 namespace ArmoringTicket {
+
+using namespace codes::booking;
 
 TArmoringTicket::TArmoringTicket(IDataAccess* data)
     : data(data),
@@ -12,20 +15,20 @@ TArmoringTicket::TArmoringTicket(IDataAccess* data)
 TArmoringTicket::~TArmoringTicket() = default;
 
 int TArmoringTicket::armoringTickets() {
-    if (data == nullptr) return -1;
-    if (!fitting) return -2;
-    if (!tickets) return -3;
-    if (tickets->size() == 0) return -4;
-    if (data->armoringTicketList(tickets.get()) < 0) return -5;
-    return 0;
+    if (data == nullptr) return kNoStore;
+    if (!fitting) return kNoFitting;
+    if (!tickets) return kNoTicketList;
+    if (tickets->size() == 0) return kNoTickets;
+    if (data->armoringTicketList(tickets.get()) < 0) return kRefused;
+    return codes::kDone;
 }
 
 std::list<TTicket>* TArmoringTicket::getTickets() { return tickets.get(); }
 
 int TArmoringTicket::getRouteFlight(int maxDays, int from, int to) {
-    if (data == nullptr) return -1;
-    if (!fitting) return -2;
-    if (!tickets) return -3;
+    if (data == nullptr) return kNoStore;
+    if (!fitting) return kNoFitting;
+    if (!tickets) return kNoTicketList;
     // Fitted aside first: an allocation failure leaves the current list as
     // it was.
     std::list<TTicket> route;
@@ -36,11 +39,11 @@ int TArmoringTicket::getRouteFlight(int maxDays, int from, int to) {
 
 int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
     route->clear();
-    if (data == nullptr) return -1;
-    if (!fitting) return -2;
-    if (!tickets) return -3;
+    if (data == nullptr) return kNoStore;
+    if (!fitting) return kNoFitting;
+    if (!tickets) return kNoTicketList;
     const int r = fitting->fitRoute(maxDays, from, to, route);
-    return r < 0 ? r - 4 : 0;
+    return ofFitting(r);
 }
 
 void TArmoringTicket::setTickets(std::list<TTicket>* route) noexcept {

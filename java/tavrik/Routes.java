@@ -31,12 +31,6 @@ public final class Routes {
         NativeLibrary.load();
     }
 
-    /**
-     * What {@code fitAndBookNative} returns when the route was fitted but its booking refused (a
-     * flight's booked count is at its largest); no route-fitting code is positive.
-     */
-    private static final int BOOKING_REFUSED = 1;
-
     private Routes() {}
 
     /**
@@ -48,12 +42,12 @@ public final class Routes {
      * @param to the arrival airport's number
      * @return the route, or empty when no route of at most {@code maxDays} days exists
      * @throws RouteException if either airport is not in the network (codes -5 and -6 of
-     *     {@link NativeCall#GET_ROUTE_FLIGHT})
+     *     {@link NativeCall#GET_ROUTE_FLIGHT}, naming the airport and {@code fit})
      * @throws OutOfMemoryError if the library runs out of native memory
      */
     public static Optional<Route> fit(int maxDays, int from, int to) {
         LegCollector legs = new LegCollector();
-        return outcome(fitNative(maxDays, from, to, legs), from, to, legs);
+        return outcome("fit", fitNative(maxDays, from, to, legs), from, to, legs);
     }
 
     /**
@@ -66,8 +60,9 @@ public final class Routes {
      * @param to the arrival airport's number
      * @return the booked route, or empty (and nothing booked) when no route of at most {@code
      *     maxDays} days exists
-     * @throws RouteException if either airport is not in the network, or if a flight of the route
-     *     has been booked as often as a count can hold (code -5 of {@link
+     * @throws RouteException naming {@code fitAndBook}, if either airport is not in the network
+     *     (codes -5 and -6 of {@link NativeCall#GET_ROUTE_FLIGHT}, naming the airport), or if a
+     *     flight of the route has been booked as often as a count can hold (code -5 of {@link
      *     NativeCall#ARMORING_TICKETS}); nothing is booked
      * @throws OutOfMemoryError if the library runs out of native memory (nothing is booked), or if
      *     the Java heap runs out while the booked legs are handed over (the route then stays
@@ -75,20 +70,18 @@ public final class Routes {
      */
     public static Optional<Route> fitAndBook(int maxDays, int from, int to) {
         LegCollector legs = new LegCollector();
-        return outcome(fitAndBookNative(maxDays, from, to, legs), from, to, legs);
+        return outcome("fitAndBook", fitAndBookNative(maxDays, from, to, legs), from, to, legs);
     }
 
-    private static Optional<Route> outcome(int code, int from, int to, LegCollector legs) {
+    private static Optional<Route> outcome(String method, int code, int from, int to, LegCollector legs) {
         switch (code) {
             case 0:
                 return Optional.of(new Route(from, to, legs.legs()));
             case aggregateFiting.OVER_DAY_LIMIT:
             case aggregateFiting.NO_ROUTE:
                 return Optional.empty();
-            case BOOKING_REFUSED:
-                throw new RouteException(NativeCall.ARMORING_TICKETS, aggregateFiting.BOOKING_REFUSED);
             default:
-                throw new RouteException(NativeCall.GET_ROUTE_FLIGHT, code);
+                throw Refusals.routeRefusal(method, code, from, to);
         }
     }
 

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "flights/TManagementFlight.h"
-#include "library/Library.h"
+#include "library/Network.h"
 #include "library/ReportCopy.h"
 #include "store/TAirport.h"
 #include "store/TDataAccess.h"
@@ -87,10 +87,10 @@ TEST_F(ReportCopy, RouteReportSkipsAFlightNumberGivenToAnotherFlight) {
 namespace {
 
 // The same network, with a fourth airport and flight 23 from 3 to 4 (1 day),
-// behind a tavrik::Library.
+// behind a tavrik::Network.
 class WholeRoute : public ReportCopy {
 protected:
-    tavrik::Library lib{management, booking};
+    tavrik::Network lib{management, booking};
 
     void SetUp() override {
         ReportCopy::SetUp();
@@ -198,7 +198,7 @@ TEST(WholeRouteRefused, AFullBookedCountRefusesTheBookingAndBooksNothing) {
     DataAccess::TDataAccess store{std::make_unique<FullAtFour>()};
     ManagementFlight::TManagementFlight management{&store};
     ArmoringTicket::TArmoringTicket booking{&store};
-    tavrik::Library lib{management, booking};
+    tavrik::Network lib{management, booking};
     for (int n : {1, 2, 3, 4}) ASSERT_EQ(0, management.addAirport(n, "a"));
     ASSERT_EQ(0, management.addFlight("twenty-two", 22, 3, 2, 3));
     ASSERT_EQ(0, management.addFlight("twenty-three", 23, 1, 3, 4));

@@ -21,7 +21,7 @@
 
 #include "tests/robustness/FailingAllocator.h"
 #include "fitting/TFitingFlight.h"
-#include "library/Library.h"
+#include "library/Network.h"
 #include "tests/support/LibraryState.h"
 
 namespace {
@@ -376,16 +376,16 @@ std::vector<Scenario> reportScenarios() {
 // current list: a failure must book nothing and leave that list alone.
 std::vector<Scenario> wholeRouteScenarios() {
     return {
-        {"Library::fitAndBook", bookedRoute,
+        {"Network::fitAndBook", bookedRoute,
          [](World& w, Outcome& o) {
-             tavrik::Library lib(w.management, w.booking);
+             tavrik::Network lib(w.management, w.booking);
              tavrik::FittedRoute fitted = lib.fitAndBook(100, 2, 1);
              o.code = fitted.result;
              o.report = std::move(fitted.legs);
          }},
-        {"Library::fitRoute", bookedRoute,
+        {"Network::fitRoute", bookedRoute,
          [](World& w, Outcome& o) {
-             tavrik::Library lib(w.management, w.booking);
+             tavrik::Network lib(w.management, w.booking);
              tavrik::FittedRoute fitted = lib.fitRoute(100, 2, 1);
              o.code = fitted.result;
              o.report = std::move(fitted.legs);
@@ -417,6 +417,59 @@ TEST(AllocationFailure, ReplacedAllocatorFailsOnRequest) {
     EXPECT_EQ(1000u, fine.size());
 }
 
+// The typed operations of a network over the world's services: a batch load
+// taken whole, one refused at its last item (everything it added taken away
+// again, which must allocate nothing), a copy, a typed edit and a fit whose
+// answer needs the second query (over the limit).
+std::vector<Scenario> networkScenarios() {
+    // Built once, outside the armed window.
+    static const std::vector<tavrik::AirportItem> airports{
+        {20, kLongAirport + "20"}, {21, kLongAirport + "21"}, {22, kLongAirport + "22"}};
+    static const std::vector<tavrik::FlightItem> flights{{30, kLongFlight + "30", 1, 6, 20},
+                                                         {31, kLongFlight + "31", 0, 20, 21},
+                                                         {32, kLongFlight + "32", 2, 21, 1},
+                                                         {33, kLongFlight + "33", 1, 22, 3}};
+    static std::vector<tavrik::FlightItem> refusedAtEnd = [] {
+        std::vector<tavrik::FlightItem> f = flights;
+        f.push_back(tavrik::FlightItem{34, kLongFlight, 1, 22, 99});
+        return f;
+    }();
+    auto refusalCode = [](const tavrik::Refusal& r) { return 100 + static_cast<int>(r.index); };
+    return {
+        {"Network::load, taken whole", wornNetwork,
+         [](World& w, Outcome&) {
+             tavrik::Network lib(w.management, w.booking);
+             lib.load(airports, flights);
+         }},
+        {"Network::load, refused at its last item", bookedRoute,
+         [refusalCode](World& w, Outcome& o) {
+             tavrik::Network lib(w.management, w.booking);
+             try {
+                 lib.load(airports, refusedAtEnd);
+             } catch (const tavrik::Refusal& r) {
+                 o.code = refusalCode(r);
+             }
+         }},
+        {"Network::copy", bookedRoute,
+         [](World& w, Outcome& o) {
+             tavrik::Network lib(w.management, w.booking);
+             std::unique_ptr<tavrik::Network> twin = lib.copy();
+             o.report = tavrik::copyAirportReport(twin->managementService(), 3);
+         }},
+        {"Network::insertFlight", wornNetwork,
+         [](World& w, Outcome&) {
+             tavrik::Network lib(w.management, w.booking);
+             lib.insertFlight(40, kLongFlight, 3, 2, 6);
+         }},
+        {"Network::fit, over the limit", bookedRoute,
+         [](World& w, Outcome& o) {
+             tavrik::Network lib(w.management, w.booking);
+             tavrik::FitAnswer answer = lib.fit(1, 1, 6);
+             o.code = static_cast<int>(answer.kind) * 1000 + static_cast<int>(answer.fewestDays);
+         }},
+    };
+}
+
 TEST(AllocationFailure, StoreOnlyNth) { sweepAll("store", storeScenarios(), false); }
 TEST(AllocationFailure, StoreNthAndLater) { sweepAll("store", storeScenarios(), true); }
 TEST(AllocationFailure, ManagementOnlyNth) { sweepAll("flight management", managementScenarios(), false); }
@@ -429,5 +482,7 @@ TEST(AllocationFailure, ReportCopiesOnlyNth) { sweepAll("report copies", reportS
 TEST(AllocationFailure, ReportCopiesNthAndLater) { sweepAll("report copies", reportScenarios(), true); }
 TEST(AllocationFailure, WholeRoutesOnlyNth) { sweepAll("whole routes", wholeRouteScenarios(), false); }
 TEST(AllocationFailure, WholeRoutesNthAndLater) { sweepAll("whole routes", wholeRouteScenarios(), true); }
+TEST(AllocationFailure, NetworkOnlyNth) { sweepAll("network", networkScenarios(), false); }
+TEST(AllocationFailure, NetworkNthAndLater) { sweepAll("network", networkScenarios(), true); }
 
 }  // namespace

@@ -163,3 +163,56 @@ TEST(Differential, QueueKindsSwitchBackAndForth) {
 }
 
 }  // namespace
+
+namespace {
+
+// Half of every kind of edit, query and report through the typed operations
+// of tavrik::Network: refusal rules and their numbers, removals that tell
+// whether there was something to remove, fit answers (route, over the limit
+// with the fewest days, no route) against the literal search, batch loads
+// taken whole or refused at their first bad item with nothing left, and
+// copies equal to the network, booked counts included.
+TEST(Differential, TypedOperations) {
+    Ranges typed{-2, 8, 6, 0, 3};
+    typed.typed = true;
+    Ranges typedEditHeavy{-1, 6, 5, -1, 3, Mix::EditHeavy};
+    typedEditHeavy.typed = true;
+    for (const Seen& s : {runShare("typed operations", typed, added(0.06), 13000),
+                          runShare("typed operations, edit-heavy", typedEditHeavy, added(0.04), 14000)}) {
+        EXPECT_GT(s.outcomes.typedRoutes, 0u);
+        EXPECT_GT(s.outcomes.typedOverLimit, 0u);
+        EXPECT_GT(s.outcomes.loadsTaken, 0u);
+        EXPECT_GT(s.outcomes.loadsRefused, 0u);
+    }
+}
+
+// Two networks driven at once with the same airport and flight numbers, each
+// against its own model, their operations interleaved at random: a change
+// that reached the other network, or a search or ticket list shared between
+// them, shows as a mismatch of the other's model.
+TEST(Differential, TwoNetworksNeverSeeEachOthersChanges) {
+    const std::uint64_t total = static_cast<std::uint64_t>(static_cast<double>(totalBudget()) * added(0.04));
+    Ranges ranges{-2, 8, 6, 0, 3, Mix::EditHeavy};
+    ranges.typed = true;
+    std::uint64_t ops = 0;
+    for (std::uint64_t seed = 15000; ops < total; ++seed) {
+        OpDriver first(ranges, robustness::Checks{}, "first network");
+        OpDriver second(ranges, robustness::Checks{}, "second network");
+        RandomSource one(seed), two(seed ^ 0x9e3779b97f4a7c15ULL), turns(seed + 1);
+        for (int i = 0; i < 10000; ++i) {
+            if (turns.pick(0, 1) == 0)
+                first.step(one);
+            else
+                second.step(two);
+        }
+        ops += first.operations() + second.operations();
+        for (const OpDriver* d : {&first, &second}) {
+            EXPECT_EQ(0u, d->mismatches());
+            for (const std::string& report : d->reports()) ADD_FAILURE() << "seed " << seed << ": " << report;
+        }
+        EXPECT_GT(first.outcomes().flightsAdded + second.outcomes().flightsAdded, 0u);
+    }
+    std::printf("[differential] two networks: %llu operations\n", static_cast<unsigned long long>(ops));
+}
+
+}  // namespace

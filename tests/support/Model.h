@@ -7,11 +7,14 @@
 // and the fuzz target compare the library with it after every operation.
 
 #include <climits>
+#include <cstdint>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "library/Network.h"
 #include "library/ReportCopy.h"
 #include "store/TFlightLink.h"
 #include "tests/support/LiteralFitting.h"
@@ -131,6 +134,76 @@ public:
     int armoringTickets() {
         if (ticketList.empty()) return -4;
         return bookList(ticketList) < 0 ? -5 : 0;
+    }
+
+    // ---- the typed operations of tavrik::Network: the rule a change breaks ----
+    struct Broken {
+        tavrik::Rule rule;
+        std::int64_t a;
+        std::int64_t b;
+        bool operator==(const Broken& o) const { return rule == o.rule && a == o.a && b == o.b; }
+    };
+    std::optional<Broken> airportRule(int airport) const {
+        if (net.count(airport)) return Broken{tavrik::Rule::AirportTaken, airport, 0};
+        return std::nullopt;
+    }
+    std::optional<Broken> flightRule(int flight, int from, int to) const {
+        if (!net.count(from)) return Broken{tavrik::Rule::UnknownAirport, from, 0};
+        if (!net.count(to)) return Broken{tavrik::Rule::UnknownAirport, to, 0};
+        if (from == to) return Broken{tavrik::Rule::SameAirports, flight, from};
+        if (net.at(from).flights.count(flight)) return Broken{tavrik::Rule::FlightTaken, flight, from};
+        if (net.at(to).flights.count(flight)) return Broken{tavrik::Rule::FlightTaken, flight, to};
+        return std::nullopt;
+    }
+    // A batch load: every airport, then every flight, or nothing. The first
+    // refused item: its rule, its index and whether it is a flight.
+    struct LoadRefusal {
+        Broken broken;
+        std::size_t index;
+        bool flightItem;
+    };
+    std::optional<LoadRefusal> load(const std::vector<tavrik::AirportItem>& airports,
+                                    const std::vector<tavrik::FlightItem>& flights) {
+        Network trial = *this;
+        for (std::size_t i = 0; i < airports.size(); ++i) {
+            if (auto broken = trial.airportRule(airports[i].airport)) return LoadRefusal{*broken, i, false};
+            trial.addAirport(airports[i].airport, airports[i].name);
+        }
+        for (std::size_t i = 0; i < flights.size(); ++i) {
+            const tavrik::FlightItem& f = flights[i];
+            if (auto broken = trial.flightRule(f.flight, f.from, f.to)) return LoadRefusal{*broken, i, true};
+            trial.addFlight(f.name, f.flight, f.days, f.from, f.to);
+        }
+        net.swap(trial.net);
+        return std::nullopt;
+    }
+    // Network::fit by the literal search, without touching the ticket list:
+    // the kind (0 route, 1 over the limit, 2 no route), the legs' flight
+    // numbers in travel order, and the fewest days (-1 if beyond INT_MAX).
+    struct Fit {
+        int kind;
+        std::vector<int> legs;
+        std::int64_t fewestDays;
+        bool operator==(const Fit& o) const { return kind == o.kind && legs == o.legs && fewestDays == o.fewestDays; }
+    };
+    // Throws the unknown airport's Broken.
+    Fit fit(int maxDays, int from, int to) const {
+        const oracle::Network o = toOracle();
+        std::list<TTicket> route;
+        int r = oracle::literalFitRoute(o, maxDays, from, to, route);
+        if (r == -1) throw Broken{tavrik::Rule::UnknownAirport, from, 0};
+        if (r == -2) throw Broken{tavrik::Rule::UnknownAirport, to, 0};
+        const bool over = r == -3;
+        if (over) r = oracle::literalFitRoute(o, INT_MAX, from, to, route);
+        if (r == -3) return Fit{1, {}, -1};
+        if (r == -4) return Fit{2, {}, 0};
+        Fit fit{over ? 1 : 0, {}, oracle::routeTotal(o, route)};
+        // The list runs from the arrival back; each leg's departure entry
+        // comes second.
+        if (!over)
+            for (auto t = route.rbegin(); t != route.rend(); ++t)
+                if (net.at(t->airport).flights.at(t->flight).from == t->airport) fit.legs.push_back(t->flight);
+        return fit;
     }
 
     // ---- the report copies ----

@@ -65,11 +65,29 @@ struct Ranges {
     int dayLo = 0;
     int dayHi = 3;
     Mix mix = Mix::Even;
+    // Edits, queries and report copies also go through the typed operations
+    // of tavrik::Network (refusal rules, fit answers, batch loads, copies),
+    // half of each kind, drawn alike.
+    bool typed = false;
     // One day count in spikeOneIn (0: none) is one that gives the bitmap
     // queue more rows (17, 100, 255) or moves the search to another queue
     // (256, 300, -1, 65536, INT_MAX / 2, INT_MAX). Flights come and go, so
     // the queue switches back and forth.
     int spikeOneIn = 0;
+};
+
+// The network under test: a tavrik::Network that owns its store and
+// services, which the driver also reaches directly.
+struct DrivenNetwork {
+    DrivenNetwork()
+        : network(std::make_unique<tavrik::Network>()),
+          store(*network->ownStore()),
+          management(network->managementService()),
+          booking(network->bookingService()) {}
+    std::unique_ptr<tavrik::Network> network;
+    DataAccess::TDataAccess& store;
+    IManagementFlight& management;
+    IArmoringTicket& booking;
 };
 
 inline std::string describe(const std::list<TTicket>& tickets) {
@@ -144,6 +162,12 @@ public:
         std::uint64_t reusedNumbers = 0;
         // Winning parallel flights taken away while another one was left.
         std::uint64_t takeovers = 0;
+        // Typed operations: routes and over-the-limit answers, batch loads
+        // taken and refused.
+        std::uint64_t typedRoutes = 0;
+        std::uint64_t typedOverLimit = 0;
+        std::uint64_t loadsTaken = 0;
+        std::uint64_t loadsRefused = 0;
 
         void add(const Outcomes& o) {
             routes += o.routes;
@@ -155,6 +179,10 @@ public:
             for (int i = 0; i < 9; ++i) routeCodes[i] += o.routeCodes[i];
             reusedNumbers += o.reusedNumbers;
             takeovers += o.takeovers;
+            typedRoutes += o.typedRoutes;
+            typedOverLimit += o.typedOverLimit;
+            loadsTaken += o.loadsTaken;
+            loadsRefused += o.loadsRefused;
         }
     };
     const Outcomes& outcomes() const { return seen; }
@@ -180,8 +208,9 @@ public:
     // The library under test, for reading (and for tests that call it
     // directly with the model check off).
     DataAccess::TDataAccess& store() { return lib->store; }
-    ManagementFlight::TManagementFlight& management() { return lib->management; }
-    ArmoringTicket::TArmoringTicket& booking() { return lib->booking; }
+    IManagementFlight& management() { return lib->management; }
+    IArmoringTicket& booking() { return lib->booking; }
+    tavrik::Network& network() { return *lib->network; }
     NetworkProbe& networkProbe() { return *probe; }
     // Whether the probe's copy is compared with the store before a query
     // that follows an edit (checks.literal only).
@@ -342,6 +371,9 @@ private:
             const std::string n = name(in);
             what << "store.addAirport(" << a << ')';
             expectCode(what.str(), mod.addAirport(a, n), lib->store.addAirport(a, n));
+        } else if (kind < 100 && typedNow(in)) {
+            const int a = airport(in);
+            typedAddAirport(what, a, name(in));
         } else if (kind < 100) {
             const int a = airport(in);
             const std::string n = name(in);
@@ -354,6 +386,10 @@ private:
             const int expected = mod.addFlight(n, f, d, from, to);
             expectCode(what.str(), expected, lib->store.addFlight(n, f, d, from, to));
             if (expected == 0) ++seen.flightsAdded;
+        } else if (kind < 420 && typedNow(in)) {
+            const std::string n = name(in);
+            const int f = flight(in), d = days(in), from = airport(in), to = airport(in);
+            typedAddFlight(what, f, n, d, from, to);
         } else if (kind < 420) {
             const std::string n = name(in);
             const int f = flight(in), d = days(in), from = airport(in), to = airport(in);
@@ -364,6 +400,10 @@ private:
             const int a = airport(in), f = flight(in);
             what << "store.removeFlight(" << a << ", " << f << ')';
             expectCode(what.str(), mod.removeFlight(a, f), lib->store.removeFlight(a, f));
+        } else if (kind < 480 && typedNow(in)) {
+            const int a = airport(in), f = flight(in);
+            what << "network.eraseFlight(" << a << ", " << f << ')';
+            expectBool(what.str(), mod.removeFlight(a, f) == 0, lib->network->eraseFlight(a, f));
         } else if (kind < 480) {
             const int a = airport(in), f = flight(in);
             what << "management.removeFlight(" << a << ", " << f << ')';
@@ -374,6 +414,10 @@ private:
             const int expected = mod.removeAirport(a);
             expectCode(what.str(), expected, lib->store.removeAirport(a));
             if (expected == 0) ++seen.airportsRemoved;
+        } else if (kind < 486 && typedNow(in)) {
+            const int a = airport(in);
+            what << "network.eraseAirport(" << a << ')';
+            expectBool(what.str(), mod.removeAirport(a) == 0, lib->network->eraseAirport(a));
         } else if (kind < 486) {
             const int a = airport(in);
             what << "management.removeAirport(" << a << ')';
@@ -386,7 +430,10 @@ private:
                               mod.airports().count(lastFrom);
             const int from = keep ? lastFrom : airport(in);
             const int to = airport(in);
-            fit(what, maxDays(in), from, to);
+            if (typedNow(in))
+                typedFit(what, maxDays(in), from, to);
+            else
+                fit(what, maxDays(in), from, to);
         } else if (kind < 820) {
             what << "armoringTickets()";
             const int expected = mod.armoringTickets();
@@ -400,6 +447,11 @@ private:
             std::list<TTicket> libList(list.begin(), list.end());
             what << "store.armoringTicketList(" << describe(list) << ')';
             expectCode(what.str(), mod.bookList(list), lib->store.armoringTicketList(&libList));
+        } else if (kind < 910 && typedNow(in)) {
+            if (in.pick(0, 3) == 0)
+                typedCopy(what);
+            else
+                typedLoad(in, what);
         } else if (kind < 910) {
             what << "copyRouteReport()";
             expectRows(what.str(), mod.routeReport(),
@@ -435,7 +487,7 @@ private:
     void start() {
         direct.reset();
         probe.reset();
-        lib.reset(new World());
+        lib.reset(new DrivenNetwork());
         probe.reset(new NetworkProbe(lib->store));
         if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store));
         haveSnapshot = false;
@@ -516,6 +568,142 @@ private:
         }
         if (checks.logging) keep(what.str() + " -> " + std::to_string(actual));
         return reference;
+    }
+
+    // ---- the typed operations of tavrik::Network ----
+
+    // Whether this operation goes through the typed operations.
+    template <class Source>
+    bool typedNow(Source& in) {
+        return ranges.typed && in.pick(0, 1) == 0;
+    }
+
+    using Broken = model::Network::Broken;
+
+    static std::string describeRefusal(const std::optional<Broken>& b) {
+        if (!b) return "no refusal";
+        return "rule " + std::to_string(static_cast<int>(b->rule)) + " (" + std::to_string(b->a) + ", " +
+               std::to_string(b->b) + ')';
+    }
+
+    // Runs `body`, which must throw the refusal `expected` (or nothing).
+    template <class Body>
+    void expectRefusal(const std::string& what, const std::optional<Broken>& expected, Body&& body) {
+        std::optional<Broken> actual;
+        try {
+            body();
+        } catch (const tavrik::Refusal& r) {
+            actual = Broken{r.rule, r.a, r.b};
+        }
+        if (!(expected == actual)) mismatch(what, describeRefusal(actual) + ", model " + describeRefusal(expected));
+    }
+
+    void expectBool(const std::string& what, bool expected, bool actual) {
+        if (expected != actual) mismatch(what, std::string(actual ? "true" : "false") + ", model " +
+                                                   (expected ? "true" : "false"));
+    }
+
+    void typedAddAirport(std::ostringstream& what, int a, const std::string& n) {
+        what << "network.insertAirport(" << a << ')';
+        const std::optional<Broken> expected = mod.airportRule(a);
+        if (!expected) mod.addAirport(a, n);
+        expectRefusal(what.str(), expected, [&] { lib->network->insertAirport(a, n); });
+    }
+
+    void typedAddFlight(std::ostringstream& what, int f, const std::string& n, int d, int from, int to) {
+        what << "network.insertFlight(" << f << ", d" << d << ", " << from << "->" << to << ')';
+        const std::optional<Broken> expected = mod.flightRule(f, from, to);
+        if (!expected) {
+            mod.addFlight(n, f, d, from, to);
+            ++seen.flightsAdded;
+        }
+        expectRefusal(what.str(), expected, [&] { lib->network->insertFlight(f, n, d, from, to); });
+    }
+
+    // A fit through the typed operation: the same answer as the literal
+    // search's, and the current ticket list left alone.
+    void typedFit(std::ostringstream& what, int maxDays, int from, int to) {
+        what << "network.fit(" << maxDays << ", " << from << ", " << to << ')';
+        std::optional<Broken> unknown;
+        model::Network::Fit expected{};
+        try {
+            expected = mod.fit(maxDays, from, to);
+        } catch (const Broken& b) {
+            unknown = b;
+        }
+        std::optional<Broken> refused;
+        model::Network::Fit actual{};
+        try {
+            const tavrik::FitAnswer answer = lib->network->fit(maxDays, from, to);
+            actual.kind = static_cast<int>(answer.kind);
+            std::int64_t total = 0;
+            for (const tavrik::ReportedFlight& leg : answer.legs) {
+                actual.legs.push_back(leg.flight);
+                total += leg.days;
+            }
+            actual.fewestDays = answer.kind == tavrik::FitAnswer::Kind::Route  ? total
+                                : answer.kind == tavrik::FitAnswer::Kind::NoRoute ? 0
+                                : answer.fewestKnown                               ? answer.fewestDays
+                                                                                   : -1;
+        } catch (const tavrik::Refusal& r) {
+            refused = Broken{r.rule, r.a, r.b};
+        }
+        if (!(unknown == refused)) {
+            mismatch(what.str(), describeRefusal(refused) + ", model " + describeRefusal(unknown));
+        } else if (!unknown && !(expected == actual)) {
+            std::ostringstream detail;
+            detail << "kind " << actual.kind << " fewest " << actual.fewestDays << " legs " << actual.legs.size()
+                   << ", model kind " << expected.kind << " fewest " << expected.fewestDays << " legs "
+                   << expected.legs.size();
+            mismatch(what.str(), detail.str());
+        }
+        if (!unknown && expected.kind == 0) ++seen.typedRoutes;
+        if (!unknown && expected.kind == 1 && expected.fewestDays >= 0) ++seen.typedOverLimit;
+    }
+
+    // A small random batch: taken whole, or refused at its first bad item
+    // with nothing left of it.
+    template <class Source>
+    void typedLoad(Source& in, std::ostringstream& what) {
+        std::vector<tavrik::AirportItem> airports;
+        std::vector<tavrik::FlightItem> flights;
+        const int a = in.pick(0, 3), f = in.pick(0, 4);
+        for (int i = 0; i < a; ++i) airports.push_back(tavrik::AirportItem{airport(in), name(in)});
+        for (int i = 0; i < f; ++i) {
+            const std::string n = name(in);
+            const int number = flight(in), d = days(in), from = airport(in), to = airport(in);
+            flights.push_back(tavrik::FlightItem{number, n, d, from, to});
+        }
+        what << "network.load(" << a << " airports, " << f << " flights)";
+        const auto expected = mod.load(airports, flights);
+        std::optional<model::Network::LoadRefusal> actual;
+        try {
+            lib->network->load(airports, flights);
+        } catch (const tavrik::Refusal& r) {
+            actual = model::Network::LoadRefusal{Broken{r.rule, r.a, r.b}, static_cast<std::size_t>(r.index),
+                                                 r.flightItem};
+        }
+        auto text = [](const std::optional<model::Network::LoadRefusal>& r) {
+            if (!r) return std::string("loaded");
+            return describeRefusal(r->broken) + " at " + (r->flightItem ? "flight " : "airport ") + std::to_string(r->index);
+        };
+        if (expected.has_value() != actual.has_value() ||
+            (expected && (!(expected->broken == actual->broken) || expected->index != actual->index ||
+                          expected->flightItem != actual->flightItem)))
+            mismatch(what.str(), text(actual) + ", model " + text(expected));
+        if (expected) ++seen.loadsRefused;
+        else if (a + f > 0) ++seen.loadsTaken;
+    }
+
+    // A copy holds the same network, booked counts included, and an empty
+    // ticket list; it is dropped again.
+    void typedCopy(std::ostringstream& what) {
+        what << "network.copy()";
+        std::unique_ptr<tavrik::Network> twin = lib->network->copy();
+        if (!sameNetwork(*twin->ownStore(), mod.airports()))
+            mismatch(what.str(), "copy\n" + describe(networkOf(*twin->ownStore())) + "model\n" +
+                                     describe(mod.airports()));
+        if (!twin->bookingService().getTickets()->empty()) mismatch(what.str(), "the copy has a ticket list");
     }
 
     // Mostly generous limits, sometimes tight or negative ones.
@@ -790,7 +978,7 @@ private:
     Ranges ranges;
     Checks checks;
     std::string label;  // of the test's sequence, for the reports
-    std::unique_ptr<World> lib;
+    std::unique_ptr<DrivenNetwork> lib;
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
     std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)
     NetworkProbe::Counts probeBefore;     // of the libraries before a restart

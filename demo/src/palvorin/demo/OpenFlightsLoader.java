@@ -3,14 +3,16 @@ package palvorin.demo;
 import java.io.IOException;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.HashSet;
 import java.util.List;
+import java.util.Set;
 import java.util.regex.Pattern;
-import palvorin.nativ_ManegingFlight;
 import palvorin.openflights.OpenFlights;
+import tavrik.Network;
 
 /**
- * Builds the network in the library from the OpenFlights files: one airport per line of
- * airports.dat (number = OpenFlights id), one flight per usable line of routes.dat (number = its
+ * Builds the network in the library (the shared network of the host classes) from the
+ * OpenFlights files in one call: one airport per line of airports.dat (number = OpenFlights id), one flight per usable line of routes.dat (number = its
  * line number, days from the great-circle distance), and the directory of codes and places.
  */
 final class OpenFlightsLoader {
@@ -40,9 +42,15 @@ final class OpenFlightsLoader {
         report.read = net;
         long read = System.nanoTime();
 
+        // The whole network goes to the library in one call, which takes all of it or none: the
+        // items the network's rules would refuse (a number taken, an airport missing, a flight
+        // from an airport to itself) are left out here, and counted as refused.
+        Network.Batch batch = new Network.Batch(net.airports.size(), net.routes.size());
+        Set<Integer> airports = new HashSet<>();
         for (OpenFlights.Airport a : net.airports) {
             Directory.Airport airport = directoryEntry(a);
-            if (nativ_ManegingFlight.addAirport(a.id(), airport.label()) == nativ_ManegingFlight.OK) {
+            if (airports.add(a.id())) {
+                batch.airport(a.id(), airport.label());
                 directory.add(airport, a.iata(), a.icao());
                 ++report.airportsLoaded;
             } else {
@@ -50,23 +58,34 @@ final class OpenFlightsLoader {
             }
         }
         List<OpenFlights.Route> loaded = new ArrayList<>(net.routes.size());
+        Set<Long> numbersTaken = new HashSet<>();
         StringBuilder name = new StringBuilder();
         for (OpenFlights.Route r : net.routes) {
+            if (!airports.contains(r.from()) || !airports.contains(r.to()) || r.from() == r.to()
+                    || numbersTaken.contains(numberAt(r.from(), r.line()))
+                    || numbersTaken.contains(numberAt(r.to(), r.line()))) {
+                ++report.routesRefused;
+                continue;
+            }
+            numbersTaken.add(numberAt(r.from(), r.line()));
+            numbersTaken.add(numberAt(r.to(), r.line()));
             name.setLength(0);
             name.append(r.airline()).append(' ').append(directory.get(r.from()).shortLabel()).append('-')
                     .append(directory.get(r.to()).shortLabel());
-            if (nativ_ManegingFlight.addFlight(name.toString(), r.line(), r.days(), r.from(), r.to())
-                    == nativ_ManegingFlight.OK) {
-                ++report.flightsLoaded;
-                loaded.add(r);
-            } else {
-                ++report.routesRefused;
-            }
+            batch.flight(r.line(), name.toString(), r.days(), r.from(), r.to());
+            ++report.flightsLoaded;
+            loaded.add(r);
         }
+        Network.shared().load(batch);
         directory.setLoadedRoutes(loaded);
         report.readNanos = read - start;
         report.libraryNanos = System.nanoTime() - read;
         return report;
+    }
+
+    /** A flight number at one airport, as one key. */
+    private static long numberAt(int airport, int flight) {
+        return (long) airport << 32 | (flight & 0xffffffffL);
     }
 
     /** The airport as the program shows it: code (IATA, else ICAO) and "name, city" as its title. */

@@ -1,4 +1,4 @@
-// Several threads on one tavrik::Library at once, each mixing edits, route
+// Several threads on one tavrik::Network at once, each mixing edits, route
 // queries, bookings and both report copies, with every result checked while
 // they run and the whole network checked when they are done. The ThreadSanitizer
 // build (preset tsan) runs it to find what the locks let through; every build
@@ -54,9 +54,10 @@
 #include <vector>
 
 #include "flights/TManagementFlight.h"
-#include "library/Library.h"
+#include "library/Network.h"
 #include "store/TDataAccess.h"
 #include "tests/support/LiteralFitting.h"
+#include "tests/support/OpDriver.h"
 #include "tickets/TArmoringTicket.h"
 
 namespace {
@@ -403,7 +404,7 @@ public:
     std::unique_ptr<DataAccess::TDataAccess> store;
     std::unique_ptr<ManagementFlight::TManagementFlight> management;
     std::unique_ptr<ArmoringTicket::TArmoringTicket> booking;
-    tavrik::Library library;
+    tavrik::Network library;
     SharedArea shared;
     std::vector<std::unique_ptr<Worker>> workers;
     std::atomic<int> ready{0};
@@ -433,7 +434,7 @@ std::string Worker::flightName() {
 // The region starts with its entry, its hub and the flight joining them, and
 // a few airports and flights; single-threaded, before the run.
 void Worker::prepare() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     auto expect = [this](int got, int want, const std::string& what) {
         if (got != want) fail(what + " gave " + std::to_string(got) + ", expected " + std::to_string(want));
     };
@@ -467,7 +468,7 @@ void Worker::run(int operations) {
 }
 
 void Worker::edit() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     ++tally.edits;
     auto poolAirport = [this] { return region.pool[pick(0, kRegionPool - 1)]; };
     // Flights join pool airports and the hub, never the entry.
@@ -504,7 +505,7 @@ void Worker::edit() {
 }
 
 void Worker::regionQuery() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     ++tally.queries;
     int from = region.entry;
     if (pick(0, 9) == 0) {
@@ -571,7 +572,7 @@ void Worker::regionQuery() {
 // route, the list was this route all along (nobody else puts the region's
 // routes in it), so the booking's code and the report are both known.
 void Worker::breakAndBook(const std::vector<Row>& route) {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     const Row& leg = route[2 * static_cast<std::size_t>(pick(0, static_cast<int>(route.size() / 2) - 1))];
     std::ostringstream what;
     auto expect = [&](int got, int want) {
@@ -643,7 +644,7 @@ void Worker::breakAndBook(const std::vector<Row>& route) {
 }
 
 void Worker::sharedQuery() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     ++tally.queries;
     const int mine = sharedQueries[static_cast<std::size_t>(pick(0, static_cast<int>(sharedQueries.size()) - 1))];
     const SharedQuery& q = stress.shared.queries[static_cast<std::size_t>(mine)];
@@ -689,7 +690,7 @@ void Worker::sharedQuery() {
 
 // Queries between areas: never a route.
 void Worker::crossQuery() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     ++tally.queries;
     const SharedArea& s = stress.shared;
     int from, to, want;
@@ -774,7 +775,7 @@ void Worker::checkRouteReport(const std::vector<Row>& rows, const char* when) {
 }
 
 void Worker::airportReport() {
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
     ++tally.airportReports;
     const SharedArea& s = stress.shared;
     const int r = pick(0, 9);
@@ -846,7 +847,7 @@ std::string failuresOf(const std::vector<std::unique_ptr<Worker>>& workers) {
 }
 
 // Everything the store holds, with booked counts.
-std::map<int, std::vector<Row>> networkOf(tavrik::Library& lib, IManagementFlight& management) {
+std::map<int, std::vector<Row>> networkOf(tavrik::Network& lib, IManagementFlight& management) {
     std::map<int, std::vector<Row>> out;
     for (const auto& a : *management.getAirports()) out[a.first] = lib.airportReport(a.first);
     return out;
@@ -857,7 +858,7 @@ void runStress(int threads, unsigned seed) {
     SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(threads) + " threads, " +
                  std::to_string(operations) + " operations each");
     Stress stress(threads);
-    tavrik::Library& lib = stress.library;
+    tavrik::Network& lib = stress.library;
 
     // ---- the shared area ----
     std::mt19937 rng(seed);
@@ -1058,7 +1059,7 @@ TEST(LibraryWholeRoutes, FitAndBookIsOneStepForEveryOtherThread) {
     DataAccess::TDataAccess store;
     ManagementFlight::TManagementFlight management(&store);
     ArmoringTicket::TArmoringTicket booking(&store);
-    tavrik::Library lib(management, booking);
+    tavrik::Network lib(management, booking);
 
     // Chain c (0 .. kBookers - 1 for the booking threads, kBookers for the
     // current list): airports 100c .. 100c + 3, flights 100c + 1 .. 100c + 3.
@@ -1140,4 +1141,33 @@ TEST(LibraryWholeRoutes, FitAndBookIsOneStepForEveryOtherThread) {
     for (int chain = 0; chain < kBookers; ++chain)
         for (int k = 1; k < 4; ++k)
             EXPECT_EQ(rounds, store.getFlights(chainAirport(chain, k))->at(chainAirport(chain, k)).booked);
+}
+
+// Networks on threads of their own: each thread drives its own network with
+// random edits, queries, typed operations, batch loads and copies, checked
+// against its own model, while the other threads do the same on theirs with
+// the same airport and flight numbers. The ThreadSanitizer build finds any
+// state the networks share; every build finds a change that reached another
+// network.
+TEST(NetworkStress, NetworksOnThreadsOfTheirOwnShareNothing) {
+    constexpr int kThreads = 4;
+    const int steps = std::max(2000, operationsPerThread() / 4);
+    std::vector<std::unique_ptr<robustness::OpDriver>> drivers;
+    robustness::Ranges ranges{-2, 8, 6, 0, 3, robustness::Mix::EditHeavy};
+    ranges.typed = true;
+    for (int t = 0; t < kThreads; ++t)
+        drivers.push_back(std::make_unique<robustness::OpDriver>(ranges, robustness::Checks{},
+                                                                 "network " + std::to_string(t)));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            robustness::RandomSource source(baseSeed() + 100 + static_cast<std::uint64_t>(t));
+            for (int i = 0; i < steps; ++i) drivers[static_cast<std::size_t>(t)]->step(source);
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (const auto& d : drivers) {
+        EXPECT_EQ(0u, d->mismatches()) << d->reportText();
+        EXPECT_GT(d->outcomes().loadsTaken, 0u);
+    }
 }

@@ -1,0 +1,80 @@
+package tavrik;
+
+import palvorin.aggregateFiting;
+
+/**
+ * The one place where the library's refusals become Java exceptions: the typed calls' rules
+ * ({@link #refusal}, called by the native code) and the whole-route calls' result codes ({@link
+ * #routeRefusal}). The codes' meanings in words are {@link NativeCall}'s. Adding a rule is one
+ * value of the C++ {@code tavrik::Rule}, one case here and one exception class.
+ */
+final class Refusals {
+    private Refusals() {}
+
+    /** {@code tavrik::Rule::UnknownAirport}: a = the airport. */
+    static final int UNKNOWN_AIRPORT = 0;
+    /** {@code tavrik::Rule::AirportTaken}: a = the airport number. */
+    static final int AIRPORT_TAKEN = 1;
+    /** {@code tavrik::Rule::FlightTaken}: a = the flight, b = the airport that has it. */
+    static final int FLIGHT_TAKEN = 2;
+    /** {@code tavrik::Rule::SameAirports}: a = the flight, b = the airport. */
+    static final int SAME_AIRPORTS = 3;
+    /** {@code tavrik::Rule::BookedOut}: a = the flight, b = the airport. */
+    static final int BOOKED_OUT = 4;
+
+    /**
+     * What the whole-route natives of {@link Routes} return when the route was fitted but its
+     * booking refused (a flight's booked count is at its largest); no route-fitting code is
+     * positive. The C++ {@code codes::routes::kBookingRefused}.
+     */
+    static final int ROUTE_BOOKING_REFUSED = 1;
+
+    /**
+     * The exception of a refused whole-route call of {@link Routes}, other than "over the limit"
+     * and "no route", which are no exceptions there.
+     *
+     * @param method the method the caller called
+     * @param code the native call's code: one of {@code getRouteFlight}'s, or {@link
+     *     #ROUTE_BOOKING_REFUSED}
+     * @param from the departure airport the caller gave
+     * @param to the arrival airport the caller gave
+     * @return the exception
+     */
+    static RouteException routeRefusal(String method, int code, int from, int to) {
+        if (code == ROUTE_BOOKING_REFUSED) {
+            return new RouteException(method, NativeCall.ARMORING_TICKETS, aggregateFiting.BOOKING_REFUSED, 0);
+        }
+        int airport = code == aggregateFiting.UNKNOWN_ARRIVAL ? to : from;
+        return new RouteException(method, NativeCall.GET_ROUTE_FLIGHT, code, airport);
+    }
+
+    /**
+     * Makes the exception of a rule; called by the native code, which then throws it.
+     *
+     * @param rule the rule's number
+     * @param call the method the caller called
+     * @param index the refused item's position in a batch load, or -1
+     * @param flightItem whether the refused batch item is a flight
+     * @param a the rule's first number
+     * @param b the rule's second number
+     * @return the exception
+     */
+    static NetworkException refusal(int rule, String call, long index, boolean flightItem, long a, long b) {
+        int at = (int) index;
+        switch (rule) {
+            case UNKNOWN_AIRPORT:
+                return new UnknownAirportException(call, at, flightItem, (int) a);
+            case AIRPORT_TAKEN:
+                return new AirportTakenException(call, at, flightItem, (int) a);
+            case FLIGHT_TAKEN:
+                return new FlightTakenException(call, at, flightItem, (int) a, (int) b);
+            case SAME_AIRPORTS:
+                return new SameAirportsException(call, at, flightItem, (int) a, (int) b);
+            case BOOKED_OUT:
+                return new BookedOutException(call, at, flightItem, (int) a, (int) b);
+            default:
+                throw new IllegalStateException("the library refused " + call + " by rule " + rule
+                        + ", which this version of the Java classes does not know");
+        }
+    }
+}

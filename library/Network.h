@@ -1,0 +1,228 @@
+#pragma once
+
+// One flight network: its store, its services on that store and its locks.
+// Any number of networks may exist; each is independent of the others (its
+// own airports, flights, bookings, current ticket list, route search and
+// locks), so calls on different networks never wait for each other. The
+// fixed host classes work on one of them, built by the load hook. Every
+// native method goes through one of these operations and takes no lock of
+// its own; plain C++, no JNI, so the locking can be tested without a JVM.
+//
+// Locks:
+//  - a reader-writer lock on the network. Route queries, reads and the two
+//    report copies hold it shared, so they run at the same time on several
+//    threads; edits and bookings hold it exclusively. Writers are preferred:
+//    a steady stream of queries does not starve an edit.
+//  - a small mutex on the current ticket list, taken under the shared lock
+//    only while a query installs its route or a report copies the list.
+// Every call therefore behaves as if the calls ran one at a time in some
+// order: a query's route is computed on the network as it is while the query
+// holds the shared lock, and the last query to install its route sets the
+// current list. No lock is held when an operation returns, so callers may
+// run Java code (callbacks) freely between calls.
+//
+// Two kinds of operations:
+//  - the host classes' (addAirport .. airportReport) return the services'
+//    result codes unchanged;
+//  - the typed ones (insertAirport .. copy) throw a Refusal that names the
+//    rule and the numbers, change nothing when they throw, and hand back
+//    reads as snapshots taken under the shared lock.
+//
+// fitRoute and fitAndBook work on a ticket list of their own and hand the
+// route back whole, so several threads can each fit (and book) their own
+// route without going through the one current list that getRouteFlight,
+// armoringTickets and routeReport share.
+
+#include <pthread.h>
+
+#include <shared_mutex>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "flights/IManagementFlight.h"
+#include "library/ReportCopy.h"
+#include "library/Refusal.h"
+#include "store/IGetNewAirport.h"
+#include "tickets/IArmoringTicket.h"
+
+namespace DataAccess {
+class TDataAccess;
+}
+
+namespace tavrik {
+
+// A reader-writer lock that prefers writers. Constant-initialised, so it
+// needs no allocation and no start-up call.
+class NetworkLock final {
+public:
+    NetworkLock() = default;
+    ~NetworkLock();
+    NetworkLock(const NetworkLock&) = delete;
+    NetworkLock& operator=(const NetworkLock&) = delete;
+
+    void lock();
+    void unlock();
+    void lock_shared();
+    void unlock_shared();
+
+private:
+    pthread_rwlock_t rw = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
+};
+
+// A route handed back by fitRoute or fitAndBook.
+struct FittedRoute {
+    // getRouteFlight's codes: 0, or -1 to -3 and -5 to -8.
+    int result;
+    // The legs in travel order (see copyRouteLegs); empty unless result is 0
+    // and nothing was refused.
+    std::vector<ReportedFlight> legs;
+    // fitAndBook: armoringTickets' code when the fitted route could not be
+    // booked (a flight's booked count is at its largest), else 0.
+    int booking = 0;
+};
+
+// What fit answers: a route within the limit, a route over it (with the
+// fewest days that would do), or no route at all. An unknown airport is a
+// Refusal instead.
+struct FitAnswer {
+    enum class Kind : int { Route = 0, OverLimit = 1, NoRoute = 2 };
+    Kind kind;
+    // Kind::Route: the legs in travel order (none from an airport to itself).
+    std::vector<ReportedFlight> legs;
+    // Kind::OverLimit: the smallest total day count of any route, when
+    // fewestKnown (it is not when that total is beyond INT_MAX, the largest
+    // limit a query takes).
+    std::int64_t fewestDays = 0;
+    bool fewestKnown = false;
+};
+
+// One airport as read by readAirport: its name and every flight entry of its
+// table in ascending flight number (departing and arriving alike; `airport`
+// is the airport read).
+struct AirportSnapshot {
+    std::string name;
+    std::vector<ReportedFlight> flights;
+};
+
+// One item of a batch load. Airports come before flights: a flight of the
+// batch may join airports of the same batch.
+struct AirportItem {
+    int airport;
+    std::string name;
+};
+struct FlightItem {
+    int flight;
+    std::string name;
+    int days;
+    int from;
+    int to;
+};
+
+class Network final {
+public:
+    // An empty network with a store and services of its own.
+    Network();
+    // The same, its store making airports with `factory` (for tests).
+    explicit Network(std::unique_ptr<IGetNewAirport> factory);
+    // Over services owned by the caller, which share one store and outlive
+    // the network (for tests that watch the services directly).
+    Network(IManagementFlight& management, IArmoringTicket& booking);
+    ~Network();
+    Network(const Network&) = delete;
+    Network& operator=(const Network&) = delete;
+
+    // The services, for the host classes' global pointers and for tests.
+    // Callers that use them directly take no lock.
+    IManagementFlight& managementService() { return management; }
+    IArmoringTicket& bookingService() { return booking; }
+    // The store of a network that owns its services, else null (for tests
+    // that read the store directly).
+    DataAccess::TDataAccess* ownStore();
+
+    // ---- the host classes' operations: result codes ----
+
+    // Exclusive.
+    int addAirport(int airport, std::string name);
+    int addFlight(std::string name, int flight, int days, int from, int to);
+    int removeFlight(int airport, int flight);
+    int removeAirport(int airport);
+    int armoringTickets();
+    // Fits a route into a list of its own, books it and copies its legs with
+    // their raised counts, all under one hold of the lock: no other call of
+    // any thread sees the route fitted but not booked. The current list is
+    // left as it was. A booking refusal books nothing and comes back in
+    // `booking`; running out of memory throws, with nothing booked.
+    FittedRoute fitAndBook(int maxDays, int from, int to);
+
+    // Shared with other queries and reports.
+    int getRouteFlight(int maxDays, int from, int to);
+    std::vector<ReportedFlight> routeReport();
+    std::vector<ReportedFlight> airportReport(int airport);
+    // Fits a route into a list of its own and copies its legs; the current
+    // list is left as it was.
+    FittedRoute fitRoute(int maxDays, int from, int to);
+
+    // ---- typed operations: a Refusal, and nothing changed, when refused ----
+
+    // Exclusive. Rule::AirportTaken.
+    void insertAirport(int airport, std::string name);
+    // Exclusive. Rule::UnknownAirport (`from`, else `to`), Rule::SameAirports,
+    // Rule::FlightTaken (at `from`, else at `to`).
+    void insertFlight(int flight, std::string name, int days, int from, int to);
+    // Exclusive. False when there was nothing to remove: no such airport, or
+    // no flight of that number at it.
+    bool eraseFlight(int airport, int flight);
+    // Exclusive. False when there was no such airport.
+    bool eraseAirport(int airport);
+    // Exclusive. Adds every airport, then every flight, in order, or nothing:
+    // the first refused item throws its Refusal, with `index` and
+    // `flightItem` naming it, after everything the batch added is taken away
+    // again; running out of memory does the same and rethrows.
+    void load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights);
+
+    // Shared. Every airport number with its name, ascending.
+    std::vector<AirportItem> readAirports();
+    // Shared. Rule::UnknownAirport.
+    AirportSnapshot readAirport(int airport);
+    // Shared. The entry of `flight` at `airport`; false when the airport has
+    // no such flight. Rule::UnknownAirport.
+    bool readFlight(int airport, int flight, ReportedFlight& out);
+    // Shared. Rule::UnknownAirport (`from`, else `to`).
+    FitAnswer fit(int maxDays, int from, int to);
+    // Shared. A network of its own with the same airports, flights and booked
+    // counts, and an empty current ticket list.
+    std::unique_ptr<Network> copy();
+
+private:
+    struct Owned;
+
+    // Every successful change runs through here, under the exclusive lock,
+    // so that whatever must see each change sees it before the call returns.
+    template <class Change>
+    auto change(Change&& body) -> decltype(body());
+
+    FittedRoute fitAndBookLocked(int maxDays, int from, int to, std::list<TTicket>& route);
+    // Throws the rule that refuses a flight, or returns (lock held).
+    void checkFlight(int flight, int from, int to);
+    // Takes back what a batch load added (lock held; allocates nothing).
+    void takeBack(const std::vector<AirportItem>& airports, std::size_t airportsAdded,
+                  const std::vector<FlightItem>& flights, std::size_t flightsAdded) noexcept;
+
+    std::unique_ptr<Owned> owned;  // null when the caller owns the services
+    IManagementFlight& management;
+    IArmoringTicket& booking;
+    NetworkLock network;
+    std::mutex ticketList;
+};
+
+template <class Change>
+auto Network::change(Change&& body) -> decltype(body()) {
+    std::unique_lock<NetworkLock> lock(network);
+    return body();
+}
+
+}  // namespace tavrik

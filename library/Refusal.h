@@ -1,0 +1,40 @@
+#pragma once
+
+// Why a typed operation of a Network refused a change: one rule and the
+// numbers it concerns. The JNI boundary turns a Refusal into the Java
+// exception of its rule through one Java factory (tavrik.Refusals); adding a
+// rule is one value here, one case there and one exception class.
+//
+// The fixed host classes keep their result codes; Refusal is the typed
+// operations' channel only. Plain C++, no JNI.
+
+#include <cstdint>
+#include <exception>
+
+namespace tavrik {
+
+// The numbers are those of the Java exception, in this order. The values
+// cross the boundary as they are: never renumber one.
+enum class Rule : int {
+    UnknownAirport = 0,  // a: the airport that is not in the network
+    AirportTaken = 1,    // a: the airport number that is taken
+    FlightTaken = 2,     // a: the flight number, b: the airport that has a flight with it
+    SameAirports = 3,    // a: the flight number, b: the airport it would leave and reach
+    BookedOut = 4,       // a: the flight number, b: the airport whose booked count is at its largest
+};
+
+struct Refusal final : std::exception {
+    Refusal(Rule rule, std::int64_t a, std::int64_t b = 0) : rule(rule), a(a), b(b) {}
+
+    const char* what() const noexcept override { return "refused by a rule of the network"; }
+
+    Rule rule;
+    std::int64_t a;
+    std::int64_t b;
+    // In a batch load: the position of the refused item in its array, else -1.
+    std::int64_t index = -1;
+    // The item's kind in a batch load: true for a flight, false for an airport.
+    bool flightItem = false;
+};
+
+}  // namespace tavrik
