@@ -2,6 +2,7 @@
 
 #include <list>
 
+#include "fitting/IFlightFilter.h"
 #include "store/TTicket.h"
 
 // Finds the route with the smallest total day count between two airports.
@@ -19,4 +20,8 @@ public:
     // nothing edits the network meanwhile. Tickets are pinned to the
     // airports of their flight (see TTicket).
     virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) = 0;
+    // The same search over the flights that `filter` does not leave out:
+    // the result is the one fitRoute gives on the network without them, ties
+    // included. Each call searches anew.
+    virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) = 0;
 };

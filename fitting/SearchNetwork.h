@@ -64,6 +64,12 @@ public:
     const Edge* edgesEnd(std::uint32_t slot) const { return pool.data() + ranges[slot].begin + ranges[slot].size; }
     // The flight number of the edge from `from` to `to`, which must exist.
     int flightOf(std::uint32_t from, std::uint32_t to) const;
+    // The flight number of an edge between edgesBegin and edgesEnd, and how
+    // many flights join its two airports that way.
+    int flightOfEdge(const Edge* e) const { return poolInfo[static_cast<std::size_t>(e - pool.data())].flight; }
+    std::uint32_t flightsOfEdge(const Edge* e) const {
+        return poolInfo[static_cast<std::size_t>(e - pool.data())].flights;
+    }
 
     bool negativeDays() const { return negatives > 0; }
     QueueKind queueKind() const;

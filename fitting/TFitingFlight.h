@@ -53,6 +53,8 @@ public:
     TFitingFlight& operator=(const TFitingFlight&) = delete;
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
+    // Defined in FilteredSearch.cpp.
+    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) override;
 
 private:
     // Everything one search knows; a new search resets it as a whole.
@@ -83,6 +85,17 @@ private:
     template <class Queue>
     void advance(SearchState& s, Queue& queue, std::uint32_t target);
     day_link linkOf(const SearchState& s, std::uint32_t slot) const;
+
+    // The search with a flight filter (FilteredSearch.cpp). It always starts
+    // afresh and leaves its state unusable for a later unfiltered query.
+    int searchFiltered(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to,
+                       std::list<TTicket>* route, IFlightFilter& filter);
+    template <class Queue>
+    void advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter);
+    // Of the flights from slot u to slot v that the filter keeps, the one a
+    // search takes (fewest days, then smallest number): false when none.
+    // The filter must have been turned to u's airport.
+    bool keptFlight(std::uint32_t u, std::uint32_t v, IFlightFilter& filter, int& flight, int& days) const;
 
     std::unique_ptr<SearchState> acquire(std::uint32_t source);
     void release(std::unique_ptr<SearchState> s) noexcept;

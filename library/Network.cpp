@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "bookings/TSeatBooking.h"
 #include "flights/TManagementFlight.h"
 #include "store/ResultCodes.h"
 #include "store/TDataAccess.h"
@@ -31,16 +32,22 @@ struct Network::Owned {
         : store(factory ? std::make_unique<DataAccess::TDataAccess>(std::move(factory))
                         : std::make_unique<DataAccess::TDataAccess>()),
           management(store.get()),
-          booking(store.get()) {}
+          booking(store.get()),
+          seats(store.get(), &booking) {}
     std::unique_ptr<DataAccess::TDataAccess> store;
     ManagementFlight::TManagementFlight management;
     ArmoringTicket::TArmoringTicket booking;
+    // Listens to the store and is the booking service's seat limit.
+    SeatBooking::TSeatBooking seats;
 };
 
 Network::Network() : Network(std::unique_ptr<IGetNewAirport>()) {}
 
 Network::Network(std::unique_ptr<IGetNewAirport> factory)
-    : owned(std::make_unique<Owned>(std::move(factory))), management(owned->management), booking(owned->booking) {}
+    : owned(std::make_unique<Owned>(std::move(factory))),
+      management(owned->management),
+      booking(owned->booking),
+      seats(&owned->seats) {}
 
 Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}
@@ -314,6 +321,7 @@ std::unique_ptr<Network> Network::copy() {
             (*into.getFlights(entry.to))[flight].booked = arrival.booked;
         }
     }
+    if (owned) twin->owned->seats.copyFrom(owned->seats);
     return twin;
 }
 

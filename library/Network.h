@@ -43,6 +43,7 @@
 #include <string>
 #include <vector>
 
+#include "bookings/ISeatBooking.h"
 #include "flights/IManagementFlight.h"
 #include "library/ReportCopy.h"
 #include "library/Refusal.h"
@@ -194,8 +195,44 @@ public:
     // Shared. Rule::UnknownAirport (`from`, else `to`).
     FitAnswer fit(int maxDays, int from, int to);
     // Shared. A network of its own with the same airports, flights and booked
-    // counts, and an empty current ticket list.
+    // counts, capacities, bookings and request keys, and an empty current
+    // ticket list.
     std::unique_ptr<Network> copy();
+
+    // ---- seats and bookings (NetworkBookings.cpp; see ISeatBooking) ----
+    // Bad arguments (passengers <= 0, a capacity < 0, an empty or over-long
+    // request key, legs that are no route) throw std::invalid_argument; the
+    // rules throw a Refusal. Either way nothing changed. A network over
+    // services owned by the caller has no seat service: these throw
+    // std::logic_error.
+
+    // Exclusive. Rule::UnknownAirport, Rule::UnknownFlight,
+    // Rule::SeatsBelowSold.
+    void setSeats(int airport, int flight, int seats);
+    // Shared. Rule::UnknownAirport, Rule::UnknownFlight.
+    TFlightSeats readSeats(int airport, int flight);
+    // Shared. fit over the flights with at least `passengers` free seats.
+    FitAnswer fitFor(int maxDays, int from, int to, int passengers);
+    // Exclusive. `key` null: none. Rule::UnknownAirport, Rule::UnknownFlight
+    // (a leg's number names no flight from its airport to its arrival now),
+    // Rule::NoFreeSeats, Rule::BookedOut, Rule::KeyReused.
+    TBooking bookRoute(const std::vector<TLegRequest>& legs, int passengers, const std::string* key);
+    // Exclusive: fitFor and bookRoute under one hold of the lock.
+    // Rule::UnknownAirport, Rule::NoRoute (none within maxDays over flights
+    // with the seats), Rule::BookedOut, Rule::KeyReused.
+    TBooking fitAndBookFor(int maxDays, int from, int to, int passengers, const std::string* key);
+    // Exclusive. True when the seats were given back now, false when the
+    // booking was already cancelled. Rule::UnknownBooking.
+    bool cancelBooking(std::int64_t booking);
+    // Shared. Rule::UnknownBooking.
+    TBooking readBooking(std::int64_t booking);
+    // Shared. The live bookings holding seats on the flight, ascending id.
+    // Rule::UnknownAirport, Rule::UnknownFlight.
+    std::vector<TBooking> readBookings(int airport, int flight);
+    // The seat service (null over services owned by the caller), for tests
+    // and for a journal that replays bookings. Callers that use it directly
+    // take no lock.
+    ISeatBooking* seatService() { return seats; }
 
 private:
     struct Owned;
@@ -215,6 +252,11 @@ private:
     std::unique_ptr<Owned> owned;  // null when the caller owns the services
     IManagementFlight& management;
     IArmoringTicket& booking;
+    ISeatBooking* seats = nullptr;  // owned's, or none
+
+    ISeatBooking& seatsOrThrow();
+    // Throws the refusal or the invalid_argument of a refused seat call.
+    [[noreturn]] static void refuse(const TSeatOutcome& outcome);
     NetworkLock network;
     std::mutex ticketList;
 };

@@ -21,16 +21,24 @@ enum class Rule : int {
     FlightTaken = 2,     // a: the flight number, b: the airport that has a flight with it
     SameAirports = 3,    // a: the flight number, b: the airport it would leave and reach
     BookedOut = 4,       // a: the flight number, b: the airport whose booked count is at its largest
+    // Seats and bookings.
+    NoFreeSeats = 20,     // a: the flight number, b: its departure airport, c: its free seats
+    SeatsBelowSold = 21,  // a: the flight number, b: the airport named, c: the seats sold on it
+    UnknownFlight = 22,   // a: the flight number, b: the airport that has no such flight
+    UnknownBooking = 23,  // a: the booking id
+    KeyReused = 24,       // a: the booking the request key was first given for
+    NoRoute = 25,         // a: departure, b: arrival, c: passengers
 };
 
 struct Refusal final : std::exception {
-    Refusal(Rule rule, std::int64_t a, std::int64_t b = 0) : rule(rule), a(a), b(b) {}
+    Refusal(Rule rule, std::int64_t a, std::int64_t b = 0, std::int64_t c = 0) : rule(rule), a(a), b(b), c(c) {}
 
     const char* what() const noexcept override { return "refused by a rule of the network"; }
 
     Rule rule;
     std::int64_t a;
     std::int64_t b;
+    std::int64_t c;
     // In a batch load: the position of the refused item in its array, else -1.
     std::int64_t index = -1;
     // The item's kind in a batch load: true for a flight, false for an airport.

@@ -64,7 +64,7 @@ void throwRefusal(JNIEnv* env, const Refusal& refusal, const char* call) {
         env, env->CallStaticObjectMethod(refusals.get(), factory, static_cast<jint>(refusal.rule),
                                          name.get(), static_cast<jlong>(refusal.index),
                                          static_cast<jboolean>(refusal.flightItem), static_cast<jlong>(refusal.a),
-                                         static_cast<jlong>(refusal.b)));
+                                         static_cast<jlong>(refusal.b), static_cast<jlong>(refusal.c)));
     if (env->ExceptionCheck() || !exception) return;
     env->Throw(static_cast<jthrowable>(exception.get()));
 }

@@ -10,7 +10,8 @@
 //  - turns every C++ exception into a Java exception in the calling thread:
 //    a Refusal into the exception of its rule (made by the one Java factory,
 //    tavrik.Refusals), std::bad_alloc into OutOfMemoryError, other
-//    exceptions into RuntimeException, NullArgument into
+//    exceptions into RuntimeException (std::invalid_argument, a bad argument
+//    of a typed operation, into IllegalArgumentException), NullArgument into
 //    NullPointerException and IllegalArgument into IllegalArgumentException;
 //  - leaves a Java exception that is already pending untouched
 //    (JavaExceptionPending), returning the neutral value at once.
@@ -51,12 +52,12 @@ struct JavaExceptionClasses {
 };
 
 // The one factory of refusal exceptions, a static method of tavrik.Refusals:
-// (rule, call, index, flight item, a, b). Looked up where it is used, not
+// (rule, call, index, flight item, a, b, c). Looked up where it is used, not
 // held in a global reference: a global reference to a class of the jar would
 // keep its class loader, and so the library, from ever being unloaded.
 constexpr const char* kRefusalsClass = "tavrik/Refusals";
 constexpr const char* kRefusalFactoryName = "refusal";
-constexpr const char* kRefusalFactorySignature = "(ILjava/lang/String;JZJJ)Ltavrik/NetworkException;";
+constexpr const char* kRefusalFactorySignature = "(ILjava/lang/String;JZJJJ)Ltavrik/NetworkException;";
 JavaExceptionClasses& exceptionClasses();
 
 void throwJava(JNIEnv* env, jclass type, const char* message);
@@ -76,6 +77,8 @@ Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
         throwJava(env, classes.nullPointerException, e.message);
     } catch (const IllegalArgument& e) {
         throwJava(env, classes.illegalArgumentException, e.message.c_str());
+    } catch (const std::invalid_argument& e) {
+        throwJava(env, classes.illegalArgumentException, e.what());
     } catch (const std::bad_alloc&) {
         throwJava(env, classes.outOfMemoryError, "native heap exhausted in tavrik");
     } catch (const std::exception& e) {

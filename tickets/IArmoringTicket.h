@@ -2,16 +2,19 @@
 
 #include <list>
 
+#include "fitting/IFlightFilter.h"
 #include "store/TTicket.h"
+#include "tickets/ISeatLimit.h"
 
 // Keeps the current ticket list: fits a route into it and books it.
 class IArmoringTicket {
 public:
     virtual ~IArmoringTicket() = default;
 
-    // 0; -1/-2/-3 a member is missing; -4 empty list; -5 the store refused:
-    // a ticket's airport or flight has gone, or its flight number now names
-    // another flight (then no count changed).
+    // 0; -1/-2/-3 a member is missing; -4 empty list; -5 the store refused
+    // (a ticket's airport or flight has gone, or its flight number now names
+    // another flight) or a flight has no seat left (see setSeatLimit); then
+    // no count changed.
     virtual int armoringTickets() = 0;
     // The current list, still owned by the service.
     virtual std::list<TTicket>* getTickets() = 0;
@@ -28,4 +31,10 @@ public:
     // list, handing the old contents back in *route (allocates nothing).
     virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) = 0;
     virtual void setTickets(std::list<TTicket>* route) noexcept = 0;
+
+    // fitRoute over the flights that `filter` keeps (IFitingFlight).
+    virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) = 0;
+    // From now on armoringTickets refuses (-5, nothing booked) a list that
+    // `limit` does not admit; null takes the limit away. Not owned.
+    virtual void setSeatLimit(const ISeatLimit* limit) noexcept = 0;
 };

@@ -19,6 +19,7 @@ int TArmoringTicket::armoringTickets() {
     if (!fitting) return kNoFitting;
     if (!tickets) return kNoTicketList;
     if (tickets->size() == 0) return kNoTickets;
+    if (seatLimit != nullptr && !seatLimit->admits(*tickets)) return kRefused;
     if (data->armoringTicketList(tickets.get()) < 0) return kRefused;
     return codes::kDone;
 }
@@ -45,6 +46,17 @@ int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>*
     const int r = fitting->fitRoute(maxDays, from, to, route);
     return ofFitting(r);
 }
+
+int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) {
+    route->clear();
+    if (data == nullptr) return -1;
+    if (!fitting) return -2;
+    if (!tickets) return -3;
+    const int r = fitting->fitRoute(maxDays, from, to, route, filter);
+    return r < 0 ? r - 4 : 0;
+}
+
+void TArmoringTicket::setSeatLimit(const ISeatLimit* limit) noexcept { seatLimit = limit; }
 
 void TArmoringTicket::setTickets(std::list<TTicket>* route) noexcept {
     if (tickets) tickets->swap(*route);

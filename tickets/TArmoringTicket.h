@@ -20,11 +20,14 @@ public:
     int getRouteFlight(int maxDays, int from, int to) override;
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
     void setTickets(std::list<TTicket>* route) noexcept override;
+    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) override;
+    void setSeatLimit(const ISeatLimit* limit) noexcept override;
 
 private:
     IDataAccess* data;
     std::unique_ptr<IFitingFlight> fitting;
     std::unique_ptr<std::list<TTicket>> tickets;
+    const ISeatLimit* seatLimit = nullptr;
 };
 
 }  // namespace ArmoringTicket

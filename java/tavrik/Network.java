@@ -4,6 +4,7 @@ import java.lang.ref.Cleaner;
 import java.lang.ref.Reference;
 import java.util.Arrays;
 import java.util.Collections;
+import java.util.List;
 import java.util.Objects;
 import java.util.Optional;
 import java.util.SortedMap;
@@ -440,6 +441,10 @@ public final class Network implements AutoCloseable {
         } finally {
             leave();
         }
+        return answerOf(kind, from, to, legs);
+    }
+
+    private static FitAnswer answerOf(int kind, int from, int to, LegCollector legs) {
         switch (kind) {
             case FIT_ROUTE:
                 return FitAnswer.route(new Route(from, to, legs.legs()));
@@ -450,6 +455,264 @@ public final class Network implements AutoCloseable {
             default:
                 return FitAnswer.noRoute();
         }
+    }
+
+    // ---- seats and bookings ----
+    //
+    // A flight has no limit of seats until it is given one. Seats sold are the flight's booked
+    // counts: a booking of N passengers raises both entries of each leg by N, and the host
+    // classes' one-seat bookings count against the same capacities. A removed flight takes its
+    // capacity along; a later flight with the same number is another flight.
+
+    /**
+     * Gives a flight its number of seats for sale, or changes it.
+     *
+     * @param airport either airport of the flight
+     * @param flight the flight's number
+     * @param seats the seats for sale, 0 or more
+     * @throws IllegalArgumentException if {@code seats} is negative
+     * @throws UnknownAirportException if the airport is not in the network
+     * @throws UnknownFlightException if the airport has no flight with this number
+     * @throws SeatsBelowSoldException if more seats than that are sold already
+     * @throws IllegalStateException if the network is closed
+     */
+    public void setSeats(int airport, int flight, int seats) {
+        long address = enter();
+        try {
+            NetworkSeats.nativeSetSeats(address, airport, flight, seats);
+        } finally {
+            leave();
+        }
+    }
+
+    /**
+     * Reads the seats of a flight.
+     *
+     * @param airport either airport of the flight
+     * @param flight the flight's number
+     * @return its capacity (-1 without a limit) and the seats sold
+     * @throws UnknownAirportException if the airport is not in the network
+     * @throws UnknownFlightException if the airport has no flight with this number
+     * @throws IllegalStateException if the network is closed
+     */
+    public Seats seats(int airport, int flight) {
+        long address = enter();
+        long packed;
+        try {
+            packed = NetworkSeats.nativeSeats(address, airport, flight);
+        } finally {
+            leave();
+        }
+        return new Seats((int) (packed >> 32), (int) packed);
+    }
+
+    /**
+     * Finds the route with the fewest days for {@code passengers} travelling together: as {@link
+     * #fit(int, int, int)}, tie rules included, over the flights with at least that many free
+     * seats (a flight without a limit always has them).
+     *
+     * @param maxDays the most days the route may take
+     * @param from the departure airport's number
+     * @param to the arrival airport's number
+     * @param passengers the seats needed on every leg, 1 or more
+     * @return the route, over the limit (with the fewest days that would do), or no route
+     * @throws IllegalArgumentException if {@code passengers} is below 1
+     * @throws UnknownAirportException if {@code from} (checked first) or {@code to} is not in
+     *     the network
+     * @throws IllegalStateException if the network is closed
+     */
+    public FitAnswer fit(int maxDays, int from, int to, int passengers) {
+        LegCollector legs = new LegCollector();
+        long address = enter();
+        int kind;
+        try {
+            kind = NetworkSeats.nativeFitFor(address, maxDays, from, to, passengers, legs);
+        } finally {
+            leave();
+        }
+        return answerOf(kind, from, to, legs);
+    }
+
+    /**
+     * Fits a route for {@code passengers} and books it, in one step: no other call sees the
+     * route fitted but not booked.
+     *
+     * @param maxDays the most days the route may take
+     * @param from the departure airport's number
+     * @param to the arrival airport's number
+     * @param passengers the seats to take on every leg, 1 or more
+     * @return the booking
+     * @throws IllegalArgumentException if {@code passengers} is below 1, or {@code from} equals
+     *     {@code to}
+     * @throws UnknownAirportException if {@code from} (checked first) or {@code to} is not in
+     *     the network
+     * @throws NoRouteException if no route within {@code maxDays} has the seats
+     * @throws BookedOutException if a leg's booked count would pass its largest value
+     * @throws IllegalStateException if the network is closed
+     */
+    public Booking fitAndBook(int maxDays, int from, int to, int passengers) {
+        return fitAndBookKeyed(maxDays, from, to, passengers, null);
+    }
+
+    /**
+     * {@link #fitAndBook(int, int, int, int)} under a request key, which makes a retry harmless:
+     * the same key with the same request answers with the booking the key was first given for
+     * (even if it was cancelled since) and sells nothing; the same key with another request is
+     * refused. A key is kept as long as its booking.
+     *
+     * @param maxDays the most days the route may take
+     * @param from the departure airport's number
+     * @param to the arrival airport's number
+     * @param passengers the seats to take on every leg, 1 or more
+     * @param requestKey the request key: 1 to 255 bytes in modified UTF-8 (255 ASCII
+     *     characters)
+     * @return the booking
+     * @throws NullPointerException if {@code requestKey} is null
+     * @throws IllegalArgumentException if {@code passengers} is below 1, {@code from} equals
+     *     {@code to}, or the key is empty or too long
+     * @throws RequestKeyReusedException if the key was given with another request
+     * @throws UnknownAirportException if {@code from} or {@code to} is not in the network
+     * @throws NoRouteException if no route within {@code maxDays} has the seats
+     * @throws BookedOutException if a leg's booked count would pass its largest value
+     * @throws IllegalStateException if the network is closed
+     */
+    public Booking fitAndBook(int maxDays, int from, int to, int passengers, String requestKey) {
+        return fitAndBookKeyed(maxDays, from, to, passengers, Objects.requireNonNull(requestKey, "requestKey"));
+    }
+
+    private Booking fitAndBookKeyed(int maxDays, int from, int to, int passengers, String requestKey) {
+        BookingCollector bookings = new BookingCollector();
+        long address = enter();
+        try {
+            NetworkSeats.nativeFitAndBook(address, maxDays, from, to, passengers, requestKey, bookings);
+        } finally {
+            leave();
+        }
+        return bookings.bookings().get(0);
+    }
+
+    /**
+     * Books {@code passengers} seats on every leg of a route, all legs or none. Each leg must
+     * still be the flight it was: its number must name a flight from its departure to its
+     * arrival airport.
+     *
+     * @param route the route, for example one that {@link #fit(int, int, int, int)} found
+     * @param passengers the seats to take on every leg, 1 or more
+     * @return the booking
+     * @throws NullPointerException if {@code route} is null
+     * @throws IllegalArgumentException if {@code passengers} is below 1, or the route has no
+     *     legs, a leg that does not leave where the one before arrives, or a flight twice
+     * @throws UnknownAirportException if a leg's departure is not in the network
+     * @throws UnknownFlightException if a leg's flight is gone or its number now names another
+     *     flight
+     * @throws NoFreeSeatsException if a leg has fewer free seats than passengers
+     * @throws BookedOutException if a leg's booked count would pass its largest value
+     * @throws IllegalStateException if the network is closed
+     */
+    public Booking book(Route route, int passengers) {
+        return bookKeyed(route, passengers, null);
+    }
+
+    /**
+     * {@link #book(Route, int)} under a request key (see {@link #fitAndBook(int, int, int, int,
+     * String)}): the same key with the same legs and passengers answers with the first booking.
+     *
+     * @param route the route
+     * @param passengers the seats to take on every leg, 1 or more
+     * @param requestKey the request key: 1 to 255 bytes in modified UTF-8
+     * @return the booking
+     * @throws NullPointerException if {@code route} or {@code requestKey} is null
+     * @throws IllegalArgumentException as {@link #book(Route, int)}, or if the key is empty or
+     *     too long
+     * @throws RequestKeyReusedException if the key was given with another request
+     * @throws UnknownAirportException as {@link #book(Route, int)}
+     * @throws UnknownFlightException as {@link #book(Route, int)}
+     * @throws NoFreeSeatsException as {@link #book(Route, int)}
+     * @throws BookedOutException as {@link #book(Route, int)}
+     * @throws IllegalStateException if the network is closed
+     */
+    public Booking book(Route route, int passengers, String requestKey) {
+        return bookKeyed(route, passengers, Objects.requireNonNull(requestKey, "requestKey"));
+    }
+
+    private Booking bookKeyed(Route route, int passengers, String requestKey) {
+        List<Leg> legs = Objects.requireNonNull(route, "route").legs();
+        int[] flights = new int[legs.size()];
+        int[] from = new int[legs.size()];
+        int[] to = new int[legs.size()];
+        for (int i = 0; i < legs.size(); i++) {
+            flights[i] = legs.get(i).flight();
+            from[i] = legs.get(i).from();
+            to[i] = legs.get(i).to();
+        }
+        BookingCollector bookings = new BookingCollector();
+        long address = enter();
+        try {
+            NetworkSeats.nativeBook(address, flights, from, to, passengers, requestKey, bookings);
+        } finally {
+            leave();
+        }
+        return bookings.bookings().get(0);
+    }
+
+    /**
+     * Cancels a booking: its seats go back on every leg at once. The legs whose flight was
+     * removed since gave their seats up with the flight; a later flight with the same number
+     * gets nothing.
+     *
+     * @param booking the booking's id
+     * @return true if the seats were given back now; false if the booking was already cancelled
+     *     (nothing changes)
+     * @throws UnknownBookingException if the network never gave out this id
+     * @throws IllegalStateException if the network is closed
+     */
+    public boolean cancel(long booking) {
+        long address = enter();
+        try {
+            return NetworkSeats.nativeCancel(address, booking);
+        } finally {
+            leave();
+        }
+    }
+
+    /**
+     * Reads a booking, live or cancelled.
+     *
+     * @param booking the booking's id
+     * @return the booking as it is now
+     * @throws UnknownBookingException if the network never gave out this id
+     * @throws IllegalStateException if the network is closed
+     */
+    public Booking booking(long booking) {
+        BookingCollector bookings = new BookingCollector();
+        long address = enter();
+        try {
+            NetworkSeats.nativeBooking(address, booking, bookings);
+        } finally {
+            leave();
+        }
+        return bookings.bookings().get(0);
+    }
+
+    /**
+     * The live bookings that hold seats on a flight.
+     *
+     * @param airport either airport of the flight
+     * @param flight the flight's number
+     * @return the bookings in ascending id
+     * @throws UnknownAirportException if the airport is not in the network
+     * @throws UnknownFlightException if the airport has no flight with this number
+     * @throws IllegalStateException if the network is closed
+     */
+    public List<Booking> bookings(int airport, int flight) {
+        BookingCollector bookings = new BookingCollector();
+        long address = enter();
+        try {
+            NetworkSeats.nativeBookings(address, airport, flight, bookings);
+        } finally {
+            leave();
+        }
+        return List.copyOf(bookings.bookings());
     }
 
     /** nativeFit's answers (the C++ FitAnswer::Kind, and a total beyond an int's limit). */

@@ -21,6 +21,18 @@ final class Refusals {
     static final int SAME_AIRPORTS = 3;
     /** {@code tavrik::Rule::BookedOut}: a = the flight, b = the airport. */
     static final int BOOKED_OUT = 4;
+    /** {@code tavrik::Rule::NoFreeSeats}: a = the flight, b = its departure, c = its free seats. */
+    static final int NO_FREE_SEATS = 20;
+    /** {@code tavrik::Rule::SeatsBelowSold}: a = the flight, b = the airport, c = the seats sold. */
+    static final int SEATS_BELOW_SOLD = 21;
+    /** {@code tavrik::Rule::UnknownFlight}: a = the flight, b = the airport. */
+    static final int UNKNOWN_FLIGHT = 22;
+    /** {@code tavrik::Rule::UnknownBooking}: a = the booking id. */
+    static final int UNKNOWN_BOOKING = 23;
+    /** {@code tavrik::Rule::KeyReused}: a = the booking the key was given for. */
+    static final int KEY_REUSED = 24;
+    /** {@code tavrik::Rule::NoRoute}: a = departure, b = arrival, c = passengers. */
+    static final int NO_ROUTE = 25;
 
     /**
      * What the whole-route natives of {@link Routes} return when the route was fitted but its
@@ -57,9 +69,11 @@ final class Refusals {
      * @param flightItem whether the refused batch item is a flight
      * @param a the rule's first number
      * @param b the rule's second number
+     * @param c the rule's third number
      * @return the exception
      */
-    static NetworkException refusal(int rule, String call, long index, boolean flightItem, long a, long b) {
+    static NetworkException refusal(int rule, String call, long index, boolean flightItem, long a, long b,
+            long c) {
         int at = (int) index;
         switch (rule) {
             case UNKNOWN_AIRPORT:
@@ -72,6 +86,18 @@ final class Refusals {
                 return new SameAirportsException(call, at, flightItem, (int) a, (int) b);
             case BOOKED_OUT:
                 return new BookedOutException(call, at, flightItem, (int) a, (int) b);
+            case NO_FREE_SEATS:
+                return new NoFreeSeatsException(call, (int) a, (int) b, (int) c);
+            case SEATS_BELOW_SOLD:
+                return new SeatsBelowSoldException(call, (int) a, (int) b, (int) c);
+            case UNKNOWN_FLIGHT:
+                return new UnknownFlightException(call, (int) a, (int) b);
+            case UNKNOWN_BOOKING:
+                return new UnknownBookingException(call, a);
+            case KEY_REUSED:
+                return new RequestKeyReusedException(call, a);
+            case NO_ROUTE:
+                return new NoRouteException(call, (int) a, (int) b, (int) c);
             default:
                 throw new IllegalStateException("the library refused " + call + " by rule " + rule
                         + ", which this version of the Java classes does not know");

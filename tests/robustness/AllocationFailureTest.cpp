@@ -43,20 +43,23 @@ struct Observed {
     std::vector<model::Row> report;
     model::Airports network;
     std::vector<TTicket> tickets;
+    std::string seats;
 };
 
 bool operator==(const Observed& a, const Observed& b) {
-    return a.code == b.code && a.report == b.report && a.network == b.network && a.tickets == b.tickets;
+    return a.code == b.code && a.report == b.report && a.network == b.network && a.tickets == b.tickets &&
+           a.seats == b.seats;
 }
 
 std::string describe(const Observed& o) {
     return "code " + std::to_string(o.code) + "\n report" + robustness::describe(o.report) + "\n tickets" +
-           robustness::describe(o.tickets) + "\n network\n" + robustness::describe(o.network);
+           robustness::describe(o.tickets) + "\n network\n" + robustness::describe(o.network) + " seats\n" +
+           o.seats;
 }
 
 Observed observe(World& w, const Outcome& out) {
-    return Observed{out.code, out.report, robustness::networkOf(w.store),
-                    robustness::ticketsOf(w.booking)};
+    return Observed{out.code, out.report, robustness::networkOf(w.store), robustness::ticketsOf(w.booking),
+                    robustness::describeSeats(w)};
 }
 
 // A network with long names (so that copying a name allocates), ties, a
@@ -142,6 +145,7 @@ std::uint64_t sweep(const Scenario& s, bool persistent) {
         s.setup(w);
         const model::Airports networkBefore = robustness::networkOf(w.store);
         const std::vector<TTicket> ticketsBefore = robustness::ticketsOf(w.booking);
+        const std::string seatsBefore = robustness::describeSeats(w);
 
         Outcome out;
         bool threw = false;
@@ -168,6 +172,7 @@ std::uint64_t sweep(const Scenario& s, bool persistent) {
         SCOPED_TRACE("allocation " + std::to_string(n) + " failed");
 
         if (threw) {
+            EXPECT_EQ(seatsBefore, robustness::describeSeats(w)) << "seats or bookings changed by a failed call";
             const model::Airports networkAfter = robustness::networkOf(w.store);
             EXPECT_TRUE(networkAfter == networkBefore) << "network changed by a failed call\n"
                                                        << robustness::describe(networkAfter) << "before\n"
@@ -393,6 +398,84 @@ std::vector<Scenario> wholeRouteScenarios() {
     };
 }
 
+
+// Capacities on flights 10, 11 (one seat left), 13 (full) and 16, and one
+// keyed booking of two passengers over 10 and 11.
+void seatedNetwork(World& w) {
+    bookedRoute(w);
+    ASSERT_TRUE(w.seats.setSeats(1, 10, 5).done());
+    ASSERT_TRUE(w.seats.setSeats(3, 11, 3).done());
+    ASSERT_TRUE(w.seats.setSeats(3, 13, 1).done());
+    ASSERT_TRUE(w.seats.setSeats(6, 16, 9).done());
+    const std::string key = kLongFlight + " key";
+    ASSERT_TRUE(w.seats.book({{10, 1, 2}, {11, 2, 3}}, 2, &key).done());
+}
+
+int ruleCode(const TSeatOutcome& o) { return static_cast<int>(o.rule) * 1000 + static_cast<int>(o.booking); }
+
+std::vector<Scenario> seatScenarios() {
+    const std::string key = kLongFlight + " key";
+    return {
+        {"seats.setSeats, a new capacity", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = ruleCode(w.seats.setSeats(4, 14, 7)); }},
+        {"seats.setSeats, a new capacity at a new airport", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = ruleCode(w.seats.setSeats(4, 19, 7)); }},
+        {"seats.setSeats, a changed capacity", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = ruleCode(w.seats.setSeats(2, 10, 4)); }, Allocates::no},
+        {"seats.fitFor", seatedNetwork,
+         [](World& w, Outcome& o) {
+             std::list<TTicket> route;
+             const TSeatOutcome r = w.seats.fitFor(100, 1, 6, 2, &route);
+             o.code = r.fit * 100 + static_cast<int>(route.size());
+         }},
+        {"seats.book, keyed", seatedNetwork,
+         [key](World& w, Outcome& o) {
+             const std::string other = key + " 2";
+             o.code = ruleCode(w.seats.book({{12, 1, 3}, {18, 3, 6}}, 3, &other));
+         }},
+        {"seats.fitAndBook", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = ruleCode(w.seats.fitAndBook(100, 1, 6, 1, nullptr)); }},
+        {"seats.book, keyed, refused for want of seats", seatedNetwork,
+         [key](World& w, Outcome& o) {
+             const std::string other = key + " 3";
+             o.code = ruleCode(w.seats.book({{11, 2, 3}}, 2, &other));
+         }},
+        {"seats.book, the key's retry", seatedNetwork,
+         [key](World& w, Outcome& o) { o.code = ruleCode(w.seats.book({{10, 1, 2}, {11, 2, 3}}, 2, &key)); },
+         Allocates::maybe},
+        {"seats.cancel", seatedNetwork,
+         [](World& w, Outcome& o) {
+             bool now = false;
+             o.code = ruleCode(w.seats.cancel(1, now)) + now;
+         },
+         Allocates::no},
+        {"seats.cancel, a flight removed since", [](World& w) {
+             seatedNetwork(w);
+             ASSERT_EQ(0, w.store.removeFlight(2, 10));
+         },
+         [](World& w, Outcome& o) {
+             bool now = false;
+             o.code = ruleCode(w.seats.cancel(1, now)) + now;
+         },
+         Allocates::no},
+        {"seats.bookingsOf", seatedNetwork,
+         [](World& w, Outcome& o) {
+             std::vector<std::int64_t> ids;
+             o.code = ruleCode(w.seats.bookingsOf(3, 11, ids)) + static_cast<int>(ids.size());
+         }},
+        {"store.removeFlight holding a booking", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = w.store.removeFlight(2, 11); }, Allocates::no},
+        {"store.removeAirport holding bookings", seatedNetwork,
+         [](World& w, Outcome& o) { o.code = w.store.removeAirport(2); }},
+        {"armoringTickets, a full flight on the route",
+         [](World& w) {
+             seatedNetwork(w);
+             ASSERT_TRUE(w.seats.setSeats(5, 16, 1).done());
+         },
+         [](World& w, Outcome& o) { o.code = w.booking.armoringTickets(); }, Allocates::no},
+    };
+}
+
 // The replacement must really be in force, or every sweep below would pass
 // without failing anything.
 TEST(AllocationFailure, ReplacedAllocatorFailsOnRequest) {
@@ -480,6 +563,8 @@ TEST(AllocationFailure, BookingAndFittingNthAndLater) {
 }
 TEST(AllocationFailure, ReportCopiesOnlyNth) { sweepAll("report copies", reportScenarios(), false); }
 TEST(AllocationFailure, ReportCopiesNthAndLater) { sweepAll("report copies", reportScenarios(), true); }
+TEST(AllocationFailure, SeatsOnlyNth) { sweepAll("seats and bookings", seatScenarios(), false); }
+TEST(AllocationFailure, SeatsNthAndLater) { sweepAll("seats and bookings", seatScenarios(), true); }
 TEST(AllocationFailure, WholeRoutesOnlyNth) { sweepAll("whole routes", wholeRouteScenarios(), false); }
 TEST(AllocationFailure, WholeRoutesNthAndLater) { sweepAll("whole routes", wholeRouteScenarios(), true); }
 TEST(AllocationFailure, NetworkOnlyNth) { sweepAll("network", networkScenarios(), false); }

@@ -88,7 +88,16 @@ Seen runShare(const char* label, Ranges ranges, double share, std::uint64_t firs
                 static_cast<unsigned long long>(all.runsWithReusedNumber), static_cast<unsigned long long>(runs),
                 static_cast<unsigned long long>(seen.takeovers));
     std::printf("[differential]   %s\n", all.network.text().c_str());
+    std::printf("[differential]   seats: sold %llu, refused %llu, cancelled %llu, keyed retries %llu\n",
+                static_cast<unsigned long long>(seen.seatsSold), static_cast<unsigned long long>(seen.seatsRefused),
+                static_cast<unsigned long long>(seen.cancelled), static_cast<unsigned long long>(seen.retries));
     EXPECT_EQ(0u, mismatches);
+    if (ranges.mix != Mix::QueryHeavy) {
+        EXPECT_GT(seen.seatsSold, 0u);
+        EXPECT_GT(seen.seatsRefused, 0u);
+        EXPECT_GT(seen.cancelled, 0u);
+        EXPECT_GT(seen.retries, 0u);
+    }
     // A run that never fits a long route or never books proves little.
     EXPECT_GT(seen.longRoutes, 0u);
     EXPECT_GT(seen.booked, 0u);

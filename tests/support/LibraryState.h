@@ -1,7 +1,7 @@
 #pragma once
 
 // The library's services as the JNI layer builds them (one store, the
-// flight-management service and the booking service on it), and a full copy
+// flight-management service, the booking service and the seat service on it), and a full copy
 // of their observable state for comparisons.
 
 #include <list>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bookings/TSeatBooking.h"
 #include "flights/TManagementFlight.h"
 #include "library/ReportCopy.h"
 #include "store/TDataAccess.h"
@@ -21,6 +22,7 @@ struct World {
     DataAccess::TDataAccess store;
     ManagementFlight::TManagementFlight management{&store};
     ArmoringTicket::TArmoringTicket booking{&store};
+    SeatBooking::TSeatBooking seats{&store, &booking};
 };
 
 // Every airport with its name and its whole flight table, every field and
@@ -104,6 +106,35 @@ inline std::string invariantBreach(IDataAccess& store) {
         }
     }
     return {};
+}
+
+// Every capacity (by departure entry) and every booking of the seat
+// service, as text.
+inline std::string describeSeats(World& w) {
+    std::ostringstream out;
+    for (const auto& a : *w.store.getAirports()) {
+        for (const auto& f : *a.second.pAirport->getFlights()) {
+            if (f.second.from != a.first) continue;
+            TFlightSeats s;
+            w.seats.seatsOf(a.first, f.first, s);
+            std::vector<std::int64_t> holding;
+            w.seats.bookingsOf(a.first, f.first, holding);
+            if (!s.limited() && holding.empty()) continue;
+            out << "  flight " << f.first << " at " << a.first << ": seats " << s.seats << " sold " << s.sold
+                << " held by";
+            for (std::int64_t id : holding) out << ' ' << id;
+            out << '\n';
+        }
+    }
+    for (std::int64_t id = 1; id <= w.seats.bookingCount(); ++id) {
+        const TBooking& b = *w.seats.booking(id);
+        out << "  booking " << id << " n" << b.passengers << (b.cancelled ? " cancelled" : "") << " key \""
+            << b.key << "\":";
+        for (const TBookedLeg& leg : b.legs)
+            out << ' ' << leg.flight << ':' << leg.from << "->" << leg.to << (leg.gone ? " gone" : "");
+        out << '\n';
+    }
+    return out.str();
 }
 
 // ---- readable descriptions for failure messages ----

@@ -1,11 +1,13 @@
 #pragma once
 
 // A small independent model of the network, the ticket list and booking,
-// written from the documented behaviour only: plain maps, every check spelled
+// capacities, bookings with ids, cancellation and request keys, written
+// from the documented behaviour only: plain maps, every check spelled
 // out, booking all-or-nothing by working on a copy. Routes come from the
 // literal search in tests/support/LiteralFitting.h. The random-operation test
 // and the fuzz target compare the library with it after every operation.
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <list>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "library/Network.h"
+#include "bookings/TBooking.h"
 #include "library/ReportCopy.h"
 #include "store/TFlightLink.h"
 #include "tests/support/LiteralFitting.h"
@@ -75,6 +78,7 @@ public:
         auto f = a->second.flights.find(flight);
         if (f == a->second.flights.end()) return -2;
         const int other = f->second.from == airport ? f->second.to : f->second.from;
+        dropFlight(f->second.from, flight);
         a->second.flights.erase(f);
         auto o = net.find(other);
         if (o != net.end()) o->second.flights.erase(flight);
@@ -85,6 +89,7 @@ public:
         auto a = net.find(airport);
         if (a == net.end()) return 1;
         for (const auto& f : a->second.flights) {
+            dropFlight(f.second.from, f.first);
             const int other = f.second.from == airport ? f.second.to : f.second.from;
             auto o = net.find(other);
             if (o != net.end() && other != airport) o->second.flights.erase(f.first);
@@ -105,6 +110,9 @@ public:
             if (t.pinned && (f->second.from != t.from || f->second.to != t.to)) return -2;
             if (f->second.booked == INT_MAX) return -2;
             ++f->second.booked;
+            // The fixed booking keeps every entry within its flight's seats.
+            auto cap = seats.find({f->second.from, t.flight});
+            if (limitSeats && cap != seats.end() && f->second.booked > cap->second) return -3;
         }
         net.swap(trial);
         return 0;
@@ -133,7 +141,10 @@ public:
 
     int armoringTickets() {
         if (ticketList.empty()) return -4;
-        return bookList(ticketList) < 0 ? -5 : 0;
+        limitSeats = true;
+        const int r = bookList(ticketList);
+        limitSeats = false;
+        return r < 0 ? -5 : 0;
     }
 
     // ---- the typed operations of tavrik::Network: the rule a change breaks ----
@@ -228,6 +239,119 @@ public:
         return rows;
     }
 
+
+    // ---- seats, bookings, keys ----
+    struct Booking {
+        int passengers = 0;
+        std::vector<TBookedLeg> legs;
+        std::string key;
+        bool cancelled = false;
+    };
+    struct Request {
+        bool fitted = false;
+        int maxDays = 0, from = 0, to = 0;
+        std::vector<TLegRequest> legs;
+        int passengers = 0;
+        std::int64_t booking = 0;
+        bool operator==(const Request& o) const {
+            return fitted == o.fitted && passengers == o.passengers &&
+                   (fitted ? maxDays == o.maxDays && from == o.from && to == o.to : legs == o.legs);
+        }
+    };
+    static constexpr std::size_t kMaxKey = 255;
+
+    const std::map<std::pair<int, int>, int>& capacities() const { return seats; }
+    const std::vector<Booking>& bookings() const { return sold; }
+
+    // The flight's (departure airport, number, sold) through either end.
+    bool findFlight(int airport, int flight, int& from, int& to, int& soldSeats) const {
+        auto a = net.find(airport);
+        if (a == net.end()) return false;
+        auto f = a->second.flights.find(flight);
+        if (f == a->second.flights.end()) return false;
+        from = f->second.from;
+        to = f->second.to;
+        const int other = from == airport ? to : from;
+        soldSeats = std::max(f->second.booked, net.at(other).flights.at(flight).booked);
+        return true;
+    }
+
+    SeatRule setSeats(int airport, int flight, int capacity) {
+        if (capacity < 0) return SeatRule::BadSeats;
+        if (!net.count(airport)) return SeatRule::UnknownAirport;
+        int from, to, soldSeats;
+        if (!findFlight(airport, flight, from, to, soldSeats)) return SeatRule::UnknownFlight;
+        if (capacity < soldSeats) return SeatRule::SeatsBelowSold;
+        seats[{from, flight}] = capacity;
+        return SeatRule::Done;
+    }
+
+    // The route for N passengers: the literal search without the flights
+    // that lack N free seats. getRouteFlight's codes.
+    int fitFor(int maxDays, int from, int to, int passengers, std::vector<TTicket>& route) const {
+        oracle::Network o = toOracle();
+        for (auto& a : o)
+            for (auto f = a.second.begin(); f != a.second.end();) {
+                int fr, t, soldSeats;
+                findFlight(a.first, f->first, fr, t, soldSeats);
+                auto cap = seats.find({fr, f->first});
+                const bool full = cap != seats.end() && static_cast<long long>(cap->second) - soldSeats < passengers;
+                f = full ? a.second.erase(f) : std::next(f);
+            }
+        std::list<TTicket> r;
+        const int code = oracle::literalFitRoute(o, maxDays, from, to, r);
+        route.assign(r.begin(), r.end());
+        return code < 0 ? code - 4 : 0;
+    }
+
+    // Returns the rule, the booking id in *id when sold or answered.
+    SeatRule book(const std::vector<TLegRequest>& legs, int passengers, const std::string* key, std::int64_t* id) {
+        Request r;
+        r.legs = legs;
+        r.passengers = passengers;
+        return sellChecked(r, key, id);
+    }
+
+    SeatRule fitAndBook(int maxDays, int from, int to, int passengers, const std::string* key, std::int64_t* id) {
+        Request r;
+        r.fitted = true;
+        r.maxDays = maxDays;
+        r.from = from;
+        r.to = to;
+        r.passengers = passengers;
+        return sellChecked(r, key, id);
+    }
+
+    // Done and *now; or UnknownBooking.
+    SeatRule cancel(std::int64_t id, bool* now) {
+        *now = false;
+        if (id < 1 || id > static_cast<std::int64_t>(sold.size())) return SeatRule::UnknownBooking;
+        Booking& b = sold[static_cast<std::size_t>(id - 1)];
+        if (b.cancelled) return SeatRule::Done;
+        for (const TBookedLeg& leg : b.legs) {
+            if (leg.gone) continue;
+            net.at(leg.from).flights.at(leg.flight).booked -= b.passengers;
+            net.at(leg.to).flights.at(leg.flight).booked -= b.passengers;
+        }
+        b.cancelled = true;
+        *now = true;
+        return SeatRule::Done;
+    }
+
+    // Live bookings holding the flight, ascending.
+    SeatRule bookingsOf(int airport, int flight, std::vector<std::int64_t>& out) const {
+        out.clear();
+        if (!net.count(airport)) return SeatRule::UnknownAirport;
+        int from, to, soldSeats;
+        if (!findFlight(airport, flight, from, to, soldSeats)) return SeatRule::UnknownFlight;
+        for (std::size_t i = 0; i < sold.size(); ++i) {
+            if (sold[i].cancelled) continue;
+            for (const TBookedLeg& leg : sold[i].legs)
+                if (!leg.gone && leg.from == from && leg.flight == flight) out.push_back(static_cast<std::int64_t>(i) + 1);
+        }
+        return SeatRule::Done;
+    }
+
     oracle::Network toOracle() const {
         oracle::Network out;
         for (const auto& a : net) {
@@ -246,12 +370,80 @@ public:
     }
 
 private:
+    SeatRule sellChecked(Request r, const std::string* key, std::int64_t* id) {
+        if (r.passengers <= 0) return SeatRule::BadPassengers;
+        if (key != nullptr && (key->empty() || key->size() > kMaxKey)) return SeatRule::BadKey;
+        if (key != nullptr && keys.count(*key)) {
+            *id = keys.at(*key).booking;
+            return keys.at(*key) == r ? SeatRule::Done : SeatRule::KeyReused;
+        }
+        if (r.fitted) {
+            std::vector<TTicket> route;
+            if (fitFor(r.maxDays, r.from, r.to, r.passengers, route) != 0) return SeatRule::NoRoute;
+            std::vector<TLegRequest> legs;
+            for (std::size_t i = route.size(); i >= 2; i -= 2) {
+                const TTicket& departure = route[i - 1];
+                legs.push_back(TLegRequest{departure.flight, departure.airport, route[i - 2].airport});
+            }
+            return sell(legs, r, key, id);
+        }
+        return sell(r.legs, r, key, id);
+    }
+
+    SeatRule sell(const std::vector<TLegRequest>& legs, Request r, const std::string* key, std::int64_t* id) {
+        if (legs.empty()) return SeatRule::NotARoute;
+        std::vector<int> soldSeats(legs.size());
+        for (std::size_t i = 0; i < legs.size(); ++i) {
+            if (!net.count(legs[i].from)) return SeatRule::UnknownAirport;
+            int from, to;
+            if (!findFlight(legs[i].from, legs[i].flight, from, to, soldSeats[i])) return SeatRule::UnknownFlight;
+            if (from != legs[i].from || to != legs[i].to) return SeatRule::UnknownFlight;
+            if (i > 0 && legs[i - 1].to != legs[i].from) return SeatRule::NotARoute;
+            for (std::size_t j = 0; j < i; ++j)
+                if (legs[j].from == legs[i].from && legs[j].flight == legs[i].flight) return SeatRule::NotARoute;
+        }
+        for (std::size_t i = 0; i < legs.size(); ++i) {
+            auto cap = seats.find({legs[i].from, legs[i].flight});
+            if (cap != seats.end() && static_cast<long long>(cap->second) - soldSeats[i] < r.passengers)
+                return SeatRule::NoFreeSeats;
+            if (soldSeats[i] > INT_MAX - r.passengers) return SeatRule::CountAtLargest;
+        }
+        Booking b;
+        b.passengers = r.passengers;
+        for (const TLegRequest& leg : legs) {
+            b.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
+            net.at(leg.from).flights.at(leg.flight).booked += r.passengers;
+            net.at(leg.to).flights.at(leg.flight).booked += r.passengers;
+        }
+        if (key != nullptr) b.key = *key;
+        sold.push_back(b);
+        *id = static_cast<std::int64_t>(sold.size());
+        r.booking = *id;
+        if (key != nullptr) keys[*key] = r;
+        return SeatRule::Done;
+    }
+
+    // A removed flight takes its capacity along and leaves the live
+    // bookings that held it.
+    void dropFlight(int from, int flight) {
+        seats.erase({from, flight});
+        for (Booking& b : sold) {
+            if (b.cancelled) continue;
+            for (TBookedLeg& leg : b.legs)
+                if (leg.from == from && leg.flight == flight) leg.gone = true;
+        }
+    }
+
     static Row row(int airport, int flight, const Flight& f) {
         return Row{airport, flight, f.name, f.days, f.from, f.to, f.booked};
     }
 
     Airports net;
     std::vector<TTicket> ticketList;
+    std::map<std::pair<int, int>, int> seats;  // (departure airport, flight) -> capacity
+    std::vector<Booking> sold;
+    std::map<std::string, Request> keys;
+    bool limitSeats = false;
 };
 
 }  // namespace model

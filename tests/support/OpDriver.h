@@ -168,8 +168,18 @@ public:
         std::uint64_t typedOverLimit = 0;
         std::uint64_t loadsTaken = 0;
         std::uint64_t loadsRefused = 0;
+        // Seats: sales, refusals for want of seats or of a route, cancels,
+        // retried keyed requests.
+        std::uint64_t seatsSold = 0;
+        std::uint64_t seatsRefused = 0;
+        std::uint64_t cancelled = 0;
+        std::uint64_t retries = 0;
 
         void add(const Outcomes& o) {
+            seatsSold += o.seatsSold;
+            seatsRefused += o.seatsRefused;
+            cancelled += o.cancelled;
+            retries += o.retries;
             routes += o.routes;
             longRoutes += o.longRoutes;
             booked += o.booked;
@@ -299,12 +309,15 @@ public:
     template <class Source>
     void step(Source& in) {
         switch (ranges.mix) {
-            case Mix::Even:
-                operation(in, in.pick(0, 999));
+            case Mix::Even: {
+                const int k = in.pick(0, 1099);
+                operation(in, k < 1000 ? k : kSeats + k - 1000);
                 break;
+            }
             case Mix::EditHeavy: {
                 const int edits = in.pick(1, 3);
                 for (int i = 0; i < edits; ++i) operation(in, editKind(in));
+                if (in.pick(0, 3) == 0) operation(in, kSeats + in.pick(0, 99));
                 const int after = in.pick(0, 19);
                 operation(in, after < 15 ? kQuery : after < 17 ? kReuseNumber : after < 19 ? kBook : kRouteReport);
                 break;
@@ -340,6 +353,8 @@ private:
     static constexpr int kTakeover = 945;
     static constexpr int kRemoveExistingFlight = 1000;
     static constexpr int kAirportAgain = 1001;
+    // Seats, bookings, cancels and keys: kSeats + 0 .. 99.
+    static constexpr int kSeats = 2000;
 
     // One edit, drawn for the edit-heavy and query-heavy mixes: more
     // removals than the even mix has, and of things that exist.
@@ -366,7 +381,9 @@ private:
     void operation(Source& in, int kind) {
         ++ops;
         std::ostringstream what;
-        if (kind < 60) {
+        if (kind >= kSeats) {
+            seatOperation(in, kind - kSeats, what);
+        } else if (kind < 60) {
             const int a = airport(in);
             const std::string n = name(in);
             what << "store.addAirport(" << a << ')';
@@ -476,6 +493,7 @@ private:
             start();
             mod = model::Network();
             lastFrom = ranges.airportLo;
+            lastKeyed.reset();
         }
         if (trace != nullptr) *trace << ops << ' ' << what.str() << '\n';
         if (checks.logging) keep(what.str());
@@ -923,6 +941,169 @@ private:
         return names[in.pick(0, 5)];
     }
 
+
+    // ---- seats ----
+
+    static std::string ruleName(SeatRule r) { return std::to_string(static_cast<int>(r)); }
+    void expectRule(const std::string& what, SeatRule expected, SeatRule actual) {
+        if (expected != actual) mismatch(what, "rule " + ruleName(actual) + ", model " + ruleName(expected));
+    }
+    template <class Source>
+    int passengers(Source& in) {
+        return in.pick(0, 9) == 0 ? in.pick(-1, 0) : in.pick(1, 3);
+    }
+    // No key half the time; else one of a few, now and then an empty or an
+    // over-long one.
+    template <class Source>
+    std::optional<std::string> key(Source& in) {
+        const int k = in.pick(0, 11);
+        if (k < 6) return std::nullopt;
+        if (k == 6) return std::string();
+        if (k == 7) return std::string(ISeatBooking::kMaxKeyBytes + 1, 'k');
+        if (k == 8) return std::string(ISeatBooking::kMaxKeyBytes, 'k');
+        return "key" + std::to_string(k);
+    }
+
+    struct Keyed {
+        bool fitted = false;
+        int maxDays = 0, from = 0, to = 0, passengers = 0;
+        std::vector<TLegRequest> legs;
+        std::string key;
+    };
+
+    void sellBoth(std::ostringstream& what, const Keyed& r, const std::string* k) {
+        std::int64_t expectedId = 0;
+        TSeatOutcome actual;
+        SeatRule expected;
+        if (r.fitted) {
+            what << "seats.fitAndBook(" << r.maxDays << ", " << r.from << ", " << r.to << ", n" << r.passengers;
+            expected = mod.fitAndBook(r.maxDays, r.from, r.to, r.passengers, k, &expectedId);
+            actual = lib->seats.fitAndBook(r.maxDays, r.from, r.to, r.passengers, k);
+        } else {
+            what << "seats.book(";
+            for (const TLegRequest& leg : r.legs) what << leg.flight << ':' << leg.from << "->" << leg.to << ' ';
+            what << "n" << r.passengers;
+            expected = mod.book(r.legs, r.passengers, k, &expectedId);
+            actual = lib->seats.book(r.legs, r.passengers, k);
+        }
+        what << (k != nullptr ? ", key " + k->substr(0, 8) : std::string()) << ')';
+        expectRule(what.str(), expected, actual.rule);
+        if ((expected == SeatRule::Done || expected == SeatRule::KeyReused) && expectedId != actual.booking)
+            mismatch(what.str(), "booking " + std::to_string(actual.booking) + ", model " + std::to_string(expectedId));
+        if (expected == SeatRule::Done) ++seen.seatsSold;
+        if (expected == SeatRule::NoFreeSeats || expected == SeatRule::NoRoute) ++seen.seatsRefused;
+        if (k != nullptr && expected != SeatRule::BadKey && expected != SeatRule::BadPassengers) {
+            lastKeyed = r;
+            lastKeyed->key = *k;
+        }
+    }
+
+    template <class Source>
+    void seatOperation(Source& in, int k, std::ostringstream& what) {
+        if (k < 20) {
+            const int a = airport(in), f = flight(in), capacity = in.pick(-1, 4);
+            what << "seats.setSeats(" << a << ", " << f << ", " << capacity << ')';
+            expectRule(what.str(), mod.setSeats(a, f, capacity), lib->seats.setSeats(a, f, capacity).rule);
+        } else if (k < 45 || (k < 55 && in.pick(0, 1) == 0)) {
+            Keyed r;
+            r.fitted = true;
+            r.maxDays = in.pick(0, 3) ? INT_MAX : maxDays(in);
+            r.from = in.pick(0, 1) && mod.airports().count(lastFrom) ? lastFrom : airport(in);
+            r.to = airport(in);
+            r.passengers = passengers(in);
+            const std::optional<std::string> k = key(in);
+            sellBoth(what, r, k ? &*k : nullptr);
+        } else if (k < 55) {
+            // A route of one or two legs that exist (or, now and then, one
+            // whose second leg does not follow on).
+            std::vector<TLegRequest> departing;
+            for (const auto& a : mod.airports())
+                for (const auto& f : a.second.flights)
+                    if (f.second.from == a.first) departing.push_back(TLegRequest{f.first, f.second.from, f.second.to});
+            Keyed r;
+            if (!departing.empty()) {
+                r.legs.push_back(departing[static_cast<std::size_t>(in.pick(0, static_cast<int>(departing.size()) - 1))]);
+                if (in.pick(0, 1)) {
+                    std::vector<TLegRequest> next;
+                    for (const TLegRequest& leg : departing)
+                        if (leg.from == r.legs[0].to || in.pick(0, 15) == 0) next.push_back(leg);
+                    if (!next.empty())
+                        r.legs.push_back(next[static_cast<std::size_t>(in.pick(0, static_cast<int>(next.size()) - 1))]);
+                }
+            }
+            r.passengers = passengers(in);
+            const std::optional<std::string> k = key(in);
+            sellBoth(what, r, k ? &*k : nullptr);
+        } else if (k < 72) {
+            const std::int64_t count = static_cast<std::int64_t>(mod.bookings().size());
+            const std::int64_t id = in.pick(0, 7) == 0 ? in.pick(-1, 0) + (in.pick(0, 1) ? count + 2 : 0)
+                                                       : (count == 0 ? 1 : in.pick(1, static_cast<int>(count)));
+            what << "seats.cancel(" << id << ')';
+            bool expectedNow = false, actualNow = false;
+            const SeatRule expected = mod.cancel(id, &expectedNow);
+            expectRule(what.str(), expected, lib->seats.cancel(id, actualNow).rule);
+            if (expectedNow != actualNow) mismatch(what.str(), "cancelled now " + std::to_string(actualNow));
+            if (expectedNow) ++seen.cancelled;
+        } else if (k < 82) {
+            const int from = airport(in), to = airport(in), limit = maxDays(in), n = passengers(in);
+            what << "seats.fitFor(" << limit << ", " << from << ", " << to << ", n" << n << ')';
+            std::vector<TTicket> expected;
+            std::list<TTicket> actual;
+            const TSeatOutcome o = lib->seats.fitFor(limit, from, to, n, &actual);
+            if (n <= 0) {
+                expectRule(what.str(), SeatRule::BadPassengers, o.rule);
+            } else {
+                const int code = mod.fitFor(limit, from, to, n, expected);
+                expectCode(what.str(), code, o.fit);
+                if (std::vector<TTicket>(actual.begin(), actual.end()) != expected)
+                    mismatch(what.str(), "route" + describe(actual) + ", model" + describe(expected));
+            }
+        } else if (k < 92) {
+            if (!lastKeyed) {
+                what << "no keyed request to retry";
+                return;
+            }
+            what << "retry: ";
+            const Keyed again = *lastKeyed;
+            sellBoth(what, again, &again.key);
+            ++seen.retries;
+        } else {
+            const int a = airport(in), f = flight(in);
+            what << "seats.bookingsOf(" << a << ", " << f << ')';
+            std::vector<std::int64_t> expected, actual;
+            expectRule(what.str(), mod.bookingsOf(a, f, expected), lib->seats.bookingsOf(a, f, actual).rule);
+            if (expected != actual) mismatch(what.str(), "bookings differ");
+        }
+    }
+
+    // Every booking and every capacity against the model.
+    void compareSeats(const std::string& what) {
+        const std::vector<model::Network::Booking>& expected = mod.bookings();
+        if (static_cast<std::int64_t>(expected.size()) != lib->seats.bookingCount()) {
+            mismatch(what, "booking count " + std::to_string(lib->seats.bookingCount()));
+            return;
+        }
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            const TBooking* b = lib->seats.booking(static_cast<std::int64_t>(i) + 1);
+            const model::Network::Booking& e = expected[i];
+            bool same = b != nullptr && b->passengers == e.passengers && b->key == e.key &&
+                        b->cancelled == e.cancelled && b->legs.size() == e.legs.size();
+            for (std::size_t l = 0; same && l < e.legs.size(); ++l)
+                same = b->legs[l].flight == e.legs[l].flight && b->legs[l].from == e.legs[l].from &&
+                       b->legs[l].to == e.legs[l].to && b->legs[l].gone == e.legs[l].gone;
+            if (!same) mismatch(what, "booking " + std::to_string(i + 1) + " differs from the model");
+        }
+        for (const auto& a : mod.airports())
+            for (const auto& f : a.second.flights) {
+                if (f.second.from != a.first) continue;
+                TFlightSeats got;
+                lib->seats.seatsOf(a.first, f.first, got);
+                auto cap = mod.capacities().find({a.first, f.first});
+                if (got.seats != (cap == mod.capacities().end() ? -1 : cap->second))
+                    mismatch(what, "seats of flight " + std::to_string(f.first) + " at " + std::to_string(a.first));
+            }
+    }
+
     void mismatch(const std::string& what, const std::string& detail) {
         ++mismatchCount;
         if (mismatchReports.size() < 5) {
@@ -959,6 +1140,7 @@ private:
         if (tickets.size() != mod.tickets().size() ||
             !std::equal(tickets.begin(), tickets.end(), mod.tickets().begin(), samePinned))
             mismatch(what, "tickets" + describe(ticketsOf(lib->booking)) + ", model" + describe(mod.tickets()));
+        if (checks.model) compareSeats(what);
         if (!sameNetwork(lib->store, mod.airports()))
             mismatch(what, "network\n" + describe(networkOf(lib->store)) + "model\n" + describe(mod.airports()));
         // The model keeps the invariants by construction, so a network equal
@@ -995,6 +1177,7 @@ private:
     std::uint64_t ops = 0;
     std::ostream* trace = nullptr;
     Outcomes seen;
+    std::optional<Keyed> lastKeyed;  // the last sale with a key, for retries
     std::uint64_t mismatchCount = 0;
     std::vector<std::string> mismatchReports;
 };

@@ -1,0 +1,134 @@
+// The route search with a flight filter: the same rules as the plain search
+// in TFitingFlight.cpp, over the flights the filter keeps.
+//
+// The network copy holds one edge per pair of airports, the flight a search
+// would take among all of them. When the filter keeps that flight it is
+// also the one taken among the kept ones; when it leaves it out and other
+// flights join the same pair, the best kept one is looked up in the store's
+// table of the departure airport. Airports for which the filter keeps every
+// flight cost one question each.
+
+#include <limits>
+#include <thread>
+
+#include "fitting/TFitingFlight.h"
+
+namespace FitingFlight {
+
+bool TFitingFlight::keptFlight(std::uint32_t u, std::uint32_t v, IFlightFilter& filter, int& flight,
+                               int& days) const {
+    const int from = net.idOf(u), to = net.idOf(v);
+    const std::map<int, TFlightLink>* table = data->getFlights(from);
+    if (table == nullptr) return false;
+    bool found = false;
+    // Ascending flight number: a later flight wins only with fewer days.
+    for (const auto& entry : *table) {
+        const TFlightLink& link = entry.second;
+        if (link.from != from || link.to != to || filter.excludes(entry.first)) continue;
+        if (!found || link.days < days) {
+            flight = entry.first;
+            days = link.days;
+            found = true;
+        }
+    }
+    return found;
+}
+
+template <class Queue>
+void TFitingFlight::advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter) {
+    const bool stopEarly = !net.negativeDays();
+    const std::size_t n = net.liveCount();
+    Label* const labels = s.labels.data();
+    const std::uint32_t reached = s.base;
+    std::uint32_t u;
+    while (!(stopEarly && labels[target].mark == reached + 1) && queue.take(labels, reached, u)) {
+        if (s.included + 1 >= n) break;
+        const std::int64_t du = labels[u].day;
+        labels[u].mark = reached + 1;
+        ++s.included;
+        const bool filtered = filter.departFrom(net.idOf(u));
+        for (const Edge* e = net.edgesBegin(u), *end = net.edgesEnd(u); e != end; ++e) {
+            int days = e->days;
+            if (filtered && filter.excludes(net.flightOfEdge(e))) {
+                int flight;
+                if (net.flightsOfEdge(e) == 1 || !keptFlight(u, e->to, filter, flight, days)) continue;
+            }
+            const std::int64_t cand = du + days;
+            Label& l = labels[e->to];
+            if (l.mark < reached) {
+                l = Label{cand, reached, u};
+                queue.push(e->to, cand);
+            } else if (cand < l.day) {
+                const std::int64_t old = l.day;
+                l.day = cand;
+                l.prev = u;
+                if (l.mark == reached) queue.decrease(e->to, old, cand);
+            }
+        }
+    }
+}
+
+int TFitingFlight::searchFiltered(SearchState& s, int maxDays, std::uint32_t fi, std::uint32_t ti,
+                                  std::list<TTicket>* route, IFlightFilter& filter) {
+    startSearch(s, fi);
+    switch (s.kind) {
+        case QueueKind::Buckets: advanceFiltered(s, s.buckets, ti, filter); break;
+        case QueueKind::PackedHeap: advanceFiltered(s, s.packedHeap, ti, filter); break;
+        case QueueKind::WideHeap: advanceFiltered(s, s.wideHeap, ti, filter); break;
+    }
+    const Label& arrival = s.labels[ti];
+    if (arrival.mark < s.base) return maxDays < -1 ? -3 : -4;
+    if (arrival.day > maxDays) return -3;
+
+    std::list<TTicket> tickets;
+    const std::size_t n = net.liveCount();
+    std::size_t legs = 0;
+    for (std::uint32_t at = ti; at != fi;) {
+        if (s.labels[at].mark < s.base || ++legs > n) return -4;
+        const std::uint32_t prev = s.labels[at].prev;
+        const int here = net.idOf(at), there = net.idOf(prev);
+        int flight = 0, days = 0;
+        if (!filter.departFrom(there))
+            flight = net.flightOf(prev, at);
+        else
+            keptFlight(prev, at, filter, flight, days);  // the leg was relaxed, so one is kept
+        tickets.push_back(pinnedTicket(here, flight, there, here));
+        tickets.push_back(pinnedTicket(there, flight, there, here));
+        at = prev;
+    }
+    route->swap(tickets);
+    return 0;
+}
+
+int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) {
+    if (!airportExists(from)) {
+        route->clear();
+        return -1;
+    }
+    if (!airportExists(to)) {
+        route->clear();
+        return -2;
+    }
+    ensureBuilt();
+    std::uint32_t fi = 0, ti = 0;
+    net.findSlot(from, fi);
+    net.findSlot(to, ti);
+    // No stopped search is taken up, and none is left behind: the state is
+    // marked unusable whatever happens.
+    std::unique_ptr<SearchState> state = acquire(std::numeric_limits<std::uint32_t>::max());
+    state->user = std::this_thread::get_id();
+    int result;
+    try {
+        result = searchFiltered(*state, maxDays, fi, ti, route, filter);
+    } catch (...) {
+        state->valid = false;
+        release(std::move(state));
+        throw;
+    }
+    state->valid = false;
+    release(std::move(state));
+    if (result != 0) route->clear();
+    return result;
+}
+
+}  // namespace FitingFlight
