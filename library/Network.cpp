@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "bookings/TSeatBooking.h"
+#include "library/NetworkRecords.h"
 #include "flights/TManagementFlight.h"
 #include "store/ResultCodes.h"
 #include "store/TDataAccess.h"
@@ -58,23 +59,43 @@ DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get()
 
 
 int Network::addAirport(int airport, std::string name) {
-    return change([&] { return management.addAirport(airport, std::move(name)); });
+    return change([&] {
+        const int result = management.addAirport(airport, disk ? name : std::move(name));
+        if (result == 0 && disk) journal(records::airport(airport, name));
+        return result;
+    });
 }
 
 int Network::addFlight(std::string name, int flight, int days, int from, int to) {
-    return change([&] { return management.addFlight(std::move(name), flight, days, from, to); });
+    return change([&] {
+        const int result = management.addFlight(disk ? name : std::move(name), flight, days, from, to);
+        if (result == 0 && disk) journal(records::flight(flight, name, days, from, to));
+        return result;
+    });
 }
 
 int Network::removeFlight(int airport, int flight) {
-    return change([&] { return management.removeFlight(airport, flight); });
+    return change([&] {
+        const int result = management.removeFlight(airport, flight);
+        if (result == 0 && disk) journal(records::removal(records::Kind::RemoveFlight, airport, flight));
+        return result;
+    });
 }
 
 int Network::removeAirport(int airport) {
-    return change([&] { return management.removeAirport(airport); });
+    return change([&] {
+        const int result = management.removeAirport(airport);
+        if (result == 0 && disk) journal(records::removal(records::Kind::RemoveAirport, airport));
+        return result;
+    });
 }
 
 int Network::armoringTickets() {
-    return change([&] { return booking.armoringTickets(); });
+    return change([&] {
+        const int result = booking.armoringTickets();
+        if (result == 0 && disk) journal(records::tickets(*booking.getTickets()));
+        return result;
+    });
 }
 
 FittedRoute Network::fitAndBook(int maxDays, int from, int to) {
@@ -110,6 +131,7 @@ FittedRoute Network::fitAndBookLocked(int maxDays, int from, int to, std::list<T
     // names a flight that is there; the booking can still be refused when a
     // booked count is at its largest, and then books nothing.
     if (booked != 0) return FittedRoute{fitted.result, {}, booked};
+    if (disk) journal(records::tickets(route));
     for (ReportedFlight& leg : fitted.legs) ++leg.booked;
     return fitted;
 }
@@ -170,14 +192,16 @@ void Network::checkFlight(int flight, int from, int to) {
 void Network::insertAirport(int airport, std::string name) {
     change([&] {
         if (hasAirport(management, airport)) throw Refusal(Rule::AirportTaken, airport);
-        management.addAirport(airport, std::move(name));
+        management.addAirport(airport, disk ? name : std::move(name));
+        if (disk) journal(records::airport(airport, name));
     });
 }
 
 void Network::insertFlight(int flight, std::string name, int days, int from, int to) {
     change([&] {
         checkFlight(flight, from, to);
-        management.addFlight(std::move(name), flight, days, from, to);
+        management.addFlight(disk ? name : std::move(name), flight, days, from, to);
+        if (disk) journal(records::flight(flight, name, days, from, to));
     });
 }
 
@@ -185,6 +209,7 @@ bool Network::eraseFlight(int airport, int flight) {
     return change([&] {
         if (!hasFlight(management, airport, flight)) return false;
         management.removeFlight(airport, flight);
+        if (disk) journal(records::removal(records::Kind::RemoveFlight, airport, flight));
         return true;
     });
 }
@@ -193,6 +218,7 @@ bool Network::eraseAirport(int airport) {
     return change([&] {
         if (!hasAirport(management, airport)) return false;
         management.removeAirport(airport);
+        if (disk) journal(records::removal(records::Kind::RemoveAirport, airport));
         return true;
     });
 }
@@ -237,6 +263,7 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
             takeBack(airports, airportsAdded, flights, flightsAdded);
             throw;
         }
+        if (disk) journal(records::load(airports, flights));
     });
 }
 
