@@ -217,7 +217,11 @@ void Network::replay(std::string_view record) {
             const bool keyed = r.u8() != 0;
             if (keyed) key = r.str();
             const std::int64_t id = r.i64();
-            expectBooking(bookRoute(legs, passengers, keyed ? &key : nullptr).id, id);
+            // Straight to the seat service: opening holds the network alone,
+            // and the booking need not be copied out.
+            const TSeatOutcome o = seats->book(legs, passengers, keyed ? &key : nullptr);
+            if (!o.done()) refuse(o);
+            expectBooking(o.booking, id);
             break;
         }
         case records::Kind::FitAndBook: {
