@@ -49,11 +49,10 @@ int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>*
 
 int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) {
     route->clear();
-    if (data == nullptr) return -1;
-    if (!fitting) return -2;
-    if (!tickets) return -3;
-    const int r = fitting->fitRoute(maxDays, from, to, route, filter);
-    return r < 0 ? r - 4 : 0;
+    if (data == nullptr) return kNoStore;
+    if (!fitting) return kNoFitting;
+    if (!tickets) return kNoTicketList;
+    return ofFitting(fitting->fitRoute(maxDays, from, to, route, filter));
 }
 
 void TArmoringTicket::setSeatLimit(const ISeatLimit* limit) noexcept { seatLimit = limit; }

@@ -4,8 +4,11 @@ package tavrik;
 public final class NoFreeSeatsException extends NetworkException {
     private static final long serialVersionUID = 1L;
 
+    /** The flight number. */
     private final int flight;
+    /** The airport named with the flight. */
     private final int airport;
+    /** The seats the flight has left. */
     private final int freeSeats;
 
     /**

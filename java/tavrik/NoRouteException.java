@@ -7,8 +7,11 @@ package tavrik;
 public final class NoRouteException extends NetworkException {
     private static final long serialVersionUID = 1L;
 
+    /** The departure airport. */
     private final int from;
+    /** The arrival airport. */
     private final int to;
+    /** The seats asked for on every leg. */
     private final int passengers;
 
     /**

@@ -7,6 +7,7 @@ package tavrik;
 public final class RequestKeyReusedException extends NetworkException {
     private static final long serialVersionUID = 1L;
 
+    /** The booking id. */
     private final long booking;
 
     /**

@@ -4,6 +4,7 @@ package tavrik;
 public final class UnknownBookingException extends NetworkException {
     private static final long serialVersionUID = 1L;
 
+    /** The booking id. */
     private final long booking;
 
     /**

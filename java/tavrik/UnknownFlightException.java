@@ -7,7 +7,9 @@ package tavrik;
 public final class UnknownFlightException extends NetworkException {
     private static final long serialVersionUID = 1L;
 
+    /** The flight number. */
     private final int flight;
+    /** The airport named with the flight. */
     private final int airport;
 
     /**

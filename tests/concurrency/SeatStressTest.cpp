@@ -400,7 +400,9 @@ void runSeatStress(std::int64_t total) {
         const TBooking& b = *seats.booking(id);
         EXPECT_TRUE(ledger.handedOut.count(id)) << "booking " << id << " was never handed to a caller";
         EXPECT_EQ(b.cancelled, ledger.cancelledNow.count(id) == 1) << "booking " << id;
-        if (!b.key.empty()) EXPECT_TRUE(keys.emplace(b.key, id).second) << "key " << b.key << " sold twice";
+        if (!b.key.empty()) {
+            EXPECT_TRUE(keys.emplace(b.key, id).second) << "key " << b.key << " sold twice";
+        }
         for (const TBookedLeg& leg : b.legs) {
             EXPECT_TRUE(everAdded.count(Instance{leg.from, leg.flight, leg.to}))
                 << "booking " << id << " holds a flight that never existed";
@@ -418,8 +420,12 @@ void runSeatStress(std::int64_t total) {
             const TFlightSeats s = net.readSeats(f.from, f.flight);
             const tavrik::AirportSnapshot there = net.readAirport(f.to);
             for (const tavrik::ReportedFlight& g : there.flights)
-                if (g.flight == f.flight) EXPECT_EQ(f.booked, g.booked) << "the two entries of " << f.name;
-            if (s.limited()) EXPECT_LE(s.sold, s.seats) << f.name << " oversold";
+                if (g.flight == f.flight) {
+                    EXPECT_EQ(f.booked, g.booked) << "the two entries of " << f.name;
+                }
+            if (s.limited()) {
+                EXPECT_LE(s.sold, s.seats) << f.name << " oversold";
+            }
             if (s.limited() && s.sold == s.seats) ++full;
             const auto host = ledger.hostSold.find(f.name);
             const std::int64_t expected =

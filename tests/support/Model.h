@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "library/Network.h"
 #include "bookings/TBooking.h"
+#include "library/Network.h"
 #include "library/ReportCopy.h"
 #include "store/TFlightLink.h"
 #include "tests/support/LiteralFitting.h"
@@ -292,7 +292,7 @@ public:
         oracle::Network o = toOracle();
         for (auto& a : o)
             for (auto f = a.second.begin(); f != a.second.end();) {
-                int fr, t, soldSeats;
+                int fr = 0, t = 0, soldSeats = 0;
                 findFlight(a.first, f->first, fr, t, soldSeats);
                 auto cap = seats.find({fr, f->first});
                 const bool full = cap != seats.end() && static_cast<long long>(cap->second) - soldSeats < passengers;

@@ -83,11 +83,13 @@ struct DrivenNetwork {
         : network(std::make_unique<tavrik::Network>()),
           store(*network->ownStore()),
           management(network->managementService()),
-          booking(network->bookingService()) {}
+          booking(network->bookingService()),
+          seats(*network->seatService()) {}
     std::unique_ptr<tavrik::Network> network;
     DataAccess::TDataAccess& store;
     IManagementFlight& management;
     IArmoringTicket& booking;
+    ISeatBooking& seats;
 };
 
 inline std::string describe(const std::list<TTicket>& tickets) {
@@ -162,18 +164,18 @@ public:
         std::uint64_t reusedNumbers = 0;
         // Winning parallel flights taken away while another one was left.
         std::uint64_t takeovers = 0;
-        // Typed operations: routes and over-the-limit answers, batch loads
-        // taken and refused.
-        std::uint64_t typedRoutes = 0;
-        std::uint64_t typedOverLimit = 0;
-        std::uint64_t loadsTaken = 0;
-        std::uint64_t loadsRefused = 0;
         // Seats: sales, refusals for want of seats or of a route, cancels,
         // retried keyed requests.
         std::uint64_t seatsSold = 0;
         std::uint64_t seatsRefused = 0;
         std::uint64_t cancelled = 0;
         std::uint64_t retries = 0;
+        // Typed operations: routes and over-the-limit answers, batch loads
+        // taken and refused.
+        std::uint64_t typedRoutes = 0;
+        std::uint64_t typedOverLimit = 0;
+        std::uint64_t loadsTaken = 0;
+        std::uint64_t loadsRefused = 0;
 
         void add(const Outcomes& o) {
             seatsSold += o.seatsSold;
