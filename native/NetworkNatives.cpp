@@ -90,7 +90,7 @@ JNIEXPORT void JNICALL Java_tavrik_Network_nativeCheckpoint(JNIEnv* env, jclass,
         Network& network = networkOf(address);
         if (!network.kept()) {
             LocalRef<jclass> type(env, env->FindClass("java/lang/IllegalStateException"));
-            throwJava(env, type.get(), "checkpoint: this network is not kept in a folder");
+            tavrik::throwJava(env, type.get(), "checkpoint: this network is not kept in a folder");
             throw JavaExceptionPending{};
         }
         network.checkpoint();

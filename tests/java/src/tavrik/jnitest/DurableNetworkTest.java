@@ -39,10 +39,9 @@ class DurableNetworkTest extends JniCheckedTest {
 
     @Test
     void reopeningGivesBackTheAcknowledgedState() {
-        Path folder = work.resolve("net");
         for (Durability mode : Durability.values()) {
             long first;
-            try (Network n = Network.open(folder.resolve(mode.name()), mode)) {
+            try (Network n = Network.open(work.resolve(mode.name()), mode)) {
                 n.load(new Network.Batch().airport(1, "one").airport(2, "two").airport(3, "three")
                         .flight(10, "ten", 2, 1, 2).flight(11, "eleven", 1, 2, 3));
                 n.setSeats(1, 10, 5);
@@ -52,15 +51,15 @@ class DurableNetworkTest extends JniCheckedTest {
                 assertTrue(n.cancel(second.id()));
                 n.fitAndBook(9, 2, 3, 1, "order-2");
             }
-            try (Network n = Network.open(folder.resolve(mode.name()), mode)) {
+            try (Network n = Network.open(work.resolve(mode.name()), mode)) {
                 assertEquals(3, n.airports().size());
                 assertEquals(5, n.seats(1, 10).capacity());
                 assertEquals(2, n.seats(1, 10).sold());
-                assertEquals(4, n.seats(2, 11).sold());
+                assertEquals(3, n.seats(2, 11).sold());
                 assertTrue(n.booking(2).cancelled());
                 // The key is kept: the same request answers with its booking.
                 assertEquals(first, n.fitAndBook(9, 1, 3, 2, "order-1").id());
-                assertEquals(3, n.bookings(2, 11).size() + 1);
+                assertEquals(2, n.bookings(2, 11).size());
                 assertEquals(4, n.fitAndBook(9, 1, 2, 1).id());
             }
         }
