@@ -300,6 +300,11 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
         for (; held < legs.size(); ++held) holders[FlightKey{legs[held].from, legs[held].flight}].insert(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
     } catch (...) {
+        // The leg whose insertion failed may have left an empty set behind.
+        if (held < legs.size()) {
+            auto h = holders.find(FlightKey{legs[held].from, legs[held].flight});
+            if (h != holders.end() && h->second.empty()) holders.erase(h);
+        }
         while (held > 0) {
             --held;
             auto h = holders.find(FlightKey{legs[held].from, legs[held].flight});

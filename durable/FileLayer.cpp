@@ -20,7 +20,10 @@ namespace {
 class PosixFile final : public File {
 public:
     PosixFile(int fd, std::string path) : fd(fd), name(std::move(path)) {}
-    ~PosixFile() override { ::close(fd); }
+    ~PosixFile() override {
+        if (fd >= 0) ::close(fd);
+    }
+    void adopt(int descriptor) noexcept { fd = descriptor; }
 
     std::size_t read(std::uint64_t offset, void* data, std::size_t size) override {
         std::size_t done = 0;
@@ -76,11 +79,15 @@ public:
             case Open::Write: flags |= O_RDWR; break;
             case Open::Create: flags |= O_RDWR | O_CREAT | O_EXCL; break;
         }
+        // Allocated first: running out of memory after open() would leak
+        // the descriptor (and with it a lock).
+        auto file = std::make_unique<PosixFile>(-1, path);
         int fd;
         do fd = ::open(path.c_str(), flags, 0644);
         while (fd < 0 && errno == EINTR);
         if (fd < 0) throwIo(how == Open::Create ? "cannot create" : "cannot open", path, errno);
-        return std::make_unique<PosixFile>(fd, path);
+        file->adopt(fd);
+        return file;
     }
 
     bool folderExists(const std::string& path) override {
@@ -136,11 +143,12 @@ public:
 
     std::unique_ptr<File> lockFolder(const std::string& folder) override {
         const std::string path = folder + "/LOCK";
+        auto file = std::make_unique<PosixFile>(-1, path);
         int fd;
         do fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         while (fd < 0 && errno == EINTR);
         if (fd < 0) throwIo("cannot open the lock file", path, errno);
-        auto file = std::make_unique<PosixFile>(fd, path);
+        file->adopt(fd);
         // flock locks belong to the open file description: a second open of
         // the same folder in this process is refused as well as one in
         // another process, and the lock goes with the process when it dies.

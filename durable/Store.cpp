@@ -303,11 +303,16 @@ std::uint64_t Store::append(std::string_view record) {
     std::uint64_t claim;
     {
         std::lock_guard<std::mutex> state(syncState);
-        if (!failure.empty() || closed) throwStopped();
+        if (!failure.empty() || halted || closed) throwStopped();
         claim = durable;
     }
     const std::uint64_t number = written.load(std::memory_order_relaxed) + 1;
-    format::record(buffer, number, claim, record);
+    try {
+        format::record(buffer, number, claim, record);
+    } catch (const std::bad_alloc&) {
+        halt("running out of memory while recording a change");
+        throw;
+    }
     try {
         journal->write(end, buffer.data(), buffer.size());
     } catch (const StorageError& e) {
@@ -376,7 +381,7 @@ void Store::syncAll() {
 void Store::checkpoint(std::string_view state) {
     {
         std::lock_guard<std::mutex> lock(syncState);
-        if (!failure.empty() || closed) throwStopped();
+        if (!failure.empty() || halted || closed) throwStopped();
     }
     syncAll();
     const std::uint64_t next = generation + 1;
@@ -411,8 +416,7 @@ void Store::checkpoint(std::string_view state) {
         // reads (its journal is in place), so nothing is undone then, but
         // appends must not go on in the old journal either.
         if (renamed) {
-            std::lock_guard<std::mutex> lock(syncState);
-            if (failure.empty()) failure = "a checkpoint failed after its snapshot was renamed into place";
+            halt("a checkpoint failed after its snapshot was renamed into place");
             throw;
         }
         bool undone = true;
@@ -422,19 +426,18 @@ void Store::checkpoint(std::string_view state) {
         }
         if (newJournal) {
             newJournal.reset();
+            undone = false;
             try {
                 files.remove(journalPath);
                 files.syncFolder(dir);
+                undone = true;
             } catch (...) {
-                undone = false;
             }
         }
         if (!undone) {
             // An empty journal of the next generation would follow the old
             // one's later records with the wrong record number.
-            std::lock_guard<std::mutex> lock(syncState);
-            if (failure.empty()) failure = "a checkpoint failed and its new journal " + journalPath +
-                                           " could not be removed";
+            halt("a checkpoint failed and its new journal could not be removed");
         }
         throw;
     }
@@ -484,9 +487,21 @@ void Store::close() {
     if (!error.empty()) throw StorageError(StorageError::Kind::Stopped, error);
 }
 
+void Store::halt(const char* why) noexcept {
+    std::lock_guard<std::mutex> state(syncState);
+    halted = true;
+    try {
+        if (failure.empty()) failure = why;
+    } catch (...) {
+        // No memory even for the reason: stopped() says "out of memory".
+    }
+    synced.notify_all();
+}
+
 std::string Store::stopped() const {
     std::lock_guard<std::mutex> state(syncState);
     if (closed) return "the store " + dir + " is closed";
+    if (halted && failure.empty()) return "out of memory";
     return failure;
 }
 

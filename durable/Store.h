@@ -91,6 +91,9 @@ public:
     // previous snapshot and journal stay in use and the error is thrown; a
     // failed sync of the journal itself stops the store.
     void checkpoint(std::string_view state);
+    // Stops the store from accepting changes, for `why` (a change made in
+    // memory that could not be recorded).
+    void halt(const char* why) noexcept;
     // Syncs and releases the folder. Throws when the last sync fails; the
     // folder is released either way.
     void close();
@@ -131,6 +134,7 @@ private:
     std::uint64_t durable = 0;  // last record known synced
     bool syncing = false;
     std::string failure;  // set once; the store then accepts no change
+    bool halted = false;  // halt() was called
     bool closed = false;
 };
 

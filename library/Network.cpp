@@ -61,7 +61,7 @@ DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get()
 int Network::addAirport(int airport, std::string name) {
     return change([&] {
         const int result = management.addAirport(airport, disk ? name : std::move(name));
-        if (result == 0 && disk) journal(records::airport(airport, name));
+        if (result == 0 && disk) journal([&] { return records::airport(airport, name); });
         return result;
     });
 }
@@ -69,7 +69,7 @@ int Network::addAirport(int airport, std::string name) {
 int Network::addFlight(std::string name, int flight, int days, int from, int to) {
     return change([&] {
         const int result = management.addFlight(disk ? name : std::move(name), flight, days, from, to);
-        if (result == 0 && disk) journal(records::flight(flight, name, days, from, to));
+        if (result == 0 && disk) journal([&] { return records::flight(flight, name, days, from, to); });
         return result;
     });
 }
@@ -77,7 +77,7 @@ int Network::addFlight(std::string name, int flight, int days, int from, int to)
 int Network::removeFlight(int airport, int flight) {
     return change([&] {
         const int result = management.removeFlight(airport, flight);
-        if (result == 0 && disk) journal(records::removal(records::Kind::RemoveFlight, airport, flight));
+        if (result == 0 && disk) journal([&] { return records::removal(records::Kind::RemoveFlight, airport, flight); });
         return result;
     });
 }
@@ -85,7 +85,7 @@ int Network::removeFlight(int airport, int flight) {
 int Network::removeAirport(int airport) {
     return change([&] {
         const int result = management.removeAirport(airport);
-        if (result == 0 && disk) journal(records::removal(records::Kind::RemoveAirport, airport));
+        if (result == 0 && disk) journal([&] { return records::removal(records::Kind::RemoveAirport, airport); });
         return result;
     });
 }
@@ -93,7 +93,7 @@ int Network::removeAirport(int airport) {
 int Network::armoringTickets() {
     return change([&] {
         const int result = booking.armoringTickets();
-        if (result == 0 && disk) journal(records::tickets(*booking.getTickets()));
+        if (result == 0 && disk) journal([&] { return records::tickets(*booking.getTickets()); });
         return result;
     });
 }
@@ -131,7 +131,7 @@ FittedRoute Network::fitAndBookLocked(int maxDays, int from, int to, std::list<T
     // names a flight that is there; the booking can still be refused when a
     // booked count is at its largest, and then books nothing.
     if (booked != 0) return FittedRoute{fitted.result, {}, booked};
-    if (disk) journal(records::tickets(route));
+    if (disk) journal([&] { return records::tickets(route); });
     for (ReportedFlight& leg : fitted.legs) ++leg.booked;
     return fitted;
 }
@@ -193,7 +193,7 @@ void Network::insertAirport(int airport, std::string name) {
     change([&] {
         if (hasAirport(management, airport)) throw Refusal(Rule::AirportTaken, airport);
         management.addAirport(airport, disk ? name : std::move(name));
-        if (disk) journal(records::airport(airport, name));
+        if (disk) journal([&] { return records::airport(airport, name); });
     });
 }
 
@@ -201,7 +201,7 @@ void Network::insertFlight(int flight, std::string name, int days, int from, int
     change([&] {
         checkFlight(flight, from, to);
         management.addFlight(disk ? name : std::move(name), flight, days, from, to);
-        if (disk) journal(records::flight(flight, name, days, from, to));
+        if (disk) journal([&] { return records::flight(flight, name, days, from, to); });
     });
 }
 
@@ -209,7 +209,7 @@ bool Network::eraseFlight(int airport, int flight) {
     return change([&] {
         if (!hasFlight(management, airport, flight)) return false;
         management.removeFlight(airport, flight);
-        if (disk) journal(records::removal(records::Kind::RemoveFlight, airport, flight));
+        if (disk) journal([&] { return records::removal(records::Kind::RemoveFlight, airport, flight); });
         return true;
     });
 }
@@ -218,7 +218,7 @@ bool Network::eraseAirport(int airport) {
     return change([&] {
         if (!hasAirport(management, airport)) return false;
         management.removeAirport(airport);
-        if (disk) journal(records::removal(records::Kind::RemoveAirport, airport));
+        if (disk) journal([&] { return records::removal(records::Kind::RemoveAirport, airport); });
         return true;
     });
 }
@@ -263,7 +263,7 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
             takeBack(airports, airportsAdded, flights, flightsAdded);
             throw;
         }
-        if (disk) journal(records::load(airports, flights));
+        if (disk) journal([&] { return records::load(airports, flights); });
     });
 }
 

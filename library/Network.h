@@ -270,7 +270,18 @@ private:
     std::unique_ptr<durable::Store> disk;
     // The record the running change wrote (under the exclusive lock).
     std::uint64_t appended = 0;
-    void journal(const std::string& record);
+    // Records the change that has just been made (under the exclusive
+    // lock). Running out of memory here leaves a change made but not
+    // recorded: the network then accepts no more changes.
+    template <class Build>
+    void journal(Build&& build) {
+        try {
+            appended = disk->append(build());
+        } catch (const std::bad_alloc&) {
+            disk->halt("running out of memory while recording a change");
+            throw;
+        }
+    }
     void refuseIfStopped();
     void commitRecord(std::uint64_t number);
     void replay(std::string_view record);

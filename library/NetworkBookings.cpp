@@ -57,7 +57,7 @@ void Network::setSeats(int airport, int flight, int capacity) {
     change([&] {
         const TSeatOutcome o = service.setSeats(airport, flight, capacity);
         if (!o.done()) refuse(o);
-        if (disk) journal(records::seats(airport, flight, capacity));
+        if (disk) journal([&] { return records::seats(airport, flight, capacity); });
     });
 }
 
@@ -114,7 +114,7 @@ TBooking Network::bookRoute(const std::vector<TLegRequest>& legs, int passengers
         const TSeatOutcome o = service.book(legs, passengers, key);
         if (!o.done()) refuse(o);
         // A retried key answers with its booking and sells nothing.
-        if (disk && service.bookingCount() != before) journal(records::book(legs, passengers, key, o.booking));
+        if (disk && service.bookingCount() != before) journal([&] { return records::book(legs, passengers, key, o.booking); });
         return *service.booking(o.booking);
     });
 }
@@ -134,7 +134,7 @@ TBooking Network::fitAndBookFor(int maxDays, int from, int to, int passengers, c
                                         ": there is nothing to book");
         if (!o.done()) refuse(o);
         if (disk && service.bookingCount() != before)
-            journal(records::fitAndBook(maxDays, from, to, passengers, key, o.booking));
+            journal([&] { return records::fitAndBook(maxDays, from, to, passengers, key, o.booking); });
         return *service.booking(o.booking);
     });
 }
@@ -145,7 +145,7 @@ bool Network::cancelBooking(std::int64_t booking) {
         bool now = false;
         const TSeatOutcome o = service.cancel(booking, now);
         if (!o.done()) refuse(o);
-        if (disk && now) journal(records::cancel(booking));
+        if (disk && now) journal([&] { return records::cancel(booking); });
         return now;
     });
 }

@@ -49,8 +49,6 @@ std::unique_ptr<Network> Network::open(const std::string& folder, durable::Durab
     return network;
 }
 
-void Network::journal(const std::string& record) { appended = disk->append(record); }
-
 void Network::refuseIfStopped() {
     const std::string why = disk->stopped();
     if (!why.empty())

@@ -165,8 +165,9 @@ public:
     std::unique_ptr<File> lockFolder(const std::string& folder) override {
         if (locked.count(folder))
             throw StorageError(StorageError::Kind::Locked, "the folder " + folder + " is in use by process id 1", 0);
+        auto lock = std::make_unique<Lock>(*this, folder);
         locked.insert(folder);
-        return std::make_unique<Lock>(*this, folder);
+        return lock;
     }
 
 private:
