@@ -15,7 +15,7 @@ TAVRIK_DEMO_PACKAGES=(g++ cmake make openjdk-17-jdk-headless libpicocli-java lib
 # (rsvg-convert renders the route map's SVG in its test.)
 TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" googletest libgtest-dev junit5 shellcheck librsvg2-bin)
 # The benchmarks (scripts/bench) and the one-shot command timing.
-TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev libjgrapht-java hyperfine)
+TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev libjgrapht-java hyperfine libsqlite3-dev liblmdb-dev)
 # Fuzzing (clang's libFuzzer) and coverage (scripts/fuzz, scripts/coverage).
 TAVRIK_FUZZ_COVERAGE_PACKAGES=("${TAVRIK_TEST_PACKAGES[@]}" clang libclang-rt-14-dev gcovr)
 
