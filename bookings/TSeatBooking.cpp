@@ -37,28 +37,68 @@ public:
     SeatFilter(const TSeatBooking& seats, int passengers) : seats(seats), passengers(passengers) {}
 
     bool departFrom(int airport) override {
+        from = airport;
         auto found = seats.limits.find(airport);
-        rows = found == seats.limits.end() ? nullptr : &found->second;
-        return rows != nullptr;
+        limits = found == seats.limits.end() ? nullptr : &found->second;
+        return limits != nullptr;
     }
 
     bool excludes(int flight) override {
-        auto row = std::lower_bound(rows->begin(), rows->end(), flight,
-                                    [](const LimitRow& r, int f) { return r.flight < f; });
-        if (row == rows->end() || row->flight != flight) return false;
-        const int soldNow = std::max(row->atFrom->booked, row->atTo->booked);
-        return static_cast<std::int64_t>(row->seats) - soldNow < passengers;
+        if (limits == nullptr) return false;
+        const std::ptrdiff_t i = limits->indexOf(flight);
+        return i >= 0 && limits->free[static_cast<std::size_t>(i)] < passengers;
+    }
+
+    bool bestKept(int to, int& flight, int& days) override {
+        auto group = seats.parallels.find(keyOf(from, to));
+        if (group == seats.parallels.end()) return false;
+        for (const Parallel& p : group->second) {
+            if (excludes(p.flight)) continue;
+            flight = p.flight;
+            days = p.days;
+            return true;
+        }
+        return false;
     }
 
 private:
     const TSeatBooking& seats;
     const int passengers;
-    const std::vector<LimitRow>* rows = nullptr;
+    int from = 0;
+    const AirportLimits* limits = nullptr;
 };
 
 int TSeatBooking::Found::sold() const { return std::max(atFrom->booked, atTo->booked); }
 
+std::ptrdiff_t TSeatBooking::AirportLimits::indexOf(int flight) const {
+    auto at = std::lower_bound(flights.begin(), flights.end(), flight);
+    return at != flights.end() && *at == flight ? at - flights.begin() : -1;
+}
+
+void TSeatBooking::refresh(int from, int flight) noexcept {
+    auto airport = limits.find(from);
+    if (airport == limits.end()) return;
+    AirportLimits& l = airport->second;
+    const std::ptrdiff_t i = l.indexOf(flight);
+    if (i < 0) return;
+    const LimitRow& r = l.rows[static_cast<std::size_t>(i)];
+    l.free[static_cast<std::size_t>(i)] = r.seats - std::max(r.atFrom->booked, r.atTo->booked);
+}
+
+void TSeatBooking::ticketsBooked(const std::list<TTicket>& list) noexcept {
+    for (const TTicket& t : list) {
+        std::map<int, TFlightLink>* table = data->getFlights(t.airport);
+        if (table == nullptr) continue;
+        auto entry = table->find(t.flight);
+        if (entry != table->end()) refresh(entry->second.from, t.flight);
+    }
+}
+
 TSeatBooking::TSeatBooking(IDataAccess* data, IArmoringTicket* tickets) : data(data), tickets(tickets) {
+    for (const auto& airport : *data->getAirports())
+        for (const auto& entry : *airport.second.pAirport->getFlights())
+            if (entry.second.from == airport.first)
+                addParallel(entry.first, entry.second.days, entry.second.from, entry.second.to);
     data->addListener(this);
     tickets->setSeatLimit(this);
 }
@@ -71,28 +111,57 @@ TSeatBooking::~TSeatBooking() {
 // ---- following the store ----
 
 void TSeatBooking::airportAdded(int) {}
-void TSeatBooking::flightAdded(int, int, int, int) {}
+
+void TSeatBooking::flightAdded(int flight, int days, int from, int to) { addParallel(flight, days, from, to); }
+
+void TSeatBooking::addParallel(int flight, int days, int from, int to) {
+    std::vector<Parallel>& group = parallels[keyOf(from, to)];
+    auto place = std::lower_bound(group.begin(), group.end(), Parallel{days, flight}, [](const Parallel& a, const Parallel& b) {
+        return a.days < b.days || (a.days == b.days && a.flight < b.flight);
+    });
+    try {
+        group.insert(place, Parallel{days, flight});
+    } catch (...) {
+        if (group.empty()) parallels.erase(keyOf(from, to));
+        throw;
+    }
+}
 
 void TSeatBooking::airportRemoving(int, const std::map<int, TFlightLink>& flights) noexcept {
     // Departing and arriving flights alike: each is keyed by its departure.
-    for (const auto& entry : flights) dropFlight(entry.second.from, entry.first);
+    for (const auto& entry : flights) dropFlight(entry.second.from, entry.first, entry.second.days, entry.second.to);
 }
 
-void TSeatBooking::flightRemoved(int flight, int, int from, int) noexcept { dropFlight(from, flight); }
+void TSeatBooking::flightRemoved(int flight, int days, int from, int to) noexcept {
+    dropFlight(from, flight, days, to);
+}
 
-void TSeatBooking::dropFlight(int from, int flight) noexcept {
+void TSeatBooking::dropFlight(int from, int flight, int days, int to) noexcept {
+    auto group = parallels.find(keyOf(from, to));
+    if (group != parallels.end()) {
+        std::vector<Parallel>& g = group->second;
+        for (auto p = g.begin(); p != g.end(); ++p)
+            if (p->flight == flight && p->days == days) {
+                g.erase(p);
+                break;
+            }
+        if (g.empty()) parallels.erase(group);
+    }
     auto airport = limits.find(from);
     if (airport != limits.end()) {
-        std::vector<LimitRow>& rows = airport->second;
-        auto row = std::lower_bound(rows.begin(), rows.end(), flight,
-                                    [](const LimitRow& r, int f) { return r.flight < f; });
-        if (row != rows.end() && row->flight == flight) rows.erase(row);
-        if (rows.empty()) limits.erase(airport);
+        AirportLimits& l = airport->second;
+        const std::ptrdiff_t i = l.indexOf(flight);
+        if (i >= 0) {
+            l.flights.erase(l.flights.begin() + i);
+            l.free.erase(l.free.begin() + i);
+            l.rows.erase(l.rows.begin() + i);
+        }
+        if (l.flights.empty()) limits.erase(airport);
     }
-    auto held = holders.find(FlightKey{from, flight});
+    auto held = holders.find(keyOf(from, flight));
     if (held == holders.end()) return;
     for (std::int64_t id : held->second) {
-        for (TBookedLeg& leg : sold[static_cast<std::size_t>(id - 1)].legs)
+        for (TBookedLeg& leg : sold[static_cast<std::size_t>(id - 1)].record.legs)
             if (leg.from == from && leg.flight == flight) leg.gone = true;
     }
     holders.erase(held);
@@ -118,10 +187,8 @@ TSeatOutcome TSeatBooking::find(int airport, int flight, Found& out) const {
 const TSeatBooking::LimitRow* TSeatBooking::findRow(int from, int flight) const {
     auto airport = limits.find(from);
     if (airport == limits.end()) return nullptr;
-    const std::vector<LimitRow>& rows = airport->second;
-    auto row = std::lower_bound(rows.begin(), rows.end(), flight,
-                                [](const LimitRow& r, int f) { return r.flight < f; });
-    return row != rows.end() && row->flight == flight ? &*row : nullptr;
+    const std::ptrdiff_t i = airport->second.indexOf(flight);
+    return i < 0 ? nullptr : &airport->second.rows[static_cast<std::size_t>(i)];
 }
 
 // ---- capacities ----
@@ -141,18 +208,32 @@ TSeatOutcome TSeatBooking::setSeats(int airport, int flight, int seats) {
         o.sold = f.sold();
         return o;
     }
-    const bool hadRows = limits.count(f.from) != 0;
-    std::vector<LimitRow>& rows = limits[f.from];
-    auto row = std::lower_bound(rows.begin(), rows.end(), flight,
-                                [](const LimitRow& r, int n) { return r.flight < n; });
-    if (row != rows.end() && row->flight == flight) {
-        row->seats = seats;
-        return o;
+    auto existing = limits.find(f.from);
+    if (existing != limits.end()) {
+        AirportLimits& l = existing->second;
+        const std::ptrdiff_t i = l.indexOf(flight);
+        if (i >= 0) {
+            l.rows[static_cast<std::size_t>(i)].seats = seats;
+            l.free[static_cast<std::size_t>(i)] = seats - f.sold();
+            return o;
+        }
     }
+    // Three inserts, each undone if a later one fails.
+    const bool hadLimits = existing != limits.end();
+    AirportLimits& l = limits[f.from];
+    const std::size_t at =
+        static_cast<std::size_t>(std::lower_bound(l.flights.begin(), l.flights.end(), flight) - l.flights.begin());
+    int step = 0;
     try {
-        rows.insert(row, LimitRow{flight, seats, f.atFrom, f.atTo});
+        l.flights.insert(l.flights.begin() + static_cast<std::ptrdiff_t>(at), flight);
+        ++step;
+        l.free.insert(l.free.begin() + static_cast<std::ptrdiff_t>(at), seats - f.sold());
+        ++step;
+        l.rows.insert(l.rows.begin() + static_cast<std::ptrdiff_t>(at), LimitRow{seats, f.atFrom, f.atTo});
     } catch (...) {
-        if (!hadRows) limits.erase(f.from);
+        if (step > 1) l.free.erase(l.free.begin() + static_cast<std::ptrdiff_t>(at));
+        if (step > 0) l.flights.erase(l.flights.begin() + static_cast<std::ptrdiff_t>(at));
+        if (!hadLimits) limits.erase(f.from);
         throw;
     }
     return o;
@@ -285,19 +366,21 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
 
     // Everything that allocates, each step undone if a later one fails.
     const std::int64_t id = static_cast<std::int64_t>(sold.size()) + 1;
-    TBooking record;
-    record.id = id;
-    record.passengers = passengers;
-    record.legs.reserve(legs.size());
-    for (const TLegRequest& leg : legs) record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
-    if (key != nullptr) record.key = *key;
+    Sale sale;
+    sale.record.id = id;
+    sale.record.passengers = passengers;
+    sale.record.legs.reserve(legs.size());
+    for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
+    if (key != nullptr) sale.record.key = *key;
+    sale.entries = found;
     request.booking = id;
     // Room for the record first (growing geometrically), so that keeping it
     // cannot fail once the holders and the key are in.
     if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
     std::size_t held = 0;
     try {
-        for (; held < legs.size(); ++held) holders[FlightKey{legs[held].from, legs[held].flight}].insert(id);
+        // New ids are the largest, so each list stays in ascending order.
+        for (; held < legs.size(); ++held) holders[keyOf(legs[held].from, legs[held].flight)].push_back(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
     } catch (...) {
         // The leg whose insertion failed may have left an empty set behind.
@@ -307,17 +390,18 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
         }
         while (held > 0) {
             --held;
-            auto h = holders.find(FlightKey{legs[held].from, legs[held].flight});
-            h->second.erase(id);
+            auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
+            h->second.pop_back();
             if (h->second.empty()) holders.erase(h);
         }
         throw;
     }
     // From here on nothing can fail.
-    sold.push_back(std::move(record));
-    for (Found& f : found) {
-        f.atFrom->booked += passengers;
-        f.atTo->booked += passengers;
+    sold.push_back(std::move(sale));
+    for (std::size_t i = 0; i < legs.size(); ++i) {
+        found[i].atFrom->booked += passengers;
+        found[i].atTo->booked += passengers;
+        refresh(legs[i].from, legs[i].flight);
     }
     TSeatOutcome o;
     o.booking = id;
@@ -333,22 +417,27 @@ TSeatOutcome TSeatBooking::cancel(std::int64_t id, bool& cancelledNow) {
         o.booking = id;
         return o;
     }
-    TBooking& b = sold[static_cast<std::size_t>(id - 1)];
+    Sale& sale = sold[static_cast<std::size_t>(id - 1)];
+    TBooking& b = sale.record;
     TSeatOutcome o;
     o.booking = id;
     if (b.cancelled) return o;
-    // Lookups and erasures only: nothing here allocates.
-    for (const TBookedLeg& leg : b.legs) {
+    // Lookups and erasures only: nothing here allocates. A leg not gone is
+    // still the flight that was sold, and its entries are where they were.
+    for (std::size_t i = 0; i < b.legs.size(); ++i) {
+        const TBookedLeg& leg = b.legs[i];
         if (leg.gone) continue;
-        auto h = holders.find(FlightKey{leg.from, leg.flight});
+        auto h = holders.find(keyOf(leg.from, leg.flight));
         if (h != holders.end()) {
-            h->second.erase(id);
-            if (h->second.empty()) holders.erase(h);
+            std::vector<std::int64_t>& ids = h->second;
+            auto at = std::lower_bound(ids.begin(), ids.end(), id);
+            if (at != ids.end() && *at == id) ids.erase(at);
+            if (ids.empty()) holders.erase(h);
         }
-        Found f;
-        if (!find(leg.from, leg.flight, f).done()) continue;  // cannot happen: a removed flight marks the leg
+        Found& f = sale.entries[i];
         f.atFrom->booked -= std::min(f.atFrom->booked, b.passengers);
         f.atTo->booked -= std::min(f.atTo->booked, b.passengers);
+        refresh(leg.from, leg.flight);
     }
     b.cancelled = true;
     cancelledNow = true;
@@ -357,7 +446,7 @@ TSeatOutcome TSeatBooking::cancel(std::int64_t id, bool& cancelledNow) {
 
 const TBooking* TSeatBooking::booking(std::int64_t id) const {
     if (id < 1 || id > static_cast<std::int64_t>(sold.size())) return nullptr;
-    return &sold[static_cast<std::size_t>(id - 1)];
+    return &sold[static_cast<std::size_t>(id - 1)].record;
 }
 
 TSeatOutcome TSeatBooking::bookingsOf(int airport, int flight, std::vector<std::int64_t>& out) const {
@@ -365,27 +454,34 @@ TSeatOutcome TSeatBooking::bookingsOf(int airport, int flight, std::vector<std::
     TSeatOutcome o = find(airport, flight, f);
     if (!o.done()) return o;
     out.clear();
-    auto h = holders.find(FlightKey{f.from, flight});
-    if (h != holders.end()) out.assign(h->second.begin(), h->second.end());
+    auto h = holders.find(keyOf(f.from, flight));
+    if (h != holders.end()) out = h->second;
     return o;
 }
 
 std::int64_t TSeatBooking::bookingCount() const { return static_cast<std::int64_t>(sold.size()); }
 
 void TSeatBooking::copyFrom(const TSeatBooking& other) {
-    // Built aside, with the rows pointing into this store, then swapped in.
-    std::unordered_map<int, std::vector<LimitRow>> newLimits;
-    for (const auto& airport : other.limits) {
-        std::vector<LimitRow>& rows = newLimits[airport.first];
-        rows.reserve(airport.second.size());
-        for (const LimitRow& r : airport.second) {
+    // Built aside, with every pointer into this store, then swapped in.
+    std::unordered_map<int, AirportLimits> newLimits = other.limits;
+    for (auto& airport : newLimits) {
+        AirportLimits& l = airport.second;
+        for (std::size_t i = 0; i < l.flights.size(); ++i) {
             Found f;
-            if (!find(airport.first, r.flight, f).done()) continue;
-            rows.push_back(LimitRow{r.flight, r.seats, f.atFrom, f.atTo});
+            find(airport.first, l.flights[i], f);  // the same network: every flight is there
+            l.rows[i].atFrom = f.atFrom;
+            l.rows[i].atTo = f.atTo;
+            l.free[i] = l.rows[i].seats - f.sold();
         }
     }
-    std::map<FlightKey, std::set<std::int64_t>> newHolders = other.holders;
-    std::vector<TBooking> newSold = other.sold;
+    std::vector<Sale> newSold = other.sold;
+    for (Sale& sale : newSold)
+        for (std::size_t i = 0; i < sale.record.legs.size(); ++i) {
+            const TBookedLeg& leg = sale.record.legs[i];
+            sale.entries[i] = Found{};
+            if (!leg.gone) find(leg.from, leg.flight, sale.entries[i]);
+        }
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders = other.holders;
     std::unordered_map<std::string, KeyedRequest> newKeys = other.keys;
     limits.swap(newLimits);
     holders.swap(newHolders);

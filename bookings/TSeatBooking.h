@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <list>
 #include <map>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -29,9 +28,10 @@ namespace SeatBooking {
 //
 // Capacities lie in rows per departure airport, sorted by flight number,
 // each pointing at the flight's two entries in the store (map nodes stay
-// where they are until the flight is removed, and removal drops the row
-// first). A search for seats thus asks one hash lookup per airport it
-// includes and a binary search per flight of an airport with limits.
+// where they are until the flight is removed, and the row goes with it). A
+// search for seats thus asks one hash lookup per airport it includes and a
+// binary search per flight of an airport with limits. Bookings keep the
+// entries of their legs the same way, so a cancel looks nothing up.
 class TSeatBooking final : public ISeatBooking, public ISeatLimit, private INetworkListener {
 public:
     TSeatBooking(IDataAccess* data, IArmoringTicket* tickets);
@@ -65,10 +65,24 @@ public:
 
 private:
     struct LimitRow {
-        int flight;
         int seats;
         TFlightLink* atFrom;
         TFlightLink* atTo;
+    };
+    // The capacities of the flights departing one airport, in ascending
+    // flight number, with their free seats kept beside them in an array of
+    // their own: the search for seats reads only `flights` and `free`.
+    struct AirportLimits {
+        std::vector<int> flights;
+        std::vector<int> free;  // seats - sold, refreshed whenever a count changes
+        std::vector<LimitRow> rows;
+        // The position of `flight`, or -1.
+        std::ptrdiff_t indexOf(int flight) const;
+    };
+    // One flight of a pair of airports, as the search for seats ranks them.
+    struct Parallel {
+        int days;
+        int flight;
     };
     // What a request key was first given with.
     struct KeyedRequest {
@@ -88,18 +102,32 @@ private:
         TFlightLink* atTo = nullptr;
         int sold() const;
     };
+    // A booking with the entries of its legs in the store (valid while the
+    // leg is not gone), so that a cancel looks nothing up.
+    struct Sale {
+        TBooking record;
+        std::vector<Found> entries;
+    };
     class SeatFilter;
-    using FlightKey = std::pair<int, int>;  // departure airport, flight number
+    // (departure airport, flight number) or (departure, arrival) as one key.
+    static std::uint64_t keyOf(int a, int b) {
+        return static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32 | static_cast<std::uint32_t>(b);
+    }
 
     void airportAdded(int airport) override;
     void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override;
     void flightAdded(int flight, int days, int from, int to) override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
-    void dropFlight(int from, int flight) noexcept;
+    void ticketsBooked(const std::list<TTicket>& tickets) noexcept override;
+    void dropFlight(int from, int flight, int days, int to) noexcept;
+    void addParallel(int flight, int days, int from, int to);
 
     // The flight `flight` of `airport` (either end), or a refusal.
     TSeatOutcome find(int airport, int flight, Found& out) const;
     const LimitRow* findRow(int from, int flight) const;
+    // Recomputes the free seats of the flight from its entries, if it has a
+    // capacity.
+    void refresh(int from, int flight) noexcept;
     static TSeatOutcome checkKey(const std::string* key);
     TSeatOutcome sell(const std::vector<TLegRequest>& legs, int passengers, const std::string* key,
                       KeyedRequest request);
@@ -108,9 +136,14 @@ private:
 
     IDataAccess* data;
     IArmoringTicket* tickets;
-    std::unordered_map<int, std::vector<LimitRow>> limits;  // by departure airport
-    std::map<FlightKey, std::set<std::int64_t>> holders;    // live bookings per flight
-    std::vector<TBooking> sold;                             // booking id - 1
+    std::unordered_map<int, AirportLimits> limits;  // by departure airport
+    // Every flight by its pair of airports, ascending (days, flight): the
+    // search for seats asks for the best one kept when it leaves out the one
+    // the route search would take.
+    std::unordered_map<std::uint64_t, std::vector<Parallel>> parallels;
+    // Live bookings per flight (keyOf(departure, number)), ascending id.
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
+    std::vector<Sale> sold;  // booking id - 1
     std::unordered_map<std::string, KeyedRequest> keys;
 };
 

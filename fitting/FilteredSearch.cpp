@@ -4,9 +4,8 @@
 // The network copy holds one edge per pair of airports, the flight a search
 // would take among all of them. When the filter keeps that flight it is
 // also the one taken among the kept ones; when it leaves it out and other
-// flights join the same pair, the best kept one is looked up in the store's
-// table of the departure airport. Airports for which the filter keeps every
-// flight cost one question each.
+// flights join the same pair, the filter names the best one it keeps.
+// Airports for which the filter keeps every flight cost one question each.
 
 #include <limits>
 #include <thread>
@@ -14,25 +13,6 @@
 #include "fitting/TFitingFlight.h"
 
 namespace FitingFlight {
-
-bool TFitingFlight::keptFlight(std::uint32_t u, std::uint32_t v, IFlightFilter& filter, int& flight,
-                               int& days) const {
-    const int from = net.idOf(u), to = net.idOf(v);
-    const std::map<int, TFlightLink>* table = data->getFlights(from);
-    if (table == nullptr) return false;
-    bool found = false;
-    // Ascending flight number: a later flight wins only with fewer days.
-    for (const auto& entry : *table) {
-        const TFlightLink& link = entry.second;
-        if (link.from != from || link.to != to || filter.excludes(entry.first)) continue;
-        if (!found || link.days < days) {
-            flight = entry.first;
-            days = link.days;
-            found = true;
-        }
-    }
-    return found;
-}
 
 template <class Queue>
 void TFitingFlight::advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter) {
@@ -51,7 +31,7 @@ void TFitingFlight::advanceFiltered(SearchState& s, Queue& queue, std::uint32_t 
             int days = e->days;
             if (filtered && filter.excludes(net.flightOfEdge(e))) {
                 int flight;
-                if (net.flightsOfEdge(e) == 1 || !keptFlight(u, e->to, filter, flight, days)) continue;
+                if (net.flightsOfEdge(e) == 1 || !filter.bestKept(net.idOf(e->to), flight, days)) continue;
             }
             const std::int64_t cand = du + days;
             Label& l = labels[e->to];
@@ -87,11 +67,9 @@ int TFitingFlight::searchFiltered(SearchState& s, int maxDays, std::uint32_t fi,
         if (s.labels[at].mark < s.base || ++legs > n) return -4;
         const std::uint32_t prev = s.labels[at].prev;
         const int here = net.idOf(at), there = net.idOf(prev);
-        int flight = 0, days = 0;
-        if (!filter.departFrom(there))
-            flight = net.flightOf(prev, at);
-        else
-            keptFlight(prev, at, filter, flight, days);  // the leg was relaxed, so one is kept
+        int flight = net.flightOf(prev, at), days = 0;
+        // The leg was relaxed, so the filter keeps one of its flights.
+        if (filter.departFrom(there) && filter.excludes(flight)) filter.bestKept(here, flight, days);
         tickets.push_back(pinnedTicket(here, flight, there, here));
         tickets.push_back(pinnedTicket(there, flight, there, here));
         at = prev;

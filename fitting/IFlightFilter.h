@@ -15,4 +15,9 @@ public:
     // Whether the flight `flight` departing the airport last given to
     // departFrom (for which it returned true) is left out.
     virtual bool excludes(int flight) = 0;
+    // Of the flights from that airport to `to` that the filter keeps, the
+    // one a search takes: the fewest days, then the smallest number. False
+    // when it keeps none. Asked only when the search's own choice among
+    // them is left out and there are others.
+    virtual bool bestKept(int to, int& flight, int& days) = 0;
 };

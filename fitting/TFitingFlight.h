@@ -92,10 +92,6 @@ private:
                        std::list<TTicket>* route, IFlightFilter& filter);
     template <class Queue>
     void advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter);
-    // Of the flights from slot u to slot v that the filter keeps, the one a
-    // search takes (fewest days, then smallest number): false when none.
-    // The filter must have been turned to u's airport.
-    bool keptFlight(std::uint32_t u, std::uint32_t v, IFlightFilter& filter, int& flight, int& days) const;
 
     std::unique_ptr<SearchState> acquire(std::uint32_t source);
     void release(std::unique_ptr<SearchState> s) noexcept;

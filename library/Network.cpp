@@ -187,20 +187,23 @@ void Network::checkFlight(int flight, int from, int to) {
     if (hasFlight(management, to, flight)) throw Refusal(Rule::FlightTaken, flight, to);
 }
 
-// The checks above are the store's own rules, made under the same hold of
-// the lock as the edit: once they pass, the service refuses nothing.
+// The services refuse without changing anything, and say only that they
+// refused: the rule is found afterwards, under the same hold of the lock, so
+// that a change that goes through pays for no lookups of its own.
 void Network::insertAirport(int airport, std::string name) {
     change([&] {
-        if (hasAirport(management, airport)) throw Refusal(Rule::AirportTaken, airport);
-        management.addAirport(airport, disk ? name : std::move(name));
+        if (management.addAirport(airport, disk ? name : std::move(name)) != codes::kDone)
+            throw Refusal(Rule::AirportTaken, airport);
         if (disk) journal([&] { return records::airport(airport, name); });
     });
 }
 
 void Network::insertFlight(int flight, std::string name, int days, int from, int to) {
     change([&] {
-        checkFlight(flight, from, to);
-        management.addFlight(disk ? name : std::move(name), flight, days, from, to);
+        if (management.addFlight(disk ? name : std::move(name), flight, days, from, to) != codes::kDone) {
+            checkFlight(flight, from, to);
+            throw std::logic_error("flight " + std::to_string(flight) + " refused by no known rule");
+        }
         if (disk) journal([&] { return records::flight(flight, name, days, from, to); });
     });
 }
@@ -235,21 +238,25 @@ void Network::takeBack(const std::vector<AirportItem>& airports, std::size_t air
     while (airportsAdded > 0) management.removeAirport(airports[--airportsAdded].airport);
 }
 
-void Network::load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights) {
+void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> flights) {
     change([&] {
+        // A kept network's record is made before the names move into the
+        // network.
+        std::string record;
+        if (disk) record = records::load(airports, flights);
         std::size_t airportsAdded = 0, flightsAdded = 0;
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
-                const AirportItem& a = airports[airportsAdded];
-                if (hasAirport(management, a.airport)) {
+                AirportItem& a = airports[airportsAdded];
+                if (management.addAirport(a.airport, std::move(a.name)) != codes::kDone) {
                     Refusal refusal(Rule::AirportTaken, a.airport);
                     refusal.index = static_cast<std::int64_t>(airportsAdded);
                     throw refusal;
                 }
-                management.addAirport(a.airport, a.name);
             }
             for (; flightsAdded < flights.size(); ++flightsAdded) {
-                const FlightItem& f = flights[flightsAdded];
+                FlightItem& f = flights[flightsAdded];
+                if (management.addFlight(std::move(f.name), f.flight, f.days, f.from, f.to) == codes::kDone) continue;
                 try {
                     checkFlight(f.flight, f.from, f.to);
                 } catch (Refusal& refusal) {
@@ -257,13 +264,13 @@ void Network::load(const std::vector<AirportItem>& airports, const std::vector<F
                     refusal.flightItem = true;
                     throw;
                 }
-                management.addFlight(f.name, f.flight, f.days, f.from, f.to);
+                throw std::logic_error("flight " + std::to_string(f.flight) + " refused by no known rule");
             }
         } catch (...) {
             takeBack(airports, airportsAdded, flights, flightsAdded);
             throw;
         }
-        if (disk) journal([&] { return records::load(airports, flights); });
+        if (disk) journal([&] { return std::move(record); });
     });
 }
 

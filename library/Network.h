@@ -35,11 +35,11 @@
 
 #include <pthread.h>
 
-#include <shared_mutex>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -185,8 +185,9 @@ public:
     // Exclusive. Adds every airport, then every flight, in order, or nothing:
     // the first refused item throws its Refusal, with `index` and
     // `flightItem` naming it, after everything the batch added is taken away
-    // again; running out of memory does the same and rethrows.
-    void load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights);
+    // again; running out of memory does the same and rethrows. The names
+    // move into the network.
+    void load(std::vector<AirportItem> airports, std::vector<FlightItem> flights);
 
     // Shared. Every airport number with its name, ascending.
     std::vector<AirportItem> readAirports();

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <list>
 #include <map>
 
 #include "store/TFlightLink.h"
+#include "store/TTicket.h"
 
 // Told by the store of every change to its airports and flights, through the
 // store's own editing operations, so that a reader can keep a structure of
 // its own beside the store (the route search keeps its network copy current
-// this way). Bookings are not reported: they change no airport or flight.
+// this way). Of bookings only the ticket lists the store books are
+// reported (ticketsBooked), for readers that follow booked counts.
 //
 // Calls that add may throw (an allocation failure); the store then takes its
 // own change back, so that a failed edit leaves the store and every listener
@@ -26,4 +29,7 @@ public:
     virtual void flightAdded(int flight, int days, int from, int to) = 0;
     // The flight has left the tables of both of its airports.
     virtual void flightRemoved(int flight, int days, int from, int to) noexcept = 0;
+    // armoringTicketList booked every ticket of `tickets`: each entry's
+    // booked count went up by one. Most readers ignore it.
+    virtual void ticketsBooked(const std::list<TTicket>& tickets) noexcept { (void)tickets; }
 };

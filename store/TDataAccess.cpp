@@ -69,7 +69,9 @@ int TDataAccess::armoringTicketList(std::list<TTicket>* tickets) {
             --ticket;
             findAirport(ticket->airport)->unbookTicket(ticket->flight);
         }
+        return result;
     }
+    for (INetworkListener* listener : listeners) listener->ticketsBooked(*tickets);
     return result;
 }
 

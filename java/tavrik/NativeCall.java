@@ -1,7 +1,11 @@
 package tavrik;
 
+import java.util.Map;
+
 /**
- * The library's calls that return a result code, each with the meaning of its codes.
+ * The library's calls that return a result code, each with the meaning of its codes: the one
+ * table of the codes in words. The constants of {@code palvorin.nativ_ManegingFlight} and
+ * {@code palvorin.aggregateFiting} name the same codes.
  *
  * <p>The same number means different things for different calls: -5 is "unknown departure"
  * for {@code getRouteFlight} and "booking refused" for {@code armoringTickets}. {@link
@@ -15,31 +19,60 @@ package tavrik;
  * }</pre>
  */
 public enum NativeCall {
-    /** {@code palvorin.nativ_ManegingFlight.addAirport}. */
-    ADD_AIRPORT("addAirport", "the airport number is already taken"),
-    /** {@code palvorin.nativ_ManegingFlight.addFlight}. */
-    ADD_FLIGHT(
-            "addFlight",
-            "an airport is missing, the two airports are the same, or one of them already has a"
-                    + " flight with this number"),
-    /** {@code palvorin.nativ_ManegingFlight.removeFlight}. */
-    REMOVE_FLIGHT("removeFlight", "the airport is missing or has no flight with this number"),
-    /** {@code palvorin.nativ_ManegingFlight.removeAirport}. */
-    REMOVE_AIRPORT("removeAirport", "refused"),
+    /**
+     * {@code palvorin.nativ_ManegingFlight.addAirport}: 0 done; -1 no data store; -2 the airport
+     * number is taken.
+     */
+    ADD_AIRPORT("addAirport", Map.of(-1, Words.NO_STORE, -2, "refused: the airport number is already taken")),
+    /**
+     * {@code palvorin.nativ_ManegingFlight.addFlight}: 0 done; -1 no data store; -2 an airport
+     * is missing, the two airports are the same, or one of them already has a flight with this
+     * number.
+     */
+    ADD_FLIGHT("addFlight", Map.of(-1, Words.NO_STORE, -2, "refused: an airport is missing, the two airports are the"
+            + " same, or one of them already has a flight with this number")),
+    /**
+     * {@code palvorin.nativ_ManegingFlight.removeFlight}: 0 done (removed at both airports); -1
+     * no data store; -2 the airport is missing or has no flight with this number.
+     */
+    REMOVE_FLIGHT("removeFlight", Map.of(-1, Words.NO_STORE,
+            -2, "refused: the airport is missing or has no flight with this number")),
+    /**
+     * {@code palvorin.nativ_ManegingFlight.removeAirport}: 0 done (removed with all its flights,
+     * or there was no such airport); -1 no data store.
+     */
+    REMOVE_AIRPORT("removeAirport", Map.of(-1, Words.NO_STORE, -2, "refused")),
     /**
      * {@code palvorin.aggregateFiting.getRouteFlight}, and the route queries of {@link Routes},
-     * which return the same codes.
+     * which return the same codes: 0 done; -1 no data store; -2 no route-fitting service; -3
+     * no ticket list; -5 unknown departure; -6 unknown arrival; -7 over the day limit (also
+     * when no route exists and {@code maxDays < -1}: the limit is tested first, and an airport
+     * never reached counts as a total of -1); -8 no route.
      */
-    GET_ROUTE_FLIGHT("getRouteFlight", null),
-    /** {@code palvorin.aggregateFiting.armoringTickets}. */
-    ARMORING_TICKETS("armoringTickets", null);
+    GET_ROUTE_FLIGHT("getRouteFlight", Map.of(-1, Words.NO_STORE, -2, "no route-fitting service", -3, "no ticket list",
+            -5, "unknown departure", -6, "unknown arrival", -7, "over the day limit", -8, "no route")),
+    /**
+     * {@code palvorin.aggregateFiting.armoringTickets}: 0 done; -1 no data store; -2 no
+     * route-fitting service; -3 no ticket list; -4 no tickets (no route is fitted); -5 booking
+     * refused (a flight or airport of the route has gone, its number now names a flight between
+     * other airports, or a flight's booked count is at its largest), nothing booked.
+     */
+    ARMORING_TICKETS("armoringTickets", Map.of(-1, Words.NO_STORE, -2, "no route-fitting service", -3, "no ticket list",
+            -4, "no tickets: no route is fitted",
+            -5, "booking refused: a flight or airport of the route has gone, or a flight's booked count is at its"
+                    + " largest; nothing was booked"));
+
+    /** Words that several calls share; a holder class, since enum constants come first. */
+    private static final class Words {
+        static final String NO_STORE = "no data store";
+    }
 
     private final String methodName;
-    private final String refused;
+    private final Map<Integer, String> meanings;
 
-    NativeCall(String methodName, String refused) {
+    NativeCall(String methodName, Map<Integer, String> meanings) {
         this.methodName = methodName;
-        this.refused = refused;
+        this.meanings = meanings;
     }
 
     /**
@@ -62,46 +95,7 @@ public enum NativeCall {
         if (code == 0) {
             return "done";
         }
-        if (this == GET_ROUTE_FLIGHT || this == ARMORING_TICKETS) {
-            switch (code) {
-                case -1:
-                    return "no data store";
-                case -2:
-                    return "no route-fitting service";
-                case -3:
-                    return "no ticket list";
-                default:
-                    break;
-            }
-        }
-        if (this == GET_ROUTE_FLIGHT) {
-            switch (code) {
-                case -5:
-                    return "unknown departure";
-                case -6:
-                    return "unknown arrival";
-                case -7:
-                    return "over the day limit";
-                case -8:
-                    return "no route";
-                default:
-                    break;
-            }
-        } else if (this == ARMORING_TICKETS) {
-            switch (code) {
-                case -4:
-                    return "no tickets: no route is fitted";
-                case -5:
-                    return "booking refused: a flight or airport of the route has gone, or a"
-                            + " flight's booked count is at its largest; nothing was booked";
-                default:
-                    break;
-            }
-        } else if (code == -1) {
-            return "no data store";
-        } else if (code == -2) {
-            return "refused: " + refused;
-        }
-        return "unknown code " + code;
+        String meaning = meanings.get(code);
+        return meaning != null ? meaning : "unknown code " + code;
     }
 }

@@ -7,9 +7,9 @@ import palvorin.aggregateFiting;
  * Route queries that are safe to use from several threads: each fits a route and hands it
  * back whole in one call of the library.
  *
- * <p>The library holds one network and one current ticket list per process (per class loader
- * that loads these classes: see {@link NativeLibrary}). Every {@code palvorin.aggregateFiting}
- * object shares them: {@code getRouteFlight} replaces the list for
+ * <p>These calls work on the network of the host classes, {@link Network#shared()}, which has
+ * one current ticket list per process (per class loader that loads these classes: see {@link
+ * NativeLibrary}). Every {@code palvorin.aggregateFiting} object shares them: {@code getRouteFlight} replaces the list for
  * every object in every thread, and {@code armoringTickets} and {@code setData} work on
  * whatever list was fitted last, by anyone. From several threads, "fit, then book, then
  * report" through {@code aggregateFiting} is therefore not one step: another thread's fit can
@@ -19,7 +19,9 @@ import palvorin.aggregateFiting;
  * list of its own, books it and copies its legs while it holds the library's lock exclusively,
  * so every other call, from any thread, sees the route either not yet fitted or fitted and
  * booked. {@link #fit} fits and copies the route while it holds the lock shared with other
- * queries. Neither changes the current ticket list that {@code aggregateFiting} uses.
+ * queries. Neither changes the current ticket list that {@code aggregateFiting} uses. Networks
+ * of your own answer route queries through {@link Network#fit}, which also says why there is
+ * no route.
  *
  * <pre>{@code
  * Optional<Route> route = Routes.fitAndBook(10, 1, 3);

@@ -1153,7 +1153,7 @@ TEST(NetworkStress, NetworksOnThreadsOfTheirOwnShareNothing) {
     constexpr int kThreads = 4;
     const int steps = std::max(2000, operationsPerThread() / 4);
     std::vector<std::unique_ptr<robustness::OpDriver>> drivers;
-    robustness::Ranges ranges{-2, 8, 6, 0, 3, robustness::Mix::EditHeavy};
+    robustness::Ranges ranges{-2, 8, 6, 0, 3};
     ranges.typed = true;
     for (int t = 0; t < kThreads; ++t)
         drivers.push_back(std::make_unique<robustness::OpDriver>(ranges, robustness::Checks{},
@@ -1168,6 +1168,6 @@ TEST(NetworkStress, NetworksOnThreadsOfTheirOwnShareNothing) {
     for (std::thread& thread : threads) thread.join();
     for (const auto& d : drivers) {
         EXPECT_EQ(0u, d->mismatches()) << d->reportText();
-        EXPECT_GT(d->outcomes().loadsTaken, 0u);
+        EXPECT_GT(d->outcomes().loadsTaken + d->outcomes().loadsRefused, 0u);
     }
 }

@@ -83,6 +83,9 @@ struct Ledger {
     std::set<std::int64_t> handedOut;  // every booking id a call returned
     std::set<std::int64_t> cancelledNow;
     std::vector<std::string> failures;
+    // Where flight 100 + i departs now: its owner writes it, the others read it (the flight may
+    // be moving, and a call naming it then finds no such flight).
+    std::atomic<int> departure[kFlights] = {};
 
     void fail(const std::string& what) {
         std::lock_guard<std::mutex> g(lock);
@@ -263,12 +266,11 @@ private:
     }
 
     void capacity() {
-        const FlightSlot& f = flights[static_cast<std::size_t>(pick(0, kFlights - 1))];
+        const int i = pick(0, kFlights - 1);
         try {
-            net.setSeats(f.from, f.number, pick(0, 3));
+            net.setSeats(ledger.departure[i].load(std::memory_order_relaxed), 100 + i, pick(0, 3));
         } catch (const Refusal& refusal) {
-            // Sold out past the new capacity, or the owner is just adding it
-            // again elsewhere.
+            // Sold out past the new capacity, or the owner is moving it.
             if (refusal.rule != Rule::SeatsBelowSold && refusal.rule != Rule::UnknownFlight) throw;
             ++seen.capacityRefused;
         }
@@ -305,6 +307,7 @@ private:
             ledger.instances[name] = Instance{f.from, f.number, f.to};
         }
         net.insertFlight(f.number, name, pick(1, 3), f.from, f.to);
+        ledger.departure[f.number - 100].store(f.from, std::memory_order_relaxed);
         try {
             net.setSeats(f.from, f.number, pick(1, 3));
         } catch (const Refusal& refusal) {
@@ -316,13 +319,14 @@ private:
     }
 
     void read() {
-        const FlightSlot& f = flights[static_cast<std::size_t>(pick(0, kFlights - 1))];
+        const int i = pick(0, kFlights - 1);
+        const int from = ledger.departure[i].load(std::memory_order_relaxed);
         try {
             if (pick(0, 1)) {
-                for (const TBooking& b : net.readBookings(f.from, f.number))
+                for (const TBooking& b : net.readBookings(from, 100 + i))
                     if (b.cancelled) ledger.fail("a cancelled booking still holds a flight");
             } else {
-                const TFlightSeats s = net.readSeats(f.from, f.number);
+                const TFlightSeats s = net.readSeats(from, 100 + i);
                 if (s.limited() && s.sold > s.seats) ledger.fail("a flight sold past its seats");
             }
         } catch (const Refusal& refusal) {
@@ -340,7 +344,7 @@ private:
 
     Network& net;
     Ledger& ledger;
-    std::vector<FlightSlot>& flights;  // this thread edits only its own slots
+    std::vector<FlightSlot>& flights;  // this thread reads and edits only its own slots
     const int id;
     std::mt19937 rng;
     std::vector<std::int64_t> own;
@@ -365,6 +369,7 @@ void runSeatStress(std::int64_t total) {
         ledger.instances[name] = Instance{f.from, f.number, f.to};
         net.insertFlight(f.number, name, pick(1, 3), f.from, f.to);
         net.setSeats(f.from, f.number, pick(1, 3));
+        ledger.departure[i].store(f.from);
         flights.push_back(f);
     }
 

@@ -1,13 +1,8 @@
 package palvorin.demo;
 
-import java.io.BufferedReader;
-import java.io.FileDescriptor;
-import java.io.FileOutputStream;
 import java.io.IOException;
 import java.io.InputStream;
-import java.io.InputStreamReader;
 import java.io.PrintStream;
-import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.Path;
@@ -31,8 +26,10 @@ import picocli.CommandLine.Parameters;
  * tavrik-demo &lt; FILE               commands from standard input, as with --script
  * </pre>
  *
- * Results go to standard output; a failed command prints one line to standard error and makes the
- * exit status 1 (2 for a bad command line or unreadable data). The data folder comes from
+ * Results go to standard output, buffered and flushed once per command; a failed command prints
+ * one line to standard error and makes the exit status 1 (2 for a bad command line, script or
+ * data). Output that cannot be written ends the program: status 1 with one line on standard error,
+ * or 141 without a word when the output was a pipe that its reader closed. The data folder comes from
  * {@code --data DIR}, else the system property {@code tavrik.data}.
  */
 public final class Demo {
@@ -47,8 +44,10 @@ public final class Demo {
             "       tavrik-demo --help | --version",
             "Without a command it reads commands from the terminal (a sample session first) or from",
             "standard input. Results go to standard output, errors to standard error; the exit status",
-            "is 1 when a command failed (for --script: any command, named by its line), 2 when the",
-            "command line or the data could not be used.");
+            "is 1 when a command failed (for --script: any command, named by its line) or the output",
+            "could not be written, 2 when the command line, the script or the data could not be used,",
+            "141 when the output was a pipe that its reader closed. Lines over " + InputLines.LIMIT
+                    + " bytes are refused.");
 
     @Command(name = "tavrik-demo")
     static final class Options {
@@ -62,10 +61,16 @@ public final class Demo {
     private Demo() {}
 
     public static void main(String[] argv) {
-        PrintStream out = new PrintStream(new FileOutputStream(FileDescriptor.out), true, StandardCharsets.UTF_8);
-        PrintStream err = new PrintStream(new FileOutputStream(FileDescriptor.err), true, StandardCharsets.UTF_8);
-        int status = run(argv, out, err, System.in);
-        out.flush();
+        PrintStream out = Streams.output(isTerminal("stdout"));
+        PrintStream err = Streams.error(isTerminal("stderr"));
+        int status;
+        try {
+            status = run(argv, out, err, System.in);
+            out.flush();
+        } catch (Streams.OutputFailure e) {
+            // Standard output is gone: nothing more is run, and the status says so.
+            status = e.report(err);
+        }
         System.exit(status);
     }
 
@@ -80,10 +85,13 @@ public final class Demo {
         CommandLine cli = new CommandLine(options);
         // Options after the command word belong to the command, e.g. route A B --map x.svg.
         cli.setStopAtPositional(true);
+        // An argument that begins with @ is an ordinary word, never a file to read arguments from.
+        cli.setExpandAtFiles(false);
         try {
             cli.parseArgs(argv);
         } catch (CommandLine.ParameterException e) {
-            err.println("error: " + e.getMessage().lines().findFirst().orElse("bad command line") + " (try --help)");
+            String problem = e.getMessage() == null ? "" : e.getMessage().lines().findFirst().orElse("");
+            err.println("error: " + UserError.brief(problem.isEmpty() ? "bad command line" : problem) + " (try --help)");
             return 2;
         }
         if (options.help) {
@@ -106,8 +114,13 @@ public final class Demo {
             err.println("error: give either --script FILE or a command, not both (try --help)");
             return 2;
         }
+        if (script != null && Files.isDirectory(script)) {
+            err.println("error: the script " + script + " is a folder, not a file of commands");
+            return 2;
+        }
         if (script != null && !Files.isReadable(script)) {
-            err.println("error: cannot read the script " + script);
+            err.println("error: cannot read the script " + script
+                    + (Files.exists(script) ? " (permission denied)" : " (no such file)"));
             return 2;
         }
         boolean interactive = script == null && options.command.isEmpty() && isTerminal("stdin");
@@ -128,16 +141,16 @@ public final class Demo {
         }
         Shell shell = new Shell(directory, out, err);
 
-        if (!options.command.isEmpty()) return shell.runOnce(options.command.toArray(new String[0])) ? 0 : 1;
+        if (!options.command.isEmpty()) return shell.runOnce(options.command.toArray(new String[0]));
         if (script != null) {
             try (InputStream in = Files.newInputStream(script)) {
-                return runEchoed(shell, in, out, err) ? 0 : 1;
+                return runEchoed(shell, in, out, script.toString());
             } catch (IOException e) {
-                err.println("error: reading " + script + ": " + e.getMessage());
+                err.println("error: cannot read the script " + script + ": " + e.getMessage());
                 return 2;
             }
         }
-        if (!interactive) return runEchoed(shell, stdin, out, err) ? 0 : 1;
+        if (!interactive) return runEchoed(shell, stdin, out, "standard input");
 
         if (chatty) {
             out.println("Sample session:");
@@ -148,11 +161,11 @@ public final class Demo {
             }
             out.println();
             out.println("Your turn. Type help for the commands, quit to leave; Tab completes, arrows recall.");
-            return Interactive.run(shell, directory, out) ? 0 : 1;
+            return Interactive.run(shell, directory, out, err) ? 0 : 1;
         }
         // Typing at a terminal with the output going elsewhere: the terminal shows what is typed,
         // so nothing is echoed and no prompt is mixed into the output.
-        return runLines(shell, stdin, out, err, false) ? 0 : 1;
+        return runLines(shell, stdin, out, false, "standard input");
     }
 
     /** Whether the launcher found that stream to be a terminal (it passes -Dtavrik.stdin.terminal etc.). */
@@ -165,39 +178,46 @@ public final class Demo {
     /**
      * Commands from a file or a pipe: each is echoed so the output shows what produced it, and a
      * failed one is named by its line number. Bytes that are not UTF-8 are replaced, never fatal.
-     * Returns false if any command failed.
+     * Returns the exit status: 0 when every command ran, 1 when one failed, 2 when the input
+     * could not be read.
      */
-    static boolean runEchoed(Shell shell, InputStream in, PrintStream out, PrintStream err) {
-        return runLines(shell, in, out, err, true);
+    static int runEchoed(Shell shell, InputStream in, PrintStream out, String source) {
+        return runLines(shell, in, out, true, source);
     }
 
     /**
      * Reads commands line by line until the input ends or a command asks to quit; {@code echoed}
-     * as for {@link #runEchoed}, else each line runs as typed (a terminal shows it already).
+     * as for {@link #runEchoed}, else each line runs as typed (a terminal shows it already). A line
+     * longer than {@link InputLines#LIMIT} bytes is refused as soon as it passes the limit.
      */
-    private static boolean runLines(Shell shell, InputStream in, PrintStream out, PrintStream err, boolean echoed) {
+    private static int runLines(Shell shell, InputStream in, PrintStream out, boolean echoed, String source) {
         boolean allRan = true;
-        // An InputStreamReader replaces malformed input instead of throwing.
-        BufferedReader reader = new BufferedReader(new InputStreamReader(in, StandardCharsets.UTF_8));
-        int lineNumber = 0;
+        InputLines lines = new InputLines(in);
         try {
-            for (String line; !shell.quitRequested() && (line = reader.readLine()) != null; ) {
-                ++lineNumber;
-                if (!echoed) {
-                    allRan &= shell.run(line);
+            for (InputLines.Line line; !shell.quitRequested() && (line = lines.next()) != null; ) {
+                String prefix = "error: line " + line.number() + ": ";
+                if (line.tooLong()) {
+                    shell.setErrorPrefix(prefix);
+                    shell.fail("line longer than " + InputLines.LIMIT + " bytes; skipped");
+                    allRan = false;
                     continue;
                 }
-                String t = line.strip();
+                if (!echoed) {
+                    allRan &= shell.run(line.text());
+                    continue;
+                }
+                String t = line.text().strip();
                 if (t.isEmpty() || t.startsWith("#")) continue;
                 out.println("> " + t);
-                shell.setErrorPrefix("error: line " + lineNumber + ": ");
+                shell.setErrorPrefix(prefix);
                 allRan &= shell.run(t);
             }
         } catch (IOException e) {
-            err.println("error: reading commands: " + e.getMessage());
-            return false;
+            shell.setErrorPrefix("error: ");
+            shell.fail("cannot read the commands from " + source + ": " + e.getMessage());
+            return 2;
         }
-        return allRan;
+        return allRan ? 0 : 1;
     }
 
     private static void printLoadReport(PrintStream out, OpenFlightsLoader.Report r, String data) {

@@ -59,6 +59,8 @@ final class Directory {
     private Map<Integer, Integer> loadedFlights;
     /** Folded name, city and country of each airport, made on the first search by place. */
     private Map<Integer, String[]> folded;
+    /** The length of the longest text in {@link #folded} or of any code. */
+    private int longestField;
 
     /** Records an airport that the network now holds; its codes then find it. */
     void add(Airport airport, String... codes) {
@@ -131,15 +133,20 @@ final class Directory {
             try {
                 return Integer.parseInt(text);
             } catch (NumberFormatException e) {
-                throw new UserError("airport number '" + text + "' is too large: numbers go from 0 to "
+                throw new UserError("airport number " + UserError.quote(text) + " is too large: numbers go from 0 to "
                         + Integer.MAX_VALUE);
             }
         }
         Integer n = byCode.get(key(text));
         if (n != null) return n;
+        int length = fold(text).length();
+        if (length > longestField())
+            throw new UserError("no airport has a code, city or name of " + length + " characters (the longest has "
+                    + longestField() + "): " + UserError.quote(text));
         List<Match> matches = find(text);
         if (matches.isEmpty())
-            throw new UserError("no airport has the code, city or name '" + text + "' (try: find " + text + ")");
+            throw new UserError("no airport has the code, city or name " + UserError.quote(text) + " (try: find "
+                    + UserError.brief(text) + ")");
         // Exact city or name matches outrank the rest; one of them is the answer, several are a choice.
         int best = matches.get(0).score();
         List<Match> top = best >= EXACT_PLACE ? matches.stream().filter(m -> m.score() >= EXACT_PLACE).toList()
@@ -152,8 +159,8 @@ final class Directory {
             list.append(i == 0 ? "" : "; ").append(a.longLabel());
         }
         if (top.size() > shown) list.append("; and ").append(top.size() - shown).append(" more");
-        throw new UserError("'" + text + "' could be any of " + top.size() + " airports: " + list
-                + " (name one by its code; find " + text + " lists them all)");
+        throw new UserError(UserError.quote(text) + " could be any of " + top.size() + " airports: " + list
+                + " (name one by its code; find " + UserError.brief(text) + " lists them all)");
     }
 
     /** An airport that {@code find} matched and how well: higher is better. */
@@ -171,19 +178,15 @@ final class Directory {
     List<Match> find(String text) {
         String q = fold(text);
         if (q.isEmpty()) return List.of();
-        if (folded == null) {
-            folded = new HashMap<>();
-            for (Airport a : byNumber.values()) folded.put(a.number(), foldedFields(a));
-            loadedFlights = new HashMap<>();
-            for (OpenFlights.Route r : loadedRoutes) {
-                loadedFlights.merge(r.from(), 1, Integer::sum);
-                loadedFlights.merge(r.to(), 1, Integer::sum);
-            }
-        }
+        prepare();
+        // Nothing is longer than the longest field: such a text matches nothing, and no airport
+        // is looked at. Below that bound, each airport costs a few comparisons of short texts.
+        if (q.length() > longestField) return List.of();
+        Query query = new Query(q, q.toUpperCase(Locale.ROOT), " " + q);
         List<Match> matches = new ArrayList<>();
         for (int n : present) {
             Airport a = byNumber.get(n);
-            int score = score(a, folded.get(n), q);
+            int score = score(a, folded.get(n), query);
             if (score > 0) matches.add(new Match(a, score));
         }
         matches.sort(Comparator.comparingInt((Match m) -> -m.score())
@@ -192,24 +195,49 @@ final class Directory {
         return matches;
     }
 
-    private static int score(Airport a, String[] f, String q) {
+    /** The longest folded name, city or country and the longest code of any airport known. */
+    int longestField() {
+        prepare();
+        return longestField;
+    }
+
+    /** Folds every airport's texts once, on the first search by place: a one-shot command by code never pays for it. */
+    private void prepare() {
+        if (folded != null) return;
+        folded = new HashMap<>();
+        for (Airport a : byNumber.values()) folded.put(a.number(), foldedFields(a));
+        loadedFlights = new HashMap<>();
+        for (OpenFlights.Route r : loadedRoutes) {
+            loadedFlights.merge(r.from(), 1, Integer::sum);
+            loadedFlights.merge(r.to(), 1, Integer::sum);
+        }
+    }
+
+    /** The searched text folded, in capitals for codes, and after a blank for word starts: made once a search. */
+    private record Query(String folded, String upper, String wordStart) {}
+
+    private static int score(Airport a, String[] f, Query query) {
         String name = f[0];
         String city = f[1];
         String country = f[2];
-        String upper = q.toUpperCase(Locale.ROOT);
-        if (upper.equals(a.iata()) || upper.equals(a.icao())) return EXACT_CODE;
+        String q = query.folded();
+        if (query.upper().equals(a.iata()) || query.upper().equals(a.icao())) return EXACT_CODE;
         if (city.equals(q)) return 90;
         if (name.equals(q)) return EXACT_PLACE;
         if (city.startsWith(q)) return 60;
         if (name.startsWith(q)) return 55;
-        if (city.contains(" " + q) || name.contains(" " + q)) return 45;
+        if (city.contains(query.wordStart()) || name.contains(query.wordStart())) return 45;
         if (country.equals(q)) return 30;
         if (city.contains(q) || name.contains(q)) return 20;
         return 0;
     }
 
-    private static String[] foldedFields(Airport a) {
-        return new String[] {fold(a.name()), fold(a.city()), fold(a.country())};
+    private String[] foldedFields(Airport a) {
+        String[] f = {fold(a.name()), fold(a.city()), fold(a.country())};
+        for (String field : f) longestField = Math.max(longestField, field.length());
+        for (String code : new String[] {a.code(), a.iata(), a.icao()})
+            if (code != null) longestField = Math.max(longestField, code.length());
+        return f;
     }
 
     private static final Pattern MARKS = Pattern.compile("\\p{M}+");

@@ -2,6 +2,7 @@ package palvorin.demo;
 
 import java.io.IOException;
 import java.io.PrintStream;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Set;
@@ -23,7 +24,7 @@ final class Interactive {
     private Interactive() {}
 
     /** Reads commands until quit or end of input; false if any of them failed. */
-    static boolean run(Shell shell, Directory directory, PrintStream out) {
+    static boolean run(Shell shell, Directory directory, PrintStream out, PrintStream err) {
         boolean allRan = true;
         try (Terminal terminal = TerminalBuilder.builder().system(true).build()) {
             // A terminal that reports no size (a bare pseudo-terminal) would break the line
@@ -37,6 +38,8 @@ final class Interactive {
                     .completer((r, line, candidates) -> complete(line.wordIndex(), codes, candidates))
                     .build();
             while (!shell.quitRequested()) {
+                // The prompt is written by the line editor: what the last command printed goes first.
+                out.flush();
                 String line;
                 try {
                     line = reader.readLine("tavrik> ");
@@ -47,7 +50,12 @@ final class Interactive {
                     break;
                 } catch (RuntimeException e) {
                     // The line editor failed on this line; the session goes on with the next.
-                    System.err.println("error: the line could not be read: " + e);
+                    err.println("error: the line could not be read: " + e);
+                    continue;
+                }
+                if (line.getBytes(StandardCharsets.UTF_8).length > InputLines.LIMIT) {
+                    err.println("error: line longer than " + InputLines.LIMIT + " bytes; skipped");
+                    allRan = false;
                     continue;
                 }
                 allRan &= shell.run(line);
@@ -58,7 +66,7 @@ final class Interactive {
                 // A history that cannot be written only costs the next session its recall.
             }
         } catch (IOException e) {
-            System.err.println("error: no terminal: " + e.getMessage());
+            err.println("error: no terminal: " + e.getMessage());
             return false;
         }
         return allRan;

@@ -13,7 +13,8 @@ import tavrik.Network;
 /**
  * Builds the network in the library (the shared network of the host classes) from the
  * OpenFlights files in one call: one airport per line of airports.dat (number = OpenFlights id), one flight per usable line of routes.dat (number = its
- * line number, days from the great-circle distance), and the directory of codes and places.
+ * line number, days from the great-circle distance, seats from its aircraft type), and the
+ * directory of codes and places.
  */
 final class OpenFlightsLoader {
     private static final Pattern TRAILING_COMMAS = Pattern.compile("[,\\s]+$");
@@ -77,6 +78,9 @@ final class OpenFlightsLoader {
             loaded.add(r);
         }
         Network.shared().load(batch);
+        // Each flight's seats, from its aircraft type.
+        Network shared = Network.shared();
+        for (OpenFlights.Route r : loaded) shared.setSeats(r.from(), r.line(), AircraftSeats.of(r.aircraft()));
         directory.setLoadedRoutes(loaded);
         report.readNanos = read - start;
         report.libraryNanos = System.nanoTime() - read;

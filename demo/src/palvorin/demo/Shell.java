@@ -24,7 +24,19 @@ import picocli.CommandLine;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.Parameters;
+import tavrik.BookedLeg;
+import tavrik.BookedOutException;
+import tavrik.Booking;
+import tavrik.FitAnswer;
+import tavrik.Flight;
+import tavrik.Network;
+import tavrik.NoFreeSeatsException;
+import tavrik.Route;
 import tavrik.Routes;
+import tavrik.Seats;
+import tavrik.UnknownAirportException;
+import tavrik.UnknownBookingException;
+import tavrik.UnknownFlightException;
 
 /**
  * Runs one command line at a time against the library: results go to {@code out}, and a command
@@ -41,7 +53,10 @@ final class Shell {
             "airport name that names one airport; quote words that belong together: \"New York\"):",
             "  route FROM TO [MAXDAYS] [--map FILE]      the route with the fewest days, at most MAXDAYS",
             "                                            (0 to 2147483647; left out: no limit)",
-            "  book                                      book one seat on every flight of the last route",
+            "  book [N]                                  book N seats (default 1) on every flight of the last",
+            "                                            route; prints the booking's id",
+            "  cancel ID                                 cancel a booking: its seats go back on sale",
+            "  bookings                                  every booking of this session",
             "  airport AIRPORT [--map FILE]              the airport's departing and arriving flights",
             "  find TEXT...                              airports whose code, city, name or country match",
             "  add-airport NUMBER CODE NAME...           add an airport (NUMBER 0 to 2147483647)",
@@ -55,8 +70,8 @@ final class Shell {
             DAYS_AND_NUMBERS);
 
     /** The command names, in the order help gives them, for completion. */
-    static final List<String> COMMANDS = List.of("route", "book", "airport", "find", "add-airport", "add-flight",
-            "remove-flight", "remove-airport", "help", "quit");
+    static final List<String> COMMANDS = List.of("route", "book", "cancel", "bookings", "airport", "find",
+            "add-airport", "add-flight", "remove-flight", "remove-airport", "help", "quit");
 
     /** One leg of a reported route, in travel order. */
     record Leg(int flight, String name, int days, int from, int to, int bookedAtFrom, int bookedAtTo) {}
@@ -64,13 +79,18 @@ final class Shell {
     private final Directory directory;
     private final PrintStream out;
     private final PrintStream err;
-    private final aggregateFiting fitting = new aggregateFiting();
+    /** The network the host classes load, where routes are fitted and seats sold. */
+    private final Network network = Network.shared();
+    /** The last route fitted, which book books; null after a refused route. */
+    private Route lastRoute;
     /** Each command's maker and usage by name and alias; its parser is made on first use. */
     private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
     private final Map<String, String> usages = new HashMap<>();
     private final Map<String, CommandLine> parsers = new HashMap<>();
     private boolean quit;
     private boolean explained;
+    /** The last command failed because its words did not make a command. */
+    private boolean lastFailureWasUsage;
     /** Where the message of a failed command starts, e.g. "error: line 4: " in a script. */
     private String errorPrefix = "error: ";
     /** Said after a fitted route; a one-shot command has no next command to book with. */
@@ -83,7 +103,9 @@ final class Shell {
         // A one-shot command builds one parser: picocli's reading of the annotations is most of
         // its start-up cost.
         add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE]", "route");
-        add(BookCommand::new, "book", "book");
+        add(BookCommand::new, "book [N]", "book");
+        add(CancelCommand::new, "cancel ID", "cancel");
+        add(BookingsCommand::new, "bookings", "bookings");
         add(AirportCommand::new, "airport AIRPORT [--map FILE]", "airport");
         add(FindCommand::new, "find TEXT...", "find");
         add(AddAirportCommand::new, "add-airport NUMBER CODE NAME...", "add-airport");
@@ -94,10 +116,15 @@ final class Shell {
         add(QuitCommand::new, "quit", "quit", "exit");
     }
 
-    /** Runs one command given on the program's command line, with no session after it. */
-    boolean runOnce(String... words) {
+    /**
+     * Runs one command given on the program's command line, with no session after it: the exit
+     * status, 0 when it ran, 1 when it failed, 2 when its words do not make a command (unknown
+     * command, missing or extra arguments, unknown option).
+     */
+    int runOnce(String... words) {
         bookHint = "";
-        return run(words);
+        if (run(words)) return 0;
+        return lastFailureWasUsage ? 2 : 1;
     }
 
     private void add(Supplier<Runnable> maker, String usage, String... names) {
@@ -108,7 +135,12 @@ final class Shell {
     }
 
     private CommandLine parser(String name) {
-        return parsers.computeIfAbsent(name, n -> new CommandLine(makers.get(n).get()));
+        return parsers.computeIfAbsent(name, n -> {
+            CommandLine parser = new CommandLine(makers.get(n).get());
+            // A word that begins with @ is an ordinary word, never a file to read arguments from.
+            parser.setExpandAtFiles(false);
+            return parser;
+        });
     }
 
     boolean quitRequested() {
@@ -151,28 +183,53 @@ final class Shell {
         return words.toArray(new String[0]);
     }
 
-    /** Runs one command given as words, e.g. from the program's own command line. */
+    /**
+     * Runs one command given as words, e.g. from the program's own command line; returns false if
+     * it failed. What it printed is flushed once, when it ends.
+     *
+     * @throws Streams.OutputFailure when standard output cannot be written: the program ends
+     */
     boolean run(String[] words) {
+        boolean ran = execute(words);
+        out.flush();
+        return ran;
+    }
+
+    private boolean execute(String[] words) {
+        lastFailureWasUsage = false;
         String command = words[0].toLowerCase(Locale.ROOT);
         try {
             if (!makers.containsKey(command))
-                throw new UserError("unknown command '" + words[0] + "' (type help for the list)");
+                throw new UsageError("unknown command " + UserError.quote(words[0]) + " (type help for the list)");
             CommandLine parser = parser(command);
             try {
                 parser.parseArgs(Arrays.copyOfRange(words, 1, words.length));
             } catch (CommandLine.ParameterException e) {
-                throw new UserError(parseProblem(e) + "; usage: " + usages.get(command));
+                throw new UsageError(parseProblem(e) + "; usage: " + usages.get(command));
             }
             ((Runnable) parser.getCommand()).run();
             return true;
+        } catch (Streams.OutputFailure e) {
+            throw e;
         } catch (UserError | Refusal e) {
-            err.println(errorPrefix + e.getMessage());
+            lastFailureWasUsage = e instanceof UsageError;
+            fail(e.getMessage());
             return false;
         } catch (RuntimeException e) {
             // Whatever went wrong, the session goes on.
-            err.println(errorPrefix + command + " failed: " + e);
+            fail(command + " failed: " + e);
             return false;
         }
+    }
+
+    /**
+     * Reports a failed command as one line on standard error, after what the command printed
+     * (so the two stay in order where they are merged). Line ends in the message are shown
+     * escaped: one failure, one line.
+     */
+    void fail(String message) {
+        out.flush();
+        err.println(errorPrefix + message.replace("\n", "\\n").replace("\r", "\\r"));
     }
 
     private static String parseProblem(CommandLine.ParameterException e) {
@@ -180,10 +237,19 @@ final class Shell {
         if (e instanceof CommandLine.UnmatchedArgumentException u) {
             List<String> extra = u.getUnmatched();
             boolean option = !extra.isEmpty() && extra.get(0).startsWith("-");
-            return option ? "unknown option '" + extra.get(0) + "'" : "too many arguments";
+            return option ? "unknown option " + UserError.quote(extra.get(0)) : "too many arguments";
         }
         String message = e.getMessage();
-        return message == null ? "bad arguments" : message.lines().findFirst().orElse("bad arguments");
+        return message == null ? "bad arguments" : UserError.brief(message.lines().findFirst().orElse("bad arguments"));
+    }
+
+    /** A command line whose words do not make a command: for a one-shot command, a bad command line. */
+    static final class UsageError extends UserError {
+        private static final long serialVersionUID = 1L;
+
+        UsageError(String message) {
+            super(message);
+        }
     }
 
     /** A command the library refused or could not carry out: its message says why. */
@@ -220,14 +286,26 @@ final class Shell {
         String fromLabel = directory.get(from).shortLabel();
         String toLabel = directory.get(to).shortLabel();
 
-        int code = fitting.getRouteFlight(maxDays, from, to);
-        switch (code) {
-            case aggregateFiting.OK -> {
-                List<Leg> legs = reportedRoute();
-                if (legs.isEmpty()) {
+        lastRoute = null;
+        FitAnswer answer;
+        try {
+            answer = network.fit(maxDays, from, to);
+        } catch (UnknownAirportException e) {
+            boolean departure = e.airport() == from;
+            int missing = departure ? from : to;
+            throw new Refusal("no route: the " + (departure ? "departure" : "arrival") + " airport "
+                    + (departure ? fromLabel : toLabel) + " is not in the network"
+                    + (directory.isKnown(missing) ? " (it was removed)." : "."));
+        }
+        switch (answer.kind()) {
+            case ROUTE -> {
+                Route route = answer.route().orElseThrow();
+                if (route.legs().isEmpty()) {
                     out.println(fromLabel + " and " + toLabel + " are the same airport: no flight needed, 0 days.");
                     return;
                 }
+                lastRoute = route;
+                List<Leg> legs = legsOf(route);
                 out.println("Route " + directory.get(from).label() + "  ->  " + directory.get(to).label());
                 printLegs(legs);
                 out.println("Total: " + flights(legs.size()) + ", " + days(totalDays(legs)) + limit
@@ -235,18 +313,13 @@ final class Shell {
                 explainOnce();
                 if (map != null) drawRoute(map, legs);
             }
-            case aggregateFiting.UNKNOWN_DEPARTURE -> throw new Refusal("no route: the departure airport "
-                    + fromLabel + " is not in the network" + (directory.isKnown(from) ? " (it was removed)." : "."));
-            case aggregateFiting.UNKNOWN_ARRIVAL -> throw new Refusal("no route: the arrival airport "
-                    + toLabel + " is not in the network" + (directory.isKnown(to) ? " (it was removed)." : "."));
-            case aggregateFiting.OVER_DAY_LIMIT -> throw new Refusal(maxDays == Integer.MAX_VALUE
+            case OVER_LIMIT -> throw new Refusal(answer.fewestDays().isEmpty()
                     ? "no route from " + fromLabel + " to " + toLabel + " is short enough to count: every one takes"
                             + " more than " + Integer.MAX_VALUE + " days."
                     : "no route of at most " + days(maxDays) + " from " + fromLabel + " to " + toLabel
                             + shortestNote(from, to, maxDays) + ".");
-            case aggregateFiting.NO_ROUTE -> throw new Refusal("no route: no chain of flights leads from "
+            default -> throw new Refusal("no route: no chain of flights leads from "
                     + fromLabel + " to " + toLabel + ".");
-            default -> throw new Refusal("no route: the library refused the search (code " + code + ").");
         }
     }
 
@@ -268,61 +341,125 @@ final class Shell {
 
     @Command(name = "book")
     final class BookCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "N", arity = "0..1") String passengers;
+
         @Override
         public void run() {
-            book();
+            book(passengers == null ? 1 : number(passengers, "N", ""));
         }
     }
 
-    private void book() {
-        int code = fitting.armoringTickets();
-        switch (code) {
-            case aggregateFiting.OK -> {
-                List<Leg> legs = reportedRoute();
-                out.println("Booked one seat on each of " + flights(legs.size()) + " of the route "
-                        + directory.get(legs.get(0).from()).shortLabel() + " -> "
-                        + directory.get(legs.get(legs.size() - 1).to()).shortLabel() + ". Booked counts now:");
-                printLegs(legs);
+    private void book(int passengers) {
+        if (lastRoute == null) throw new Refusal(
+                "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
+        if (passengers == 0) throw new UserError("N must be at least 1 (the seats to book on every flight)");
+        Booking booking;
+        try {
+            booking = network.book(lastRoute, passengers);
+        } catch (UnknownFlightException | UnknownAirportException e) {
+            throw new Refusal("nothing booked: a flight or airport of the route has been removed since it was"
+                    + " fitted. Ask for the route again.");
+        } catch (NoFreeSeatsException e) {
+            throw new Refusal("nothing booked: flight " + e.flight() + " from " + directory.get(e.airport()).shortLabel()
+                    + " has " + seats(e.freeSeats()) + " left, not " + passengers + ".");
+        } catch (BookedOutException e) {
+            throw new Refusal("nothing booked: flight " + e.flight() + " is booked as often as a count can hold.");
+        }
+        List<Leg> legs = legsOf(booking);
+        out.println("Booked " + seats(passengers) + " on each of " + flights(legs.size()) + " of the route "
+                + directory.get(legs.get(0).from()).shortLabel() + " -> "
+                + directory.get(legs.get(legs.size() - 1).to()).shortLabel() + ": booking " + booking.id()
+                + ". Booked counts now:");
+        printLegs(legs);
+    }
+
+    @Command(name = "cancel")
+    final class CancelCommand implements Runnable {
+        @Parameters(index = "0", paramLabel = "ID") String id;
+
+        @Override
+        public void run() {
+            cancel(number(id, "ID", ""));
+        }
+    }
+
+    private void cancel(int id) {
+        boolean now;
+        try {
+            now = network.cancel(id);
+        } catch (UnknownBookingException e) {
+            throw new Refusal("no booking " + id + ": nothing cancelled.");
+        }
+        if (!now) throw new Refusal("booking " + id + " was already cancelled: nothing changed.");
+        Booking b = network.booking(id);
+        long gone = b.legs().stream().filter(BookedLeg::gone).count();
+        out.println("Cancelled booking " + id + ": " + seats(b.passengers()) + " back on sale on each of "
+                + flights((int) (b.legs().size() - gone)) + (gone == 0 ? "" : " (" + flights((int) gone)
+                + " removed since, with their seats)") + ".");
+    }
+
+    @Command(name = "bookings")
+    final class BookingsCommand implements Runnable {
+        @Override
+        public void run() {
+            bookings();
+        }
+    }
+
+    private void bookings() {
+        int listed = 0;
+        for (long id = 1; ; ++id) {
+            Booking b;
+            try {
+                b = network.booking(id);
+            } catch (UnknownBookingException e) {
+                break;
             }
-            case aggregateFiting.NO_TICKETS -> throw new Refusal(
-                    "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
-            case aggregateFiting.BOOKING_REFUSED -> throw new Refusal("nothing booked: a flight or airport of the"
-                    + " route has been removed since it was fitted. Ask for the route again.");
-            default -> throw new Refusal("nothing booked: the library refused (code " + code + ").");
+            ++listed;
+            StringBuilder line = new StringBuilder();
+            line.append("  ").append(id).append(". ").append(seats(b.passengers())).append(", ");
+            BookedLeg first = b.legs().get(0);
+            line.append(directory.get(first.from()).shortLabel());
+            for (BookedLeg leg : b.legs()) {
+                line.append(" -").append(leg.flight()).append(leg.gone() ? " (removed)" : "").append("-> ")
+                        .append(directory.get(leg.to()).shortLabel());
+            }
+            if (b.cancelled()) line.append("  cancelled");
+            out.println(line);
         }
+        if (listed == 0) out.println("No bookings yet: fit a route, then book [N].");
     }
 
-    /**
-     * The current ticket list as legs in travel order. The library reports it from the arrival
-     * back to the departure, the arrival airport's entry of a flight and then the departure
-     * airport's; entries whose flight or airport has gone are missing, so legs are grouped by
-     * flight number rather than by position.
-     */
-    private List<Leg> reportedRoute() {
-        fitting.clear();
-        fitting.setData();
+    /** A route's legs with each flight's booked count, as the library reports them. */
+    private static List<Leg> legsOf(Route route) {
         List<Leg> legs = new ArrayList<>();
-        ReportedFlight previous = null;
-        for (ReportedFlight f : fitting.flights()) {
-            boolean sameLeg = previous != null && previous.flight() == f.flight() && previous.from() == f.from()
-                    && previous.to() == f.to();
-            if (sameLeg) {
-                Leg leg = legs.get(legs.size() - 1);
-                legs.set(legs.size() - 1, withCount(leg, f));
-            } else {
-                legs.add(withCount(new Leg(f.flight(), f.name(), f.days(), f.from(), f.to(), 0, 0), f));
-            }
-            previous = f;
-        }
-        fitting.clear();
-        Collections.reverse(legs);
+        for (tavrik.Leg leg : route.legs())
+            legs.add(new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), leg.booked(), leg.booked()));
         return legs;
     }
 
-    private static Leg withCount(Leg leg, ReportedFlight f) {
-        if (f.airport() == f.from())
-            return new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), f.booked(), leg.bookedAtTo());
-        return new Leg(leg.flight(), leg.name(), leg.days(), leg.from(), leg.to(), leg.bookedAtFrom(), f.booked());
+    /** A booking's legs as they are now, each flight read back from the network. */
+    private List<Leg> legsOf(Booking booking) {
+        List<Leg> legs = new ArrayList<>();
+        for (BookedLeg leg : booking.legs()) {
+            Flight f = network.flight(leg.from(), leg.flight()).orElseThrow();
+            legs.add(new Leg(leg.flight(), f.name(), f.days(), leg.from(), leg.to(), f.booked(), f.booked()));
+        }
+        return legs;
+    }
+
+    private static String seats(int n) {
+        return n == 1 ? "1 seat" : n + " seats";
+    }
+
+    /** What is left for sale on a flight, for the route's lines. */
+    private String freeSeats(Leg leg) {
+        try {
+            Seats s = network.seats(leg.from(), leg.flight());
+            return s.limited() ? s.free() + " of " + s.capacity() + " seats free" : "no seat limit";
+        } catch (UnknownFlightException | UnknownAirportException e) {
+            return "removed";
+        }
     }
 
     private void printLegs(List<Leg> legs) {
@@ -330,7 +467,8 @@ final class Shell {
         for (Leg leg : legs) {
             String booked = leg.bookedAtFrom() == leg.bookedAtTo() ? "booked " + leg.bookedAtFrom()
                     : "booked " + leg.bookedAtFrom() + " (" + leg.bookedAtTo() + " at arrival)";
-            out.printf("  %d. %s (flight %d), %s, %s%n", ++i, leg.name(), leg.flight(), days(leg.days()), booked);
+            out.printf("  %d. %s (flight %d), %s, %s, %s%n", ++i, leg.name(), leg.flight(), days(leg.days()), booked,
+                    freeSeats(leg));
             out.println("       from " + directory.get(leg.from()).label());
             out.println("       to   " + directory.get(leg.to()).label());
         }
@@ -374,11 +512,27 @@ final class Shell {
 
     private void printFlights(String heading, List<ReportedFlight> flights, boolean departing) {
         out.println(heading + ":" + (flights.isEmpty() ? " none" : ""));
+        // A hub lists a thousand flights: the columns are padded by hand, as printf would, at a
+        // fraction of its cost.
+        StringBuilder line = new StringBuilder(160);
         for (ReportedFlight f : flights) {
             Directory.Airport other = directory.get(departing ? f.to() : f.from());
-            out.printf("  flight %-6d %-14s %-7s booked %-3d %s %s%n", f.flight(), f.name(), days(f.days()),
-                    f.booked(), departing ? "to  " : "from", other.label());
+            line.setLength(0);
+            line.append("  flight ");
+            padded(line, Integer.toString(f.flight()), 6).append(' ');
+            padded(line, f.name(), 14).append(' ');
+            padded(line, days(f.days()), 7).append(" booked ");
+            padded(line, Integer.toString(f.booked()), 3).append(' ');
+            line.append(departing ? "to  " : "from").append(' ').append(other.label());
+            out.println(line);
         }
+    }
+
+    /** Appends {@code text} and blanks up to {@code width} characters in all, like %-Ns. */
+    private static StringBuilder padded(StringBuilder line, String text, int width) {
+        line.append(text);
+        for (int i = text.length(); i < width; ++i) line.append(' ');
+        return line;
     }
 
     private static List<ReportedFlight> flightsOf(int number) {
@@ -403,9 +557,9 @@ final class Shell {
 
     private void find(String text) {
         List<Directory.Match> matches = directory.find(text);
-        if (matches.isEmpty()) throw new Refusal("no airport's code, city, name or country matches '" + text + "'.");
-        out.println(matches.size() == 1 ? "1 airport matches '" + text + "':"
-                : matches.size() + " airports match '" + text + "', best first:");
+        if (matches.isEmpty()) throw new Refusal("no airport's code, city, name or country matches " + UserError.quote(text) + ".");
+        out.println(matches.size() == 1 ? "1 airport matches " + UserError.quote(text) + ":"
+                : matches.size() + " airports match " + UserError.quote(text) + ", best first:");
         for (Directory.Match m : matches.subList(0, Math.min(FIND_SHOWN, matches.size()))) {
             Directory.Airport a = m.airport();
             int count = flightsOf(a.number()).size();
@@ -419,7 +573,7 @@ final class Shell {
 
     private static void checkMapName(Path map) {
         if (map != null && RouteMap.formatOf(map) == null)
-            throw new UserError("the map's FILE must end in .svg or .png, not '" + map + "'");
+            throw new UserError("the map's FILE must end in .svg or .png, not " + UserError.quote(map.toString()));
     }
 
     /** Every airport in the network with a position: the map's faint dots. */
@@ -466,7 +620,8 @@ final class Shell {
         try {
             map.write(file);
         } catch (IOException e) {
-            throw new Refusal("no map written: cannot write " + file + " (" + e.getMessage() + ").");
+            // The message names the file and the reason; whatever was there before is untouched.
+            throw new Refusal("no map written: " + e.getMessage() + ".");
         }
         out.println("Map written to " + file + ".");
     }
@@ -489,7 +644,7 @@ final class Shell {
         int number = number(numberText, "NUMBER", "");
         String code = codeText.toUpperCase(Locale.ROOT);
         if (Directory.isNumber(code) || !code.matches("[A-Z0-9]{2,8}"))
-            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got '" + codeText + "'");
+            throw new UserError("CODE must be 2 to 8 letters or digits, not all digits; got " + UserError.quote(codeText));
         Integer holder = directory.presentHolderOf(code);
         if (holder != null && holder != number)
             throw new Refusal("not added: the code " + code + " already names airport " + directory.get(holder).label() + ".");
@@ -629,11 +784,11 @@ final class Shell {
     /** A whole number from 0 to the largest int; the message says that range. */
     private static int number(String text, String what, String note) {
         String range = what + " must be a whole number from 0 to " + Integer.MAX_VALUE + note;
-        if (!Directory.isNumber(text)) throw new UserError(range + ", not '" + text + "'");
+        if (!Directory.isNumber(text)) throw new UserError(range + ", not " + UserError.quote(text));
         try {
             return Integer.parseInt(text);
         } catch (NumberFormatException e) {
-            throw new UserError(range + "; " + text + " is too large");
+            throw new UserError(range + "; " + UserError.brief(text) + " is too large");
         }
     }
 

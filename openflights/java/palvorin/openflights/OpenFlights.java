@@ -39,8 +39,11 @@ public final class OpenFlights {
         }
     }
 
-    /** One usable line of routes.dat: its line number is the flight number. */
-    public record Route(int line, String airline, int from, int to, int days) {}
+    /**
+     * One usable line of routes.dat: its line number is the flight number; {@code aircraft} is the
+     * first aircraft type of its equipment field (an IATA type code such as {@code 738}), or null.
+     */
+    public record Route(int line, String airline, int from, int to, int days, String aircraft) {}
 
     /** What was read, in file order, and how many lines were skipped for which reason. */
     public static final class Network {
@@ -157,7 +160,12 @@ public final class OpenFlights {
                 ++net.routesSameAirport;
                 continue;
             }
-            net.routes.add(new Route(line, airline != null ? airline : "??", from, to, days(a, b)));
+            f.skipField(); // codeshare
+            f.skipField(); // stops
+            String equipment = f.pos <= f.lineEnd ? f.textField() : null;
+            String aircraft = null;
+            if (equipment != null && !equipment.isBlank()) aircraft = equipment.strip().split(" ", 2)[0];
+            net.routes.add(new Route(line, airline != null ? airline : "??", from, to, days(a, b), aircraft));
         }
     }
 

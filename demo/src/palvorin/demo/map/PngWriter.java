@@ -11,11 +11,8 @@ import java.awt.geom.Ellipse2D;
 import java.awt.geom.Path2D;
 import java.awt.geom.RoundRectangle2D;
 import java.awt.image.BufferedImage;
-import java.io.BufferedOutputStream;
+import java.io.ByteArrayOutputStream;
 import java.io.IOException;
-import java.io.OutputStream;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.List;
 import javax.imageio.ImageIO;
 import palvorin.demo.map.Scene.Area;
@@ -31,14 +28,17 @@ final class PngWriter {
     private PngWriter() {
     }
 
-    static void write(Scene scene, Path file) throws IOException {
+    /** The scene as the bytes of a PNG file, encoded in memory. */
+    static byte[] encode(Scene scene) throws IOException {
         BufferedImage image = render(scene);
-        // Through a stream of our own: a missing folder then fails with the file's name.
-        try (OutputStream out = new BufferedOutputStream(Files.newOutputStream(file))) {
-            if (!ImageIO.write(image, "png", out)) {
-                throw new IOException("this Java runtime cannot write PNG files");
-            }
+        // The image writer's cache lives in memory, not in java.io.tmpdir: a full or missing
+        // temporary folder cannot fail a map, and no cache file is left to close at exit.
+        ImageIO.setUseCache(false);
+        ByteArrayOutputStream out = new ByteArrayOutputStream(1 << 20);
+        if (!ImageIO.write(image, "png", out)) {
+            throw new IOException("this Java runtime cannot write PNG files");
         }
+        return out.toByteArray();
     }
 
     static BufferedImage render(Scene scene) {

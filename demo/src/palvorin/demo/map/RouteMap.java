@@ -1,6 +1,7 @@
 package palvorin.demo.map;
 
 import java.io.IOException;
+import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Collection;
@@ -179,19 +180,24 @@ public final class RouteMap {
     }
 
     /**
-     * Writes the map; the format follows the file name's ending: ".svg" or ".png" (any case).
+     * Writes the map; the format follows the file name's ending: ".svg" or ".png" (any case). The
+     * file appears complete or not at all: what was there before stays untouched when writing
+     * fails (see {@link MapFile#replace}).
      *
      * @throws IllegalArgumentException when the name ends otherwise
+     * @throws IOException with a message that names the file and says why it could not be written
      */
     public void write(Path file) throws IOException {
         String format = formatOf(file);
+        byte[] bytes;
         if ("svg".equals(format)) {
-            SvgWriter.write(scene, file);
+            bytes = SvgWriter.render(scene).getBytes(StandardCharsets.UTF_8);
         } else if ("png".equals(format)) {
-            PngWriter.write(scene, file);
+            bytes = PngWriter.encode(scene);
         } else {
             throw new IllegalArgumentException("the map file '" + file + "' must end in .svg or .png");
         }
+        MapFile.replace(file, bytes);
     }
 
     /**

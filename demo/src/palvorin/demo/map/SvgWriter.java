@@ -1,9 +1,6 @@
 package palvorin.demo.map;
 
-import java.io.IOException;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
 import java.util.List;
 import java.util.Map;
 import palvorin.demo.map.Scene.Area;
@@ -23,10 +20,6 @@ final class SvgWriter {
     static final String FONT = "DejaVu Sans Mono, Menlo, Consolas, monospace";
 
     private SvgWriter() {
-    }
-
-    static void write(Scene scene, Path file) throws IOException {
-        Files.writeString(file, render(scene), StandardCharsets.UTF_8);
     }
 
     static String render(Scene scene) {

@@ -12,6 +12,8 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collections;
+import java.util.Comparator;
 import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
@@ -20,8 +22,11 @@ import java.util.PriorityQueue;
 import java.util.concurrent.TimeUnit;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
+import org.junit.jupiter.api.Assumptions;
 import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.DynamicTest;
 import org.junit.jupiter.api.Test;
+import org.junit.jupiter.api.TestFactory;
 
 /**
  * Runs the host application through its launcher in a JVM with -Xcheck:jni on the bundled
@@ -45,6 +50,9 @@ class DemoEndToEndTest {
 
     /** One command of a script run and the lines it printed. */
     record Block(String command, List<String> lines) {}
+
+    /** The script's command that lists the airport with quotes in its name; the seat commands follow. */
+    static final int QUOTED_AIRPORT = 35;
 
     record Leg(int flight, String name, int days, int booked, String from, String to) {}
 
@@ -119,6 +127,14 @@ class DemoEndToEndTest {
                 "route ZZA ZZB",
                 "airport ZZB",
                 "airport " + quotedName.code(),
+                // seats: the first book above sold booking 1
+                "route " + HUB + " " + HUB_PARTNER,
+                "book 2",
+                "book 100000",
+                "cancel 2",
+                "cancel 2",
+                "cancel 99",
+                "bookings",
                 "help");
         Path work = Files.createDirectories(Path.of(property("demo.work")));
         Path file = work.resolve("script.txt");
@@ -191,6 +207,34 @@ class DemoEndToEndTest {
 
     // ---- booking ----
 
+    /** Seats: free seats per leg, book N with its id, cancels once, and the list of bookings. */
+    @Test
+    void seatsAreSoldCancelledOnceAndListed() {
+        int route = QUOTED_AIRPORT + 1;
+        List<Leg> legs = legs(block(route));
+        assertFalse(legs.isEmpty());
+        for (String l : block(route).lines()) {
+            Matcher m = Pattern.compile("^\\s+\\d+\\. .*, booked (\\d+), (\\d+) of (\\d+) seats free$").matcher(l);
+            if (l.matches("^\\s+\\d+\\. .*")) {
+                assertTrue(m.matches(), l);
+                assertEquals(Integer.parseInt(m.group(3)) - Integer.parseInt(m.group(1)), Integer.parseInt(m.group(2)), l);
+            }
+        }
+        assertTrue(line(block(route + 1)).startsWith("Booked 2 seats on each of"), line(block(route + 1)));
+        assertTrue(line(block(route + 1)).contains(": booking 2."), line(block(route + 1)));
+        List<Leg> booked = legs(block(route + 1));
+        for (int i = 0; i < legs.size(); ++i) assertEquals(legs.get(i).booked() + 2, booked.get(i).booked());
+        assertTrue(line(block(route + 2)).matches("error: line " + (route + 3)
+                + ": nothing booked: flight \\d+ from \\S+ has \\d+ seats left, not 100000\\."), line(block(route + 2)));
+        assertTrue(line(block(route + 3)).startsWith("Cancelled booking 2: 2 seats back on sale"), line(block(route + 3)));
+        assertTrue(line(block(route + 4)).endsWith("booking 2 was already cancelled: nothing changed."), line(block(route + 4)));
+        assertTrue(line(block(route + 5)).endsWith("no booking 99: nothing cancelled."), line(block(route + 5)));
+        List<String> list = block(route + 6).lines();
+        assertEquals(2, list.size(), String.join("\n", list));
+        assertTrue(list.get(0).startsWith("  1. 1 seat, " + REGIONAL), list.get(0));
+        assertTrue(list.get(1).startsWith("  2. 2 seats, " + HUB) && list.get(1).endsWith("cancelled"), list.get(1));
+    }
+
     @Test
     void bookingRaisesTheCountsOfExactlyTheRoutesFlights() {
         List<Leg> route = legs(block(3));
@@ -238,7 +282,7 @@ class DemoEndToEndTest {
 
     @Test
     void airportNamesSurviveQuotingInTheData() {
-        String header = line(block(script.size() - 2));
+        String header = line(block(QUOTED_AIRPORT));
         assertTrue(header.startsWith("Airport " + quotedName.code() + " " + quotedName.name()), header);
         assertTrue(line(block(4)).startsWith("Airport " + REGIONAL + " " + airports.get(id(REGIONAL)).name()),
                 line(block(4)));
@@ -288,12 +332,13 @@ class DemoEndToEndTest {
         checkRoute(legs(b), HUB, HUB_PARTNER, b);
         assertEquals(hubTotal, total(b));
 
-        // Failures: nothing on stdout, one line in words on stderr, status 1.
+        // Failures: nothing on stdout, one line in words on stderr, status 1 (2 when the words
+        // make no command: a bad command line).
         String unknown = unknownCode();
         for (List<String> bad : List.of(List.of("route", HUB), List.of("route", unknown, HUB),
                 List.of("route", HUB, HUB_PARTNER, "99999999999"), List.of("route", HUB, HUB_PARTNER, "--map", "x.txt"))) {
             Output out = launchApart(bad);
-            assertEquals(1, out.exitCode(), bad + ": " + out.text() + out.err());
+            assertEquals(bad.size() == 2 ? 2 : 1, out.exitCode(), bad + ": " + out.text() + out.err());
             assertEquals("", out.text(), bad.toString());
             assertEquals(1, out.err().lines().count(), bad + ": " + out.err());
             assertTrue(out.err().startsWith("error: "), out.err());
@@ -437,6 +482,163 @@ class DemoEndToEndTest {
         assertFalse(typed.contains("Route "), typed);
     }
 
+    // ---- hostile input ----
+
+    /**
+     * One run of the program as a careless or malicious user would start it: {@code shell} is a
+     * bash command run in an empty folder of its own ($T is the launcher), {@code stdin} what it
+     * reads, then the exit status, the one line on stderr (a regular expression; null: nothing on
+     * stderr), and every file in the folder afterwards: a name, name=exact content, or
+     * name~regular expression over the content. {@code fullDisk}: the folder has a 64 KiB tmpfs
+     * mounted at full/.
+     */
+    record Hostile(String name, String shell, String stdin, int status, String stderr, List<String> files,
+            boolean fullDisk) {
+        Hostile(String name, String shell, String stdin, int status, String stderr, String... files) {
+            this(name, shell, stdin, status, stderr, List.of(files), false);
+        }
+
+        Hostile onFullDisk() {
+            return new Hostile(name, shell, stdin, status, stderr, files, true);
+        }
+    }
+
+    static List<Hostile> hostileCases() {
+        String noMatch = "no airport's code, city, name or country matches ";
+        String route = "route " + REGIONAL + " " + FAR_AWAY;
+        return List.of(
+                // Every write checked: a failed or closed output is an error, a closed pipe stops at once.
+                new Hostile("output to a full device", "\"$T\" route LHR JFK >/dev/full", null, 1,
+                        "error: cannot write to standard output: No space left on device"),
+                new Hostile("output closed", "\"$T\" route LHR JFK >&-", null, 1,
+                        "error: cannot write to standard output: it is closed"),
+                new Hostile("script into a pipe closed after one line",
+                        "for i in $(seq 20000); do echo 'airport LHR'; done > big.txt;"
+                                + " echo '" + route + " --map late.svg' >> big.txt;"
+                                + " set -o pipefail; \"$T\" --script big.txt | head -n 1 > first.txt",
+                        null, 141, null, "big.txt", "first.txt=> airport LHR\n"),
+                new Hostile("input closed", "\"$T\" <&-", null, 0, null),
+                // No @file expansion: the word is looked up as typed, the file is never read.
+                new Hostile("@file on the command line", "echo " + HUB + " > s.txt; \"$T\" find @s.txt", null, 1,
+                        Pattern.quote("error: " + noMatch + "'@s.txt'."), "s.txt"),
+                new Hostile("@file in a script line", "echo " + HUB + " > s.txt; \"$T\"", "find @s.txt\n", 1,
+                        Pattern.quote("error: line 1: " + noMatch + "'@s.txt'."), "s.txt"),
+                new Hostile("@/dev/zero as an airport", "\"$T\" route @/dev/zero " + HUB, null, 1,
+                        Pattern.quote("error: no airport has the code, city or name '@/dev/zero' (try: find @/dev/zero)")),
+                // Bounded lines: refused as soon as they pass the limit, the rest dropped unread into memory.
+                new Hostile("a line over 64 KiB, then a command", "\"$T\" > out.txt",
+                        "x".repeat(70_000) + "\nfind Ushuaia\n", 1,
+                        "error: line 1: line longer than 65536 bytes; skipped", "out.txt~(?s)> find Ushuaia\n.* USH .*"),
+                new Hostile("100 MB without a line end in a small heap",
+                        "head -c 100000000 /dev/zero | JAVA_OPTS=\"$JAVA_OPTS -Xmx40m\" \"$T\"", null, 1,
+                        "error: line 1: line longer than 65536 bytes; skipped"),
+                new Hostile("a word longer than any airport's name",
+                        "\"$T\" route \"$(head -c 100000 /dev/zero | tr '\\0' x)\" " + HUB, null, 1,
+                        "error: no airport has a code, city or name of 100000 characters \\(the longest has \\d+\\):"
+                                + " 'x{60}\\.\\.\\. \\(100000 characters\\)'"),
+                new Hostile("a line end inside a word stays one error line",
+                        "\"$T\" route \"$(printf 'zq\\nqz')\" " + HUB, null, 1,
+                        Pattern.quote("error: no airport has the code, city or name 'zq\\nqz' (try: find zq\\nqz)")),
+                // Control characters reach a file as they are, a terminal escaped.
+                new Hostile("an escape sequence to a file", "\"$T\" find \"$(printf 'a\\033[2Jb')\"", null, 1,
+                        Pattern.quote("error: " + noMatch + "'a\u001b[2Jb'.")),
+                new Hostile("an escape sequence to a terminal",
+                        "script -qec \"\\\"$T\\\" find \\\"$(printf 'a\\033[2Jb\\302\\233c')\\\"\" /dev/null > tty.txt",
+                        null, 1, null, "tty.txt~[^\u001b\u009b]*" + Pattern.quote("'a\\x1b[2Jb\\u009bc'") + "[^\u001b\u009b]*"),
+                // Maps: complete or nothing, whatever was there untouched, the reason given.
+                new Hostile("a PNG over an old file on a full disk",
+                        "printf OLD > full/old.png; \"$T\" " + route + " --map full/old.png > /dev/null", null, 1,
+                        Pattern.quote("error: no map written: cannot write full/old.png: no space left on device."),
+                        "full/old.png=OLD").onFullDisk(),
+                new Hostile("an SVG on a full disk", "\"$T\" " + route + " --map full/new.svg > /dev/null", null, 1,
+                        Pattern.quote("error: no map written: cannot write full/new.svg: no space left on device."))
+                        .onFullDisk(),
+                new Hostile("a map into a missing folder", "\"$T\" " + route + " --map nowhere/m.svg > /dev/null", null, 1,
+                        "error: no map written: cannot write nowhere/m\\.svg: no such folder /.*/nowhere\\."),
+                new Hostile("a map over a folder", "mkdir m.svg; \"$T\" " + route + " --map m.svg > /dev/null", null, 1,
+                        Pattern.quote("error: no map written: cannot write m.svg: it is a folder.")),
+                new Hostile("a PNG without a temporary folder",
+                        "JAVA_OPTS=\"$JAVA_OPTS -Djava.io.tmpdir=$PWD/none\" \"$T\" " + route + " --map m.png > /dev/null",
+                        null, 0, null, "m.png~(?s)\u0089PNG.*"),
+                // A bad command line is status 2.
+                new Hostile("a command without its arguments", "\"$T\" route", null, 2,
+                        Pattern.quote("error: missing argument; usage: route FROM TO [MAXDAYS] [--map FILE]")),
+                new Hostile("an unknown command", "\"$T\" fly " + HUB, null, 2,
+                        Pattern.quote("error: unknown command 'fly' (type help for the list)")),
+                new Hostile("a script that is a folder", "mkdir d; \"$T\" --script d", null, 2,
+                        Pattern.quote("error: the script d is a folder, not a file of commands")),
+                new Hostile("a launcher reached through a symbolic link", "ln -s \"$T\" t; ./t find Ushuaia > out.txt",
+                        null, 0, null, "out.txt~(?s).* USH .*", "t"));
+    }
+
+    @TestFactory
+    List<DynamicTest> hostileInputGetsOneErrorLineTheRightStatusAndLeavesNoFiles() {
+        return hostileCases().stream().map(c -> DynamicTest.dynamicTest(c.name(), () -> runHostile(c))).toList();
+    }
+
+    private static void runHostile(Hostile c) throws Exception {
+        Path dir = Path.of(property("demo.work"), "hostile", c.name().replaceAll("[^a-zA-Z0-9]+", "-"));
+        Path full = dir.resolve("full");
+        unmount(full);
+        deleteTree(dir);
+        Files.createDirectories(dir);
+        if (c.fullDisk()) {
+            Files.createDirectories(full);
+            Process mount = new ProcessBuilder("mount", "-t", "tmpfs", "-o", "size=64k", "tavrik-full", full.toString())
+                    .redirectErrorStream(true).start();
+            String why = new String(mount.getInputStream().readAllBytes(), StandardCharsets.UTF_8).strip();
+            Assumptions.assumeTrue(mount.waitFor() == 0, "skipped: a small tmpfs cannot be mounted here (" + why + ")");
+        }
+        try {
+            Output run = run(List.of("bash", "-c", c.shell()), c.stdin() == null ? null : c.stdin().getBytes(StandardCharsets.UTF_8),
+                    true, "", dir);
+            String what = c.name() + ": " + c.shell() + "\nstderr: " + run.err().substring(0, Math.min(2000,
+                    run.err().length()));
+            checkNoJniWarnings(run.text() + run.err());
+            assertEquals(c.status(), run.exitCode(), what);
+            if (c.stderr() == null) {
+                assertEquals("", run.err(), what);
+            } else {
+                assertEquals(1, run.err().lines().count(), what);
+                assertTrue(run.err().strip().matches(c.stderr()), what);
+            }
+            List<String> expected = new ArrayList<>();
+            for (String f : c.files()) expected.add(f.split("[=~]", 2)[0]);
+            Collections.sort(expected);
+            assertEquals(expected, filesIn(dir), what);
+            for (String f : c.files()) {
+                String[] nameAndContent = f.split("(?=[=~])", 2);
+                if (nameAndContent.length < 2) continue;
+                String content = Files.readString(dir.resolve(nameAndContent[0]), StandardCharsets.ISO_8859_1);
+                String want = nameAndContent[1].substring(1);
+                if (nameAndContent[1].startsWith("=")) assertEquals(want, content, what);
+                else assertTrue(Pattern.compile(want).matcher(content).matches(), what + "\n" + f + ":\n" + content);
+            }
+        } finally {
+            unmount(full);
+        }
+    }
+
+    /** Every file under {@code dir} (not the folders), by path relative to it, sorted. */
+    private static List<String> filesIn(Path dir) throws IOException {
+        try (var walk = Files.walk(dir)) {
+            return walk.filter(p -> !Files.isDirectory(p, java.nio.file.LinkOption.NOFOLLOW_LINKS))
+                    .map(p -> dir.relativize(p).toString()).sorted().toList();
+        }
+    }
+
+    private static void unmount(Path dir) throws Exception {
+        if (new ProcessBuilder("mountpoint", "-q", dir.toString()).start().waitFor() == 0)
+            new ProcessBuilder("umount", dir.toString()).inheritIO().start().waitFor();
+    }
+
+    private static void deleteTree(Path dir) throws IOException {
+        if (!Files.exists(dir, java.nio.file.LinkOption.NOFOLLOW_LINKS)) return;
+        try (var walk = Files.walk(dir)) {
+            for (Path p : walk.sorted(Comparator.reverseOrder()).toList()) Files.delete(p);
+        }
+    }
+
     // ---- checks on printed routes ----
 
     private static void checkRoute(List<Leg> legs, String from, String to, Block block) {
@@ -575,38 +777,66 @@ class DemoEndToEndTest {
 
     static Output run(List<String> command, byte[] stdin, boolean apart, String javaOpts)
             throws IOException, InterruptedException {
+        return run(command, stdin, apart, javaOpts, null);
+    }
+
+    /** Runs {@code command} in {@code dir} (null: here); $T in its environment is the launcher. */
+    static Output run(List<String> command, byte[] stdin, boolean apart, String javaOpts, Path dir)
+            throws IOException, InterruptedException {
         ProcessBuilder pb = new ProcessBuilder(command).redirectErrorStream(!apart);
+        if (dir != null) pb.directory(dir.toFile());
+        pb.environment().put("T", property("demo.launcher"));
+        String preload = System.getProperty("demo.preload", "");
         Path errFile = null;
         if (apart) {
             errFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stderr", ".txt");
             pb.redirectError(errFile.toFile());
         }
         pb.environment().put("JAVA_OPTS", ("-Xcheck:jni " + javaOpts).strip());
-        String preload = System.getProperty("demo.preload", "");
         if (!preload.isBlank()) {
             // A sanitizer build: its runtimes go first, and the JVM keeps the signals it relies on.
-            pb.environment().put("LD_PRELOAD", preload);
             pb.environment().put("ASAN_OPTIONS", "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:"
                     + "allow_user_segv_handler=1:detect_leaks=0:detect_stack_use_after_return=0");
             pb.environment().put("UBSAN_OPTIONS", "print_stacktrace=1:halt_on_error=1");
+            if (dir == null) {
+                pb.environment().put("LD_PRELOAD", preload);
+            } else {
+                // A shell command: only the launcher gets the runtimes, not bash and its tools.
+                Path preloaded = Path.of(property("demo.work"), "preloaded-launcher");
+                Files.writeString(preloaded, "#!/bin/sh\nLD_PRELOAD='" + preload + "' exec '"
+                        + property("demo.launcher") + "' \"$@\"\n");
+                preloaded.toFile().setExecutable(true);
+                pb.environment().put("T", preloaded.toString());
+            }
         }
         if (stdin == null) pb.redirectInput(ProcessBuilder.Redirect.from(new java.io.File("/dev/null")));
+        // Output to a file, input from a thread of its own: a program that hangs, or stops
+        // reading, cannot hang the test past its time limit.
+        Path outFile = Files.createTempFile(Files.createDirectories(Path.of(property("demo.work"))), "stdout", ".txt");
+        pb.redirectOutput(outFile.toFile());
         Process p = pb.start();
-        if (stdin != null) {
-            p.getOutputStream().write(stdin);
-        }
-        p.getOutputStream().close();
-        byte[] out = p.getInputStream().readAllBytes();
+        Thread feeder = new Thread(() -> {
+            try (var in = p.getOutputStream()) {
+                if (stdin != null) in.write(stdin);
+            } catch (IOException e) {
+                // The program stopped reading before the end: what it did is checked all the same.
+            }
+        });
+        feeder.start();
         if (!p.waitFor(120, TimeUnit.SECONDS)) {
+            p.descendants().forEach(ProcessHandle::destroyForcibly);
             p.destroyForcibly();
-            fail("the program did not end");
+            fail("the program did not end: " + command);
         }
+        feeder.join();
+        String out = new String(Files.readAllBytes(outFile), StandardCharsets.UTF_8);
+        Files.delete(outFile);
         String err = "";
         if (errFile != null) {
-            err = Files.readString(errFile, StandardCharsets.UTF_8);
+            err = new String(Files.readAllBytes(errFile), StandardCharsets.UTF_8);
             Files.delete(errFile);
         }
-        return new Output(new String(out, StandardCharsets.UTF_8), err, p.exitValue());
+        return new Output(out, err, p.exitValue());
     }
 
     static String property(String name) {

@@ -24,6 +24,8 @@ import tavrik.Flight;
 import tavrik.FlightTakenException;
 import tavrik.Network;
 import tavrik.NetworkException;
+import tavrik.RouteException;
+import tavrik.Routes;
 import tavrik.SameAirportsException;
 import tavrik.UnknownAirportException;
 
@@ -163,6 +165,17 @@ class NetworkTest extends JniCheckedTest {
         AirportFrame frame = new AirportFrame(airport);
         frame.setData();
         assertEquals(1, frame.flights().size());
+        // Routes works on the same network; its exceptions name the call the caller made.
+        RouteException e = assertThrows(RouteException.class, () -> Routes.fitAndBook(9, airport + 7, airport));
+        assertEquals("fitAndBook", e.method());
+        assertEquals(airport + 7, e.airport());
+        assertEquals("fitAndBook: getRouteFlight returned -5: unknown departure " + (airport + 7), e.getMessage());
+        assertEquals(airport + 8, assertThrows(RouteException.class, () -> Routes.fit(9, airport, airport + 8)).airport());
+        assertEquals(1, Routes.fitAndBook(9, airport, airport + 1).orElseThrow().legs().get(0).booked());
+        // The host classes' read of an unknown airport reports nothing, as it always did.
+        AirportFrame unknown = new AirportFrame(airport + 9);
+        unknown.setData();
+        assertTrue(unknown.flights().isEmpty());
         assertThrows(UnsupportedOperationException.class, shared::close);
         assertFalse(shared.isClosed());
         assertTrue(shared.removeAirport(airport) && shared.removeAirport(airport + 1));

@@ -1,6 +1,7 @@
 package tavrik.jnitest;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
@@ -45,6 +46,10 @@ import palvorin.nativ_ManegingFlight;
  * its own that it also edits now and then; every result code, every route it fits and, at the
  * end, every flight entry of its range is checked against the thread's model (see
  * {@link QueryWorker}).
+ *
+ * <p>A third test has eight threads selling the last seats of one {@code tavrik.Network}
+ * (flights of 1 to 3 seats) with request keys, retries and cancels, and checks every flight's
+ * seats against its live bookings at the end.
  *
  * <p>{@code -Dtavrik.threads.calls=N} sets the number of library calls per thread (default
  * 100,000; the sanitizer build uses fewer); the query test makes a quarter as many steps.
@@ -817,6 +822,128 @@ class ThreadsTest extends JniCheckedTest {
             assertEquals(oneLeg(b, "B", 3, 1).get(1), Reports.airport(b).get(0));
         } finally {
             other.shutdownNow();
+        }
+    }
+
+    /**
+     * Eight threads selling the last seats of one tavrik.Network (flights of 1 to 3 seats): fit
+     * and book for 1 to 3 passengers, with and without request keys, retries of keyed requests
+     * (their own and keys that every thread sends with the same request), cancels and capacity
+     * changes. At the end, on every flight: seats sold at most its capacity and exactly the
+     * passengers of its live bookings; every key held by one booking; every booking cancelled at
+     * most once.
+     */
+    @Test
+    void eightThreadsSellTheLastSeatsOfOneNetwork() throws Exception {
+        final int airports = 8;
+        final int flights = 24;
+        final int steps = Math.max(2_000, CALLS / 10);
+        try (tavrik.Network n = new tavrik.Network()) {
+            Random setup = new Random(17);
+            tavrik.Network.Batch batch = new tavrik.Network.Batch();
+            for (int a = 0; a < airports; a++) batch.airport(a, "a" + a);
+            int[][] flight = new int[flights][];
+            for (int i = 0; i < flights; i++) {
+                int from = setup.nextInt(airports);
+                int to = (from + 1 + setup.nextInt(airports - 1)) % airports;
+                flight[i] = new int[] {100 + i, from, to};
+                batch.flight(100 + i, "f" + i, 1 + setup.nextInt(3), from, to);
+            }
+            n.load(batch);
+            for (int[] f : flight) n.setSeats(f[1], f[0], 1 + setup.nextInt(3));
+
+            java.util.concurrent.ConcurrentHashMap<String, Long> sharedKeys = new java.util.concurrent.ConcurrentHashMap<>();
+            java.util.Set<Long> cancelled = java.util.concurrent.ConcurrentHashMap.newKeySet();
+            AtomicLong sold = new AtomicLong();
+            AtomicLong refused = new AtomicLong();
+            List<Callable<Void>> sellers = new ArrayList<>();
+            for (int t = 0; t < THREADS; t++) {
+                final int id = t;
+                sellers.add(() -> {
+                    Random rng = new Random(1000 + id);
+                    List<Long> own = new ArrayList<>();
+                    String lastKey = null;
+                    int[] lastRequest = null;
+                    long lastBooking = 0;
+                    for (int i = 0; i < steps; i++) {
+                        int r = rng.nextInt(100);
+                        int from = rng.nextInt(airports);
+                        int to = (from + 1 + rng.nextInt(airports - 1)) % airports;
+                        int passengers = 1 + rng.nextInt(3);
+                        try {
+                            if (r < 45) {
+                                String key = rng.nextInt(3) == 0 ? "t" + id + "-" + i : null;
+                                tavrik.Booking b = key == null ? n.fitAndBook(Integer.MAX_VALUE, from, to, passengers)
+                                        : n.fitAndBook(Integer.MAX_VALUE, from, to, passengers, key);
+                                own.add(b.id());
+                                sold.incrementAndGet();
+                                if (key != null) {
+                                    lastKey = key;
+                                    lastRequest = new int[] {from, to, passengers};
+                                    lastBooking = b.id();
+                                }
+                            } else if (r < 55 && lastKey != null) {
+                                long again = n.fitAndBook(Integer.MAX_VALUE, lastRequest[0], lastRequest[1], lastRequest[2],
+                                        lastKey).id();
+                                assertEquals(lastBooking, again, lastKey);
+                            } else if (r < 65) {
+                                int k = rng.nextInt(50);
+                                int kFrom = k % airports;
+                                int kTo = (kFrom + 1 + k % (airports - 1)) % airports;
+                                long got = n.fitAndBook(Integer.MAX_VALUE, kFrom, kTo, 1 + k % 3, "shared-" + k).id();
+                                long first = sharedKeys.computeIfAbsent("shared-" + k, x -> got);
+                                assertEquals(first, got, "shared-" + k);
+                            } else if (r < 85 && !own.isEmpty()) {
+                                long b = own.remove(rng.nextInt(own.size()));
+                                if (n.cancel(b)) assertTrue(cancelled.add(b), "booking " + b + " cancelled twice");
+                            } else {
+                                int[] f = flight[rng.nextInt(flights)];
+                                n.setSeats(f[1], f[0], rng.nextInt(4));
+                            }
+                        } catch (tavrik.NoRouteException | tavrik.SeatsBelowSoldException e) {
+                            refused.incrementAndGet();
+                        }
+                    }
+                    return null;
+                });
+            }
+            ExecutorService pool = Executors.newFixedThreadPool(THREADS);
+            try {
+                for (java.util.concurrent.Future<Void> f : pool.invokeAll(sellers, TIMEOUT_MILLIS, TimeUnit.MILLISECONDS)) {
+                    f.get();
+                }
+            } finally {
+                pool.shutdownNow();
+            }
+            System.out.println(THREADS + " threads sold " + sold.get() + " bookings on one network, "
+                    + refused.get() + " sales or capacity changes refused, " + cancelled.size() + " cancelled");
+
+            Map<String, Long> keys = new HashMap<>();
+            long full = 0;
+            for (int[] f : flight) {
+                tavrik.Seats seats = n.seats(f[1], f[0]);
+                assertTrue(seats.sold() <= seats.capacity(), "flight " + f[0] + " oversold: " + seats);
+                long held = 0;
+                for (tavrik.Booking b : n.bookings(f[1], f[0])) {
+                    assertFalse(b.cancelled());
+                    held += b.passengers();
+                }
+                assertEquals(seats.sold(), held, "flight " + f[0] + ": sold versus its live bookings");
+                if (seats.free() == 0) full++;
+            }
+            for (long id = 1; ; id++) {
+                tavrik.Booking b;
+                try {
+                    b = n.booking(id);
+                } catch (tavrik.UnknownBookingException e) {
+                    break;
+                }
+                assertEquals(cancelled.contains(id), b.cancelled(), "booking " + id);
+                if (b.requestKey().isPresent()) assertEquals(null, keys.put(b.requestKey().get(), id), "a key sold twice");
+            }
+            for (Map.Entry<String, Long> e : sharedKeys.entrySet()) assertEquals(e.getValue(), keys.get(e.getKey()));
+            assertTrue(sold.get() > 0 && refused.get() > 0 && !cancelled.isEmpty());
+            assertTrue(full > 0, "no flight was full at the end");
         }
     }
 }
