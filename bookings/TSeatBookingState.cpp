@@ -1,5 +1,7 @@
 // The seat service's state as bytes, for the snapshots of a durable network:
 // capacities, bookings, the live bookings per flight and the request keys.
+// Everything is written in ascending order, so that equal states give equal
+// bytes; what points into the store is found again when read.
 
 #include <algorithm>
 
@@ -32,27 +34,33 @@ std::vector<TLegRequest> readLegs(Reader& r) {
     return legs;
 }
 
+template <class Map>
+std::vector<typename Map::key_type> sortedKeys(const Map& map) {
+    std::vector<typename Map::key_type> keys;
+    keys.reserve(map.size());
+    for (const auto& entry : map) keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
 }  // namespace
 
 void TSeatBooking::saveState(std::string& out) const {
-    // In ascending order throughout, so that equal states give equal bytes.
     Writer w(out);
-    std::vector<int> airports;
     std::uint32_t rows = 0;
-    for (const auto& airport : limits) {
-        airports.push_back(airport.first);
-        rows += std::uint32_t(airport.second.size());
-    }
-    std::sort(airports.begin(), airports.end());
+    for (const auto& airport : limits) rows += std::uint32_t(airport.second.flights.size());
     w.u32(rows);
-    for (int airport : airports)
-        for (const LimitRow& row : limits.at(airport)) {
+    for (int airport : sortedKeys(limits)) {
+        const AirportLimits& l = limits.at(airport);
+        for (std::size_t i = 0; i < l.flights.size(); ++i) {
             w.i32(airport);
-            w.i32(row.flight);
-            w.i32(row.seats);
+            w.i32(l.flights[i]);
+            w.i32(l.rows[i].seats);
         }
+    }
     w.u32(std::uint32_t(sold.size()));
-    for (const TBooking& b : sold) {
+    for (const Sale& sale : sold) {
+        const TBooking& b = sale.record;
         w.i32(b.passengers);
         w.u32(std::uint32_t(b.legs.size()));
         for (const TBookedLeg& l : b.legs) {
@@ -65,20 +73,15 @@ void TSeatBooking::saveState(std::string& out) const {
         w.u8(b.cancelled);
     }
     w.u32(std::uint32_t(holders.size()));
-    for (const auto& [flight, ids] : holders) {
-        w.i32(flight.first);
-        w.i32(flight.second);
+    for (std::uint64_t flight : sortedKeys(holders)) {
+        const std::vector<std::int64_t>& ids = holders.at(flight);
+        w.i64(std::int64_t(flight));
         w.u32(std::uint32_t(ids.size()));
         for (std::int64_t id : ids) w.i64(id);
     }
-    std::vector<const std::pair<const std::string, KeyedRequest>*> sorted;
-    sorted.reserve(keys.size());
-    for (const auto& entry : keys) sorted.push_back(&entry);
-    std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->first < b->first; });
     w.u32(std::uint32_t(keys.size()));
-    for (const auto* entry : sorted) {
-        const std::string& key = entry->first;
-        const KeyedRequest& request = entry->second;
+    for (const std::string& key : sortedKeys(keys)) {
+        const KeyedRequest& request = keys.at(key);
         w.str(key);
         w.u8(request.fitted);
         w.i32(request.maxDays);
@@ -91,8 +94,8 @@ void TSeatBooking::saveState(std::string& out) const {
 }
 
 void TSeatBooking::restoreState(Reader& r) {
-    // Built aside, with the rows pointing into this store, then swapped in.
-    std::unordered_map<int, std::vector<LimitRow>> newLimits;
+    // Built aside, with every pointer into this store, then swapped in.
+    std::unordered_map<int, AirportLimits> newLimits;
     for (std::uint32_t n = r.count(12); n > 0; --n) {
         const int from = r.i32();
         const int flight = r.i32();
@@ -101,31 +104,36 @@ void TSeatBooking::restoreState(Reader& r) {
         if (!find(from, flight, f).done() || f.from != from)
             throw std::runtime_error("a capacity names flight " + std::to_string(flight) + " from airport " +
                                      std::to_string(from) + ", which is not there");
-        std::vector<LimitRow>& rows = newLimits[from];
-        if (!rows.empty() && rows.back().flight >= flight) throw std::runtime_error("capacities out of order");
-        rows.push_back(LimitRow{flight, seats, f.atFrom, f.atTo});
+        AirportLimits& l = newLimits[from];
+        if (!l.flights.empty() && l.flights.back() >= flight) throw std::runtime_error("capacities out of order");
+        l.flights.push_back(flight);
+        l.free.push_back(seats - f.sold());
+        l.rows.push_back(LimitRow{seats, f.atFrom, f.atTo});
     }
-    std::vector<TBooking> newSold(r.count(9));
+    std::vector<Sale> newSold(r.count(9));
     for (std::size_t i = 0; i < newSold.size(); ++i) {
-        TBooking& b = newSold[i];
+        TBooking& b = newSold[i].record;
         b.id = std::int64_t(i) + 1;
         b.passengers = r.i32();
         b.legs.resize(r.count(13));
-        for (TBookedLeg& l : b.legs) {
+        newSold[i].entries.resize(b.legs.size());
+        for (std::size_t k = 0; k < b.legs.size(); ++k) {
+            TBookedLeg& l = b.legs[k];
             l.flight = r.i32();
             l.from = r.i32();
             l.to = r.i32();
             l.gone = r.u8() != 0;
+            // As copyFrom: the entries of the legs that are not gone.
+            if (!l.gone) find(l.from, l.flight, newSold[i].entries[k]);
         }
         b.key = r.str();
         b.cancelled = r.u8() != 0;
     }
-    std::map<FlightKey, std::set<std::int64_t>> newHolders;
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders;
     for (std::uint32_t n = r.count(12); n > 0; --n) {
-        const int from = r.i32();
-        const int flight = r.i32();
-        std::set<std::int64_t>& ids = newHolders[FlightKey{from, flight}];
-        for (std::uint32_t k = r.count(8); k > 0; --k) ids.insert(ids.end(), r.i64());
+        std::vector<std::int64_t>& ids = newHolders[std::uint64_t(r.i64())];
+        ids.resize(r.count(8));
+        for (std::int64_t& id : ids) id = r.i64();
     }
     std::unordered_map<std::string, KeyedRequest> newKeys;
     for (std::uint32_t n = r.count(4); n > 0; --n) {
