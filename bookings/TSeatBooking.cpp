@@ -383,6 +383,11 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
         for (; held < legs.size(); ++held) holders[keyOf(legs[held].from, legs[held].flight)].push_back(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
     } catch (...) {
+        // The leg whose insertion failed may have left an empty list behind.
+        if (held < legs.size()) {
+            auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
+            if (h != holders.end() && h->second.empty()) holders.erase(h);
+        }
         while (held > 0) {
             --held;
             auto h = holders.find(keyOf(legs[held].from, legs[held].flight));

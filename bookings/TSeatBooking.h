@@ -14,6 +14,10 @@
 #include "tickets/IArmoringTicket.h"
 #include "tickets/ISeatLimit.h"
 
+namespace tavrik::durable {
+class Reader;
+}
+
 namespace SeatBooking {
 
 // The seat service on one store. It fits routes through the booking
@@ -51,6 +55,13 @@ public:
     // must hold the same network as this one's (a copy of it). Strong
     // guarantee.
     void copyFrom(const TSeatBooking& other);
+
+    // The capacities, bookings and keys as bytes (TSeatBookingState.cpp),
+    // for a durable network's snapshots; restoreState reads them back into a
+    // service whose store already holds the flights, strong guarantee, and
+    // throws std::runtime_error on bytes it cannot read.
+    void saveState(std::string& out) const;
+    void restoreState(tavrik::durable::Reader& in);
 
 private:
     struct LimitRow {

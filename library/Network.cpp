@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "bookings/TSeatBooking.h"
+#include "library/NetworkRecords.h"
 #include "flights/TManagementFlight.h"
 #include "store/ResultCodes.h"
 #include "store/TDataAccess.h"
@@ -59,23 +60,43 @@ DataAccess::TDataAccess* Network::ownStore() { return owned ? owned->store.get()
 
 
 int Network::addAirport(int airport, std::string name) {
-    return change([&] { return management.addAirport(airport, std::move(name)); });
+    return change([&] {
+        const int result = management.addAirport(airport, disk ? name : std::move(name));
+        if (result == 0 && disk) journal([&] { return records::airport(airport, name); });
+        return result;
+    });
 }
 
 int Network::addFlight(std::string name, int flight, int days, int from, int to) {
-    return change([&] { return management.addFlight(std::move(name), flight, days, from, to); });
+    return change([&] {
+        const int result = management.addFlight(disk ? name : std::move(name), flight, days, from, to);
+        if (result == 0 && disk) journal([&] { return records::flight(flight, name, days, from, to); });
+        return result;
+    });
 }
 
 int Network::removeFlight(int airport, int flight) {
-    return change([&] { return management.removeFlight(airport, flight); });
+    return change([&] {
+        const int result = management.removeFlight(airport, flight);
+        if (result == 0 && disk) journal([&] { return records::removal(records::Kind::RemoveFlight, airport, flight); });
+        return result;
+    });
 }
 
 int Network::removeAirport(int airport) {
-    return change([&] { return management.removeAirport(airport); });
+    return change([&] {
+        const int result = management.removeAirport(airport);
+        if (result == 0 && disk) journal([&] { return records::removal(records::Kind::RemoveAirport, airport); });
+        return result;
+    });
 }
 
 int Network::armoringTickets() {
-    return change([&] { return booking.armoringTickets(); });
+    return change([&] {
+        const int result = booking.armoringTickets();
+        if (result == 0 && disk) journal([&] { return records::tickets(*booking.getTickets()); });
+        return result;
+    });
 }
 
 FittedRoute Network::fitAndBook(int maxDays, int from, int to) {
@@ -111,6 +132,7 @@ FittedRoute Network::fitAndBookLocked(int maxDays, int from, int to, std::list<T
     // names a flight that is there; the booking can still be refused when a
     // booked count is at its largest, and then books nothing.
     if (booked != 0) return FittedRoute{fitted.result, {}, booked};
+    if (disk) journal([&] { return records::tickets(route); });
     for (ReportedFlight& leg : fitted.legs) ++leg.booked;
     return fitted;
 }
@@ -171,17 +193,19 @@ void Network::checkFlight(int flight, int from, int to) {
 // that a change that goes through pays for no lookups of its own.
 void Network::insertAirport(int airport, std::string name) {
     change([&] {
-        if (management.addAirport(airport, std::move(name)) != codes::kDone)
+        if (management.addAirport(airport, disk ? name : std::move(name)) != codes::kDone)
             throw Refusal(Rule::AirportTaken, airport);
+        if (disk) journal([&] { return records::airport(airport, name); });
     });
 }
 
 void Network::insertFlight(int flight, std::string name, int days, int from, int to) {
     change([&] {
-        if (management.addFlight(std::move(name), flight, days, from, to) != codes::kDone) {
+        if (management.addFlight(disk ? name : std::move(name), flight, days, from, to) != codes::kDone) {
             checkFlight(flight, from, to);
             throw std::logic_error("flight " + std::to_string(flight) + " refused by no known rule");
         }
+        if (disk) journal([&] { return records::flight(flight, name, days, from, to); });
     });
 }
 
@@ -189,6 +213,7 @@ bool Network::eraseFlight(int airport, int flight) {
     return change([&] {
         if (!hasFlight(management, airport, flight)) return false;
         management.removeFlight(airport, flight);
+        if (disk) journal([&] { return records::removal(records::Kind::RemoveFlight, airport, flight); });
         return true;
     });
 }
@@ -197,6 +222,7 @@ bool Network::eraseAirport(int airport) {
     return change([&] {
         if (!hasAirport(management, airport)) return false;
         management.removeAirport(airport);
+        if (disk) journal([&] { return records::removal(records::Kind::RemoveAirport, airport); });
         return true;
     });
 }
@@ -215,6 +241,10 @@ void Network::takeBack(const std::vector<AirportItem>& airports, std::size_t air
 
 void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> flights) {
     change([&] {
+        // A kept network's record is made before the names move into the
+        // network.
+        std::string record;
+        if (disk) record = records::load(airports, flights);
         std::size_t airportsAdded = 0, flightsAdded = 0;
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
@@ -241,6 +271,7 @@ void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> fl
             takeBack(airports, airportsAdded, flights, flightsAdded);
             throw;
         }
+        if (disk) journal([&] { return std::move(record); });
     });
 }
 

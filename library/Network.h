@@ -41,10 +41,13 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "bookings/ISeatBooking.h"
 #include "choices/Choices.h"
+#include "durable/Store.h"
 #include "flights/IManagementFlight.h"
 #include "library/ReportCopy.h"
 #include "library/Refusal.h"
@@ -260,8 +263,54 @@ public:
     // take no lock.
     ISeatBooking* seatService() { return seats; }
 
+    // ---- a network kept in a folder (NetworkJournal.cpp) ----
+    // Every change that succeeds is in the folder's journal before the call
+    // returns (Full: synced; Normal: written), so reopening gives back the
+    // same network, seats, bookings and keys. The network made by the other
+    // constructors has no folder.
+
+    // Opens the network in `folder` (made when absent, with an empty
+    // network). Throws durable::StorageError naming the file and offset when
+    // the folder cannot be used.
+    static std::unique_ptr<Network> open(const std::string& folder, durable::Durability mode,
+                                         durable::FileSystem& files = durable::systemFiles());
+    bool kept() const { return disk != nullptr; }
+    // Shared: writes a snapshot of the whole network and starts a new
+    // journal (changes wait, reads go on). On failure the previous snapshot
+    // and journal stay in use and the error is thrown.
+    void checkpoint();
+    // Syncs the journal and releases the folder; the network is then no
+    // longer kept (changes throw). Throws when the last sync fails.
+    void closeFolder();
+    // What opening found (null without a folder).
+    const durable::Recovery* recovery() const { return disk ? &disk->recovery() : nullptr; }
+    // The whole network as bytes, and back (an empty network only): what a
+    // snapshot holds.
+    std::string saveState();
+    void restoreState(std::string_view state);
+
 private:
     struct Owned;
+
+    // The journal of a kept network; null otherwise.
+    std::unique_ptr<durable::Store> disk;
+    // The record the running change wrote (under the exclusive lock).
+    std::uint64_t appended = 0;
+    // Records the change that has just been made (under the exclusive
+    // lock). Running out of memory here leaves a change made but not
+    // recorded: the network then accepts no more changes.
+    template <class Build>
+    void journal(Build&& build) {
+        try {
+            appended = disk->append(build());
+        } catch (const std::bad_alloc&) {
+            disk->halt("running out of memory while recording a change");
+            throw;
+        }
+    }
+    void refuseIfStopped();
+    void commitRecord(std::uint64_t number);
+    void replay(std::string_view record);
 
     // Every successful change runs through here, under the exclusive lock,
     // so that whatever must see each change sees it before the call returns.
@@ -294,7 +343,24 @@ private:
 template <class Change>
 auto Network::change(Change&& body) -> decltype(body()) {
     std::unique_lock<NetworkLock> lock(network);
-    return body();
+    if (!disk) return body();
+    // A kept network records the change (journal()) before the lock goes;
+    // the sync that a Full network waits for comes after, shared with the
+    // writers of other threads.
+    refuseIfStopped();
+    appended = 0;
+    if constexpr (std::is_void_v<decltype(body())>) {
+        body();
+        const std::uint64_t number = appended;
+        lock.unlock();
+        if (number != 0) commitRecord(number);
+    } else {
+        auto result = body();
+        const std::uint64_t number = appended;
+        lock.unlock();
+        if (number != 0) commitRecord(number);
+        return result;
+    }
 }
 
 }  // namespace tavrik

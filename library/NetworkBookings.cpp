@@ -9,6 +9,7 @@
 #include <string>
 
 #include "library/Network.h"
+#include "library/NetworkRecords.h"
 
 namespace tavrik {
 
@@ -56,6 +57,7 @@ void Network::setSeats(int airport, int flight, int capacity) {
     change([&] {
         const TSeatOutcome o = service.setSeats(airport, flight, capacity);
         if (!o.done()) refuse(o);
+        if (disk) journal([&] { return records::seats(airport, flight, capacity); });
     });
 }
 
@@ -108,8 +110,11 @@ FitAnswer Network::fitFor(int maxDays, int from, int to, int passengers) {
 TBooking Network::bookRoute(const std::vector<TLegRequest>& legs, int passengers, const std::string* key) {
     ISeatBooking& service = seatsOrThrow();
     return change([&] {
+        const std::int64_t before = service.bookingCount();
         const TSeatOutcome o = service.book(legs, passengers, key);
         if (!o.done()) refuse(o);
+        // A retried key answers with its booking and sells nothing.
+        if (disk && service.bookingCount() != before) journal([&] { return records::book(legs, passengers, key, o.booking); });
         return *service.booking(o.booking);
     });
 }
@@ -117,6 +122,7 @@ TBooking Network::bookRoute(const std::vector<TLegRequest>& legs, int passengers
 TBooking Network::fitAndBookFor(int maxDays, int from, int to, int passengers, const std::string* key) {
     ISeatBooking& service = seatsOrThrow();
     return change([&] {
+        const std::int64_t before = service.bookingCount();
         const TSeatOutcome o = service.fitAndBook(maxDays, from, to, passengers, key);
         if (o.rule == SeatRule::NoRoute) {
             if (o.fit == -5) throw Refusal(Rule::UnknownAirport, from);
@@ -127,6 +133,8 @@ TBooking Network::fitAndBookFor(int maxDays, int from, int to, int passengers, c
             throw std::invalid_argument("departure and arrival are the same airport " + std::to_string(from) +
                                         ": there is nothing to book");
         if (!o.done()) refuse(o);
+        if (disk && service.bookingCount() != before)
+            journal([&] { return records::fitAndBook(maxDays, from, to, passengers, key, o.booking); });
         return *service.booking(o.booking);
     });
 }
@@ -137,6 +145,7 @@ bool Network::cancelBooking(std::int64_t booking) {
         bool now = false;
         const TSeatOutcome o = service.cancel(booking, now);
         if (!o.done()) refuse(o);
+        if (disk && now) journal([&] { return records::cancel(booking); });
         return now;
     });
 }

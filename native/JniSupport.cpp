@@ -52,6 +52,13 @@ void throwJava(JNIEnv* env, jclass type, const char* message) {
     env->ThrowNew(type, message);
 }
 
+void throwStorage(JNIEnv* env, const char* message) {
+    if (env->ExceptionCheck()) return;
+    LocalRef<jclass> type(env, env->FindClass("tavrik/StorageException"));
+    if (!type) return;  // NoClassDefFoundError is pending
+    env->ThrowNew(type.get(), message);
+}
+
 void throwRefusal(JNIEnv* env, const Refusal& refusal, const char* call) {
     if (env->ExceptionCheck()) return;
     LocalRef<jclass> refusals(env, env->FindClass(kRefusalsClass));

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "durable/FileLayer.h"
 #include "library/Refusal.h"
 #include "library/ReportCopy.h"
 
@@ -62,6 +63,10 @@ constexpr const char* kRefusalFactorySignature = "(ILjava/lang/String;JZJJJ)Ltav
 JavaExceptionClasses& exceptionClasses();
 
 void throwJava(JNIEnv* env, jclass type, const char* message);
+// Throws tavrik.StorageException (a kept network's folder could not be used
+// or could not record a change). Called from a native method of the jar's
+// classes, whose class loader finds it.
+void throwStorage(JNIEnv* env, const char* message);
 // Throws the Java exception of the refusal's rule, naming `call`. Called from
 // a native method of the jar's classes, whose class loader finds the factory.
 void throwRefusal(JNIEnv* env, const Refusal& refusal, const char* call);
@@ -82,6 +87,8 @@ Result withBoundary(JNIEnv* env, Result neutral, Body&& body) noexcept {
         throwJava(env, classes.illegalArgumentException, e.what());
     } catch (const std::bad_alloc&) {
         throwJava(env, classes.outOfMemoryError, "native heap exhausted in tavrik");
+    } catch (const tavrik::durable::StorageError& e) {
+        throwStorage(env, e.what());
     } catch (const std::exception& e) {
         throwJava(env, classes.runtimeException, e.what());
     } catch (...) {

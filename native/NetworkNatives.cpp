@@ -86,6 +86,30 @@ JNIEXPORT jlong JNICALL Java_tavrik_Network_nativeCreate(JNIEnv* env, jclass) {
     return withBoundary(env, jlong{0}, [&] { return handleOf(new Network()); });
 }
 
+JNIEXPORT jlong JNICALL Java_tavrik_Network_nativeOpen(JNIEnv* env, jclass, jbyteArray folder, jboolean full) {
+    return withBoundary(env, jlong{0}, [&] {
+        const jsize size = env->GetArrayLength(folder);
+        std::string path(static_cast<std::size_t>(size), '\0');
+        env->GetByteArrayRegion(folder, 0, size, reinterpret_cast<jbyte*>(path.data()));
+        if (path.empty() || path.find('\0') != std::string::npos)
+            throw std::invalid_argument("a folder path must be non-empty and hold no NUL character");
+        auto network = Network::open(path, full ? tavrik::durable::Durability::Full : tavrik::durable::Durability::Normal);
+        return handleOf(network.release());
+    });
+}
+
+JNIEXPORT void JNICALL Java_tavrik_Network_nativeCheckpoint(JNIEnv* env, jclass, jlong address) {
+    withCall(env, "checkpoint", [&] {
+        Network& network = networkOf(address);
+        if (!network.kept()) {
+            LocalRef<jclass> type(env, env->FindClass("java/lang/IllegalStateException"));
+            tavrik::throwJava(env, type.get(), "checkpoint: this network is not kept in a folder");
+            throw JavaExceptionPending{};
+        }
+        network.checkpoint();
+    });
+}
+
 JNIEXPORT jlong JNICALL Java_tavrik_Network_nativeShared(JNIEnv* env, jclass) {
     return withBoundary(env, jlong{0}, [&] { return handleOf(&tavrik::sharedNetwork()); });
 }

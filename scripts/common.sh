@@ -23,7 +23,7 @@ TAVRIK_TEST_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" "${TAVRIK_CROSS_PACKAGES[@]}"
   maven libmaven-install-plugin-java libmaven-compiler-plugin-java libmaven-resources-plugin-java libexec-maven-plugin-java)
 # The benchmarks (scripts/bench) and the one-shot command timing.
 TAVRIK_BENCH_PACKAGES=("${TAVRIK_DEMO_PACKAGES[@]}" "${TAVRIK_CROSS_PACKAGES[@]}" libbenchmark-dev libboost-graph-dev
-  libjgrapht-java hyperfine)
+  libjgrapht-java hyperfine libsqlite3-dev liblmdb-dev)
 # Fuzzing (clang's libFuzzer) and coverage (scripts/fuzz, scripts/coverage).
 TAVRIK_FUZZ_COVERAGE_PACKAGES=("${TAVRIK_TEST_PACKAGES[@]}" clang libclang-rt-14-dev gcovr)
 

@@ -91,6 +91,49 @@ public final class Network implements AutoCloseable {
         this(nativeCreate(), false);
     }
 
+    /**
+     * Opens the network kept in a folder, or makes an empty one there when the folder holds
+     * none (the folder itself is made when absent; its parent must exist). Every change that
+     * returns normally is recorded in the folder before the call returns (see {@link
+     * Durability}), so that opening the folder again gives back the same airports, flights,
+     * seats, bookings with their ids and request keys, and the same answers. A torn record at
+     * the journal's end (a change whose call never returned) is dropped; a folder used by
+     * another open network, of this process or another one, is refused with the holder's
+     * process id. {@link #close()} syncs and releases the folder.
+     *
+     * @param folder the folder
+     * @param durability what an acknowledged change survives
+     * @return the network
+     * @throws StorageException if the folder cannot be used: not a folder, unreadable, on a
+     *     read-only file system, in use, written by a newer format version, holding a journal of
+     *     another network, or damaged (the message names the file and the offset; nothing in the
+     *     folder is changed)
+     * @throws OutOfMemoryError if the library runs out of native memory
+     */
+    public static Network open(java.nio.file.Path folder, Durability durability) {
+        java.util.Objects.requireNonNull(folder, "folder is null");
+        java.util.Objects.requireNonNull(durability, "durability is null");
+        byte[] path = folder.toString().getBytes(java.nio.charset.StandardCharsets.UTF_8);
+        return new Network(nativeOpen(path, durability == Durability.FULL), false);
+    }
+
+    /**
+     * Writes a snapshot of the whole network into its folder and starts a new journal, so that
+     * the next opening reads the snapshot and only the changes made after it. Changes wait while
+     * it runs; reads go on. When it fails, the previous snapshot and journal stay in use.
+     *
+     * @throws IllegalStateException if the network is closed or not kept in a folder
+     * @throws StorageException if the snapshot could not be written
+     */
+    public void checkpoint() {
+        long address = enter();
+        try {
+            nativeCheckpoint(address);
+        } finally {
+            leave();
+        }
+    }
+
     private Network(long address, boolean shared) {
         handle = new Handle(address, shared);
         cleanable = shared ? null : Cleaning.CLEANER.register(this, handle);
@@ -855,6 +898,10 @@ public final class Network implements AutoCloseable {
     }
 
     private static native long nativeCreate();
+
+    private static native long nativeOpen(byte[] folder, boolean full);
+
+    private static native void nativeCheckpoint(long address);
 
     private static native long nativeShared();
 

@@ -195,6 +195,29 @@ TEST(Differential, TypedOperations) {
     }
 }
 
+// Close and reopen as an operation: half of the restarts write the network
+// to a folder and open it again, and the model goes on from where it was.
+TEST(Differential, CloseAndReopen) {
+    Ranges ranges{-2, 8, 6, 0, 3};
+    ranges.reopen = true;
+    ranges.typed = true;
+    std::uint64_t reopens = 0, ops = 0;
+    for (std::uint64_t seed = 15000; ops < static_cast<std::uint64_t>(static_cast<double>(totalBudget()) *
+                                                                          added(0.08));
+         ++seed) {
+        OpDriver driver(ranges);
+        RandomSource source(seed);
+        for (int i = 0; i < 20000; ++i) driver.step(source);
+        ops += driver.operations();
+        reopens += driver.reopens();
+        EXPECT_EQ(0u, driver.mismatches());
+        for (const std::string& report : driver.reports()) ADD_FAILURE() << "seed " << seed << ": " << report;
+    }
+    std::printf("[differential] close and reopen: %llu operations, %llu reopens\n",
+                static_cast<unsigned long long>(ops), static_cast<unsigned long long>(reopens));
+    EXPECT_GT(reopens, 2u);
+}
+
 // Two networks driven at once with the same airport and flight numbers, each
 // against its own model, their operations interleaved at random: a change
 // that reached the other network, or a search or ticket list shared between

@@ -53,6 +53,8 @@ class Network {
 public:
     const Airports& airports() const { return net; }
     const std::vector<TTicket>& tickets() const { return ticketList; }
+    // A network closed and opened again has no current ticket list.
+    void forgetTickets() { ticketList.clear(); }
 
     // ---- the store's codes ----
     int addAirport(int airport, const std::string& name) {

@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "tests/support/LibraryState.h"
+#include "tests/support/MemoryFiles.h"
 #include "tests/support/Model.h"
 #include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
@@ -76,13 +77,18 @@ struct Ranges {
     // (256, 300, -1, 65536, INT_MAX / 2, INT_MAX). Flights come and go, so
     // the queue switches back and forth.
     int spikeOneIn = 0;
+    // Half of the restarts close the network and open it again from a
+    // folder (an in-memory file system): its snapshot must give back the
+    // whole network, seats, bookings and keys, compared with the model as
+    // every other operation is. The current ticket list is not kept.
+    bool reopen = false;
 };
 
 // The network under test: a tavrik::Network that owns its store and
 // services, which the driver also reaches directly.
 struct DrivenNetwork {
-    DrivenNetwork()
-        : network(std::make_unique<tavrik::Network>()),
+    explicit DrivenNetwork(std::unique_ptr<tavrik::Network> given = std::make_unique<tavrik::Network>())
+        : network(std::move(given)),
           store(*network->ownStore()),
           management(network->managementService()),
           booking(network->bookingService()),
@@ -220,6 +226,7 @@ public:
     }
 
     std::uint64_t operations() const { return ops; }
+    std::uint64_t reopens() const { return reopened; }
     std::uint64_t mismatches() const { return mismatchCount; }
     // The first few mismatches, described.
     const std::vector<std::string>& reports() const { return mismatchReports; }
@@ -496,10 +503,13 @@ private:
             removeExistingFlight(in, what);
         } else if (kind == kAirportAgain) {
             airportAgain(in, what);
-        } else if (kind < 998 || in.pick(0, 9) != 0) {
+        } else if (kind < 998 || in.pick(0, ranges.reopen ? 1 : 9) != 0) {
             const int a = airport(in);
             what << "copyAirportReport(" << a << ')';
             expectRows(what.str(), mod.airportReport(a), tavrik::copyAirportReport(lib->management, a));
+        } else if (ranges.reopen && in.pick(0, 1) == 0) {
+            what << "close and reopen";
+            reopenFromFolder();
         } else {
             // Now and then a fresh library and model, so that runs also start
             // from an empty network and a cold search.
@@ -513,6 +523,38 @@ private:
         if (trace != nullptr) *trace << ops << ' ' << what.str() << '\n';
         if (checks.logging) keep(what.str());
         compareState(what.str());
+    }
+
+    // The network written to a folder and read back: its state goes into a
+    // network kept on a fresh in-memory file system, which writes its
+    // snapshot (the driver also changes the network through its services,
+    // which are not journaled), closes, and opens again, alternately in
+    // Full and Normal mode. The model keeps its network and seats and
+    // forgets its current ticket list, as the reopened network has none.
+    void reopenFromFolder() {
+        ++reopened;
+        const std::string state = lib->network->saveState();
+        const auto mode = reopened % 2 ? tavrik::durable::Durability::Full : tavrik::durable::Durability::Normal;
+        // The network open now may be on the previous folder: that one
+        // goes only after it.
+        std::unique_ptr<durabletest::MemoryFiles> previous = std::move(folder);
+        folder = std::make_unique<durabletest::MemoryFiles>();
+        {
+            auto kept = tavrik::Network::open("/network", mode, *folder);
+            kept->restoreState(state);
+            kept->checkpoint();
+            kept->closeFolder();
+        }
+        probeBefore.add(probe->counts());
+        direct.reset();
+        probe.reset();
+        lib.reset(new DrivenNetwork(tavrik::Network::open("/network", mode, *folder)));
+        probe.reset(new NetworkProbe(lib->store));
+        if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store));
+        haveSnapshot = false;
+        queriedRevision.reset();
+        mod.forgetTickets();
+        if (lib->network->saveState() != state) mismatch("close and reopen", "the reopened network differs");
     }
 
     // A fresh library, its probe and (for the literal check) a route search
@@ -1380,6 +1422,9 @@ private:
     Ranges ranges;
     Checks checks;
     std::string label;  // of the test's sequence, for the reports
+    // The file system of the network reopened last (see reopenFromFolder).
+    std::unique_ptr<durabletest::MemoryFiles> folder;
+    std::uint64_t reopened = 0;
     std::unique_ptr<DrivenNetwork> lib;
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
     std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)

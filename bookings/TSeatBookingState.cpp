@@ -1,0 +1,156 @@
+// The seat service's state as bytes, for the snapshots of a durable network:
+// capacities, bookings, the live bookings per flight and the request keys.
+// Everything is written in ascending order, so that equal states give equal
+// bytes; what points into the store is found again when read.
+
+#include <algorithm>
+
+#include "bookings/TSeatBooking.h"
+#include "durable/Bytes.h"
+
+namespace SeatBooking {
+
+using tavrik::durable::Reader;
+using tavrik::durable::Writer;
+
+namespace {
+
+void writeLegs(Writer& w, const std::vector<TLegRequest>& legs) {
+    w.u32(std::uint32_t(legs.size()));
+    for (const TLegRequest& l : legs) {
+        w.i32(l.flight);
+        w.i32(l.from);
+        w.i32(l.to);
+    }
+}
+
+std::vector<TLegRequest> readLegs(Reader& r) {
+    std::vector<TLegRequest> legs(r.count(12));
+    for (TLegRequest& l : legs) {
+        l.flight = r.i32();
+        l.from = r.i32();
+        l.to = r.i32();
+    }
+    return legs;
+}
+
+template <class Map>
+std::vector<typename Map::key_type> sortedKeys(const Map& map) {
+    std::vector<typename Map::key_type> keys;
+    keys.reserve(map.size());
+    for (const auto& entry : map) keys.push_back(entry.first);
+    std::sort(keys.begin(), keys.end());
+    return keys;
+}
+
+}  // namespace
+
+void TSeatBooking::saveState(std::string& out) const {
+    Writer w(out);
+    std::uint32_t rows = 0;
+    for (const auto& airport : limits) rows += std::uint32_t(airport.second.flights.size());
+    w.u32(rows);
+    for (int airport : sortedKeys(limits)) {
+        const AirportLimits& l = limits.at(airport);
+        for (std::size_t i = 0; i < l.flights.size(); ++i) {
+            w.i32(airport);
+            w.i32(l.flights[i]);
+            w.i32(l.rows[i].seats);
+        }
+    }
+    w.u32(std::uint32_t(sold.size()));
+    for (const Sale& sale : sold) {
+        const TBooking& b = sale.record;
+        w.i32(b.passengers);
+        w.u32(std::uint32_t(b.legs.size()));
+        for (const TBookedLeg& l : b.legs) {
+            w.i32(l.flight);
+            w.i32(l.from);
+            w.i32(l.to);
+            w.u8(l.gone);
+        }
+        w.str(b.key);
+        w.u8(b.cancelled);
+    }
+    w.u32(std::uint32_t(holders.size()));
+    for (std::uint64_t flight : sortedKeys(holders)) {
+        const std::vector<std::int64_t>& ids = holders.at(flight);
+        w.i64(std::int64_t(flight));
+        w.u32(std::uint32_t(ids.size()));
+        for (std::int64_t id : ids) w.i64(id);
+    }
+    w.u32(std::uint32_t(keys.size()));
+    for (const std::string& key : sortedKeys(keys)) {
+        const KeyedRequest& request = keys.at(key);
+        w.str(key);
+        w.u8(request.fitted);
+        w.i32(request.maxDays);
+        w.i32(request.from);
+        w.i32(request.to);
+        writeLegs(w, request.legs);
+        w.i32(request.passengers);
+        w.i64(request.booking);
+    }
+}
+
+void TSeatBooking::restoreState(Reader& r) {
+    // Built aside, with every pointer into this store, then swapped in.
+    std::unordered_map<int, AirportLimits> newLimits;
+    for (std::uint32_t n = r.count(12); n > 0; --n) {
+        const int from = r.i32();
+        const int flight = r.i32();
+        const int seats = r.i32();
+        Found f;
+        if (!find(from, flight, f).done() || f.from != from)
+            throw std::runtime_error("a capacity names flight " + std::to_string(flight) + " from airport " +
+                                     std::to_string(from) + ", which is not there");
+        AirportLimits& l = newLimits[from];
+        if (!l.flights.empty() && l.flights.back() >= flight) throw std::runtime_error("capacities out of order");
+        l.flights.push_back(flight);
+        l.free.push_back(seats - f.sold());
+        l.rows.push_back(LimitRow{seats, f.atFrom, f.atTo});
+    }
+    std::vector<Sale> newSold(r.count(9));
+    for (std::size_t i = 0; i < newSold.size(); ++i) {
+        TBooking& b = newSold[i].record;
+        b.id = std::int64_t(i) + 1;
+        b.passengers = r.i32();
+        b.legs.resize(r.count(13));
+        newSold[i].entries.resize(b.legs.size());
+        for (std::size_t k = 0; k < b.legs.size(); ++k) {
+            TBookedLeg& l = b.legs[k];
+            l.flight = r.i32();
+            l.from = r.i32();
+            l.to = r.i32();
+            l.gone = r.u8() != 0;
+            // As copyFrom: the entries of the legs that are not gone.
+            if (!l.gone) find(l.from, l.flight, newSold[i].entries[k]);
+        }
+        b.key = r.str();
+        b.cancelled = r.u8() != 0;
+    }
+    std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders;
+    for (std::uint32_t n = r.count(12); n > 0; --n) {
+        std::vector<std::int64_t>& ids = newHolders[std::uint64_t(r.i64())];
+        ids.resize(r.count(8));
+        for (std::int64_t& id : ids) id = r.i64();
+    }
+    std::unordered_map<std::string, KeyedRequest> newKeys;
+    for (std::uint32_t n = r.count(4); n > 0; --n) {
+        std::string key = r.str();
+        KeyedRequest& request = newKeys[std::move(key)];
+        request.fitted = r.u8() != 0;
+        request.maxDays = r.i32();
+        request.from = r.i32();
+        request.to = r.i32();
+        request.legs = readLegs(r);
+        request.passengers = r.i32();
+        request.booking = r.i64();
+    }
+    limits.swap(newLimits);
+    holders.swap(newHolders);
+    sold.swap(newSold);
+    keys.swap(newKeys);
+}
+
+}  // namespace SeatBooking
