@@ -16,12 +16,13 @@ namespace FitingFlight {
 
 template <class Queue>
 void TFitingFlight::advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter) {
+    auto&& q = queue.cursor();
     const bool stopEarly = !net.negativeDays();
     const std::size_t n = net.liveCount();
     Label* const labels = s.labels.data();
     const std::uint32_t reached = s.base;
     std::uint32_t u;
-    while (!(stopEarly && labels[target].mark == reached + 1) && queue.take(labels, reached, u)) {
+    while (!(stopEarly && labels[target].mark == reached + 1) && q.take(labels, reached, u)) {
         if (s.included + 1 >= n) break;
         const std::int64_t du = labels[u].day;
         labels[u].mark = reached + 1;
@@ -37,15 +38,16 @@ void TFitingFlight::advanceFiltered(SearchState& s, Queue& queue, std::uint32_t 
             Label& l = labels[e->to];
             if (l.mark < reached) {
                 l = Label{cand, reached, u};
-                queue.push(e->to, cand);
+                q.push(e->to, cand);
             } else if (cand < l.day) {
                 const std::int64_t old = l.day;
                 l.day = cand;
                 l.prev = u;
-                if (l.mark == reached) queue.decrease(e->to, old, cand);
+                if (l.mark == reached) q.decrease(e->to, old, cand);
             }
         }
     }
+    q.finish();
 }
 
 int TFitingFlight::searchFiltered(SearchState& s, int maxDays, std::uint32_t fi, std::uint32_t ti,
