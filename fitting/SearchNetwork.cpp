@@ -1,6 +1,7 @@
 #include "fitting/SearchNetwork.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <utility>
@@ -194,10 +195,11 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             for (next = i + 1; next < out.size() && out[next].to == out[i].to;) ++next;
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
-            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i)});
+            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i), kNoLimit});
             if (next - i > 1) {
                 auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
-                for (std::size_t j = i; j < next; ++j) flightsThere.emplace_hint(flightsThere.end(), out[j].days, out[j].flight);
+                for (std::size_t j = i; j < next; ++j)
+                    flightsThere.emplace_hint(flightsThere.end(), std::make_pair(out[j].days, out[j].flight), kNoLimit);
             }
         }
         range.size = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
@@ -302,15 +304,16 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         // before anything changes.
         EdgeInfo& info = poolInfo[e];
         if (info.flights == 1) {
-            std::set<std::pair<int, int>> both{{pool[e].days, info.flight}, {days, flight}};
+            Parallels both{{{pool[e].days, info.flight}, info.free}, {{days, flight}, kNoLimit}};
             parallels.emplace(idKey(from, to), std::move(both));
         } else {
-            parallels.find(idKey(from, to))->second.emplace(days, flight);
+            parallels.find(idKey(from, to))->second.emplace(std::make_pair(days, flight), kNoLimit);
         }
         ++info.flights;
         if (days < pool[e].days || (days == pool[e].days && flight < info.flight)) {
             pool[e].days = days;
             info.flight = flight;
+            info.free = kNoLimit;
         }
     } else {
         Range& range = ranges[u];
@@ -346,7 +349,7 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             room[u] = twice;
         }
         pool[range.begin + range.size] = Edge{v, days};
-        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1};
+        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1, kNoLimit};
         ++range.size;
     }
     leastIn[v] = std::min(leastIn[v], days);
@@ -377,8 +380,9 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to) noexcep
         // The best one left takes over; with one left the set goes.
         others->second.erase(std::make_pair(days, flight));
         --info.flights;
-        pool[e].days = others->second.begin()->first;
-        info.flight = others->second.begin()->second;
+        pool[e].days = others->second.begin()->first.first;
+        info.flight = others->second.begin()->first.second;
+        info.free = others->second.begin()->second;
         if (info.flights == 1) parallels.erase(others);
     }
     noteLayout(kindBefore, bucketsBefore);
@@ -420,7 +424,53 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
 std::vector<std::pair<int, int>> SearchNetwork::parallelFlights(std::uint32_t from, std::uint32_t to) const {
     const auto found = parallels.find(idKey(ids[from], ids[to]));
     if (found == parallels.end()) return {};
-    return std::vector<std::pair<int, int>>(found->second.begin(), found->second.end());
+    std::vector<std::pair<int, int>> out;
+    for (const auto& entry : found->second) out.push_back(entry.first);
+    return out;
+}
+
+void SearchNetwork::setFree(int flight, int days, int from, int to, int free) noexcept {
+    std::uint32_t u, v;
+    if (!findSlot(from, u) || !findSlot(to, v)) return;
+    const std::size_t e = findEdge(u, v);
+    if (e == kNone) return;
+    EdgeInfo& info = poolInfo[e];
+    if (info.flights > 1) {
+        const auto set = parallels.find(idKey(from, to));
+        if (set != parallels.end()) {
+            const auto entry = set->second.find(std::make_pair(days, flight));
+            if (entry != set->second.end()) entry->second = free;
+        }
+    }
+    // Numbers are unique at an airport: the edge's flight is this one or
+    // another of the pair.
+    if (info.flight == flight) info.free = free;
+}
+
+void SearchNetwork::clearFree() noexcept {
+    for (EdgeInfo& info : poolInfo) info.free = kNoLimit;
+    for (auto& set : parallels)
+        for (auto& entry : set.second) entry.second = kNoLimit;
+}
+
+bool SearchNetwork::keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
+    const EdgeInfo& info = poolInfo[static_cast<std::size_t>(e - pool.data())];
+    if (info.free >= passengers) {
+        flight = info.flight;
+        days = e->days;
+        return true;
+    }
+    if (info.flights < 2) return false;
+    const auto set = parallels.find(idKey(ids[from], ids[e->to]));
+    if (set == parallels.end()) return false;
+    // The first entry is the edge's own flight, which lacks the seats.
+    for (auto entry = std::next(set->second.begin()); entry != set->second.end(); ++entry) {
+        if (entry->second < passengers) continue;
+        days = entry->first.first;
+        flight = entry->first.second;
+        return true;
+    }
+    return false;
 }
 
 std::string SearchNetwork::indexBreach() const {
@@ -447,7 +497,9 @@ std::string SearchNetwork::indexBreach() const {
             }
             ++several;
             if (set == parallels.end() || set->second.size() != poolInfo[e].flights ||
-                set->second.begin()->first != pool[e].days || set->second.begin()->second != poolInfo[e].flight) {
+                set->second.begin()->first.first != pool[e].days ||
+                set->second.begin()->first.second != poolInfo[e].flight ||
+                set->second.begin()->second != poolInfo[e].free) {
                 out << "slot " << u << "'s edge to slot " << pool[e].to << " of " << poolInfo[e].flights
                     << " flights (d" << pool[e].days << " F" << poolInfo[e].flight << ") disagrees with its set";
                 return out.str();
