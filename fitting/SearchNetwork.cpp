@@ -195,11 +195,12 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             for (next = i + 1; next < out.size() && out[next].to == out[i].to;) ++next;
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
-            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i), kNoLimit});
+            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i), kNoLimit, 0, 0, kNoLimit});
             if (next - i > 1) {
                 auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
                 for (std::size_t j = i; j < next; ++j)
                     flightsThere.emplace_hint(flightsThere.end(), std::make_pair(out[j].days, out[j].flight), kNoLimit);
+                noteSecond(fresh.poolInfo.back(), flightsThere);
             }
         }
         range.size = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
@@ -303,11 +304,13 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         // Another flight of a pair: the pair's flights in order, allocated
         // before anything changes.
         EdgeInfo& info = poolInfo[e];
+        Parallels* set;
         if (info.flights == 1) {
             Parallels both{{{pool[e].days, info.flight}, info.free}, {{days, flight}, kNoLimit}};
-            parallels.emplace(idKey(from, to), std::move(both));
+            set = &parallels.emplace(idKey(from, to), std::move(both)).first->second;
         } else {
-            parallels.find(idKey(from, to))->second.emplace(std::make_pair(days, flight), kNoLimit);
+            set = &parallels.find(idKey(from, to))->second;
+            set->emplace(std::make_pair(days, flight), kNoLimit);
         }
         ++info.flights;
         if (days < pool[e].days || (days == pool[e].days && flight < info.flight)) {
@@ -315,6 +318,7 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             info.flight = flight;
             info.free = kNoLimit;
         }
+        noteSecond(info, *set);
     } else {
         Range& range = ranges[u];
         const bool move = range.size == room[u];
@@ -349,7 +353,7 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             room[u] = twice;
         }
         pool[range.begin + range.size] = Edge{v, days};
-        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1, kNoLimit};
+        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1, kNoLimit, 0, 0, kNoLimit};
         ++range.size;
     }
     leastIn[v] = std::min(leastIn[v], days);
@@ -383,6 +387,7 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to) noexcep
         pool[e].days = others->second.begin()->first.first;
         info.flight = others->second.begin()->first.second;
         info.free = others->second.begin()->second;
+        noteSecond(info, others->second);
         if (info.flights == 1) parallels.erase(others);
     }
     noteLayout(kindBefore, bucketsBefore);
@@ -439,7 +444,10 @@ void SearchNetwork::setFree(int flight, int days, int from, int to, int free) no
         const auto set = parallels.find(idKey(from, to));
         if (set != parallels.end()) {
             const auto entry = set->second.find(std::make_pair(days, flight));
-            if (entry != set->second.end()) entry->second = free;
+            if (entry != set->second.end()) {
+                entry->second = free;
+                if (entry == std::next(set->second.begin())) info.altFree = free;
+            }
         }
     }
     // Numbers are unique at an airport: the edge's flight is this one or
@@ -448,23 +456,25 @@ void SearchNetwork::setFree(int flight, int days, int from, int to, int free) no
 }
 
 void SearchNetwork::clearFree() noexcept {
-    for (EdgeInfo& info : poolInfo) info.free = kNoLimit;
+    for (EdgeInfo& info : poolInfo) info.free = info.altFree = kNoLimit;
     for (auto& set : parallels)
         for (auto& entry : set.second) entry.second = kNoLimit;
 }
 
-bool SearchNetwork::keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
-    const EdgeInfo& info = poolInfo[static_cast<std::size_t>(e - pool.data())];
-    if (info.free >= passengers) {
-        flight = info.flight;
-        days = e->days;
-        return true;
-    }
-    if (info.flights < 2) return false;
+void SearchNetwork::noteSecond(EdgeInfo& info, const Parallels& set) noexcept {
+    if (set.size() < 2) return;
+    const auto second = std::next(set.begin());
+    info.altDays = second->first.first;
+    info.altFlight = second->first.second;
+    info.altFree = second->second;
+}
+
+bool SearchNetwork::keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
     const auto set = parallels.find(idKey(ids[from], ids[e->to]));
-    if (set == parallels.end()) return false;
-    // The first entry is the edge's own flight, which lacks the seats.
-    for (auto entry = std::next(set->second.begin()); entry != set->second.end(); ++entry) {
+    if (set == parallels.end() || set->second.size() < 3) return false;
+    // The first two are the edge's own flight and its alt, which lack the
+    // seats.
+    for (auto entry = std::next(set->second.begin(), 2); entry != set->second.end(); ++entry) {
         if (entry->second < passengers) continue;
         days = entry->first.first;
         flight = entry->first.second;
@@ -499,7 +509,9 @@ std::string SearchNetwork::indexBreach() const {
             if (set == parallels.end() || set->second.size() != poolInfo[e].flights ||
                 set->second.begin()->first.first != pool[e].days ||
                 set->second.begin()->first.second != poolInfo[e].flight ||
-                set->second.begin()->second != poolInfo[e].free) {
+                set->second.begin()->second != poolInfo[e].free ||
+                std::next(set->second.begin())->first != std::make_pair(poolInfo[e].altDays, poolInfo[e].altFlight) ||
+                std::next(set->second.begin())->second != poolInfo[e].altFree) {
                 out << "slot " << u << "'s edge to slot " << pool[e].to << " of " << poolInfo[e].flights
                     << " flights (d" << pool[e].days << " F" << poolInfo[e].flight << ") disagrees with its set";
                 return out.str();

@@ -116,7 +116,21 @@ public:
     // Of the flights joining `from` to the edge's arrival that way, the
     // first in (days, number) with at least `passengers` free seats: what
     // the search takes over the flights that have them. False: none has.
-    bool keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const;
+    bool keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
+        const EdgeInfo& info = poolInfo[static_cast<std::size_t>(e - pool.data())];
+        if (info.free >= passengers) {
+            flight = info.flight;
+            days = e->days;
+            return true;
+        }
+        if (info.flights < 2) return false;
+        if (info.altFree >= passengers) {
+            flight = info.altFlight;
+            days = info.altDays;
+            return true;
+        }
+        return info.flights > 2 && keptBeyond(from, e, passengers, flight, days);
+    }
     // The edge from `from` to `to`, or null.
     const Edge* edgeBetween(std::uint32_t from, std::uint32_t to) const {
         const std::size_t e = findEdge(from, to);
@@ -184,6 +198,8 @@ private:
     }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
+    // keptFlight past the second flight of the pair.
+    bool keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const;
 
     std::vector<int> ids;                 // airport number of each slot
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
@@ -194,10 +210,16 @@ private:
     // Beside each pool entry: the edge's flight number, how many flights
     // join the same two airports that way (when the last goes, so does the
     // edge, without a look at the store), and the flight's free seats.
+    // For an edge of several flights, the second of the pair in (days,
+    // number) is kept here too (alt*): when the edge's own flight lacks the
+    // seats, that one mostly has them, and no set is looked up.
     struct EdgeInfo {
         int flight;
         std::uint32_t flights;
         int free;
+        int altDays = 0;
+        int altFlight = 0;
+        int altFree = kNoLimit;
     };
     std::vector<EdgeInfo> poolInfo;
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
@@ -210,6 +232,8 @@ private:
     // free seats. Keyed by numbers, not slots, so that a rebuild keeps them.
     using Parallels = std::map<std::pair<int, int>, int>;
     std::unordered_map<std::uint64_t, Parallels> parallels;
+    // Copies the set's second flight into the edge's alt* fields.
+    static void noteSecond(EdgeInfo& info, const Parallels& set) noexcept;
     SearchTuning tuning;
     std::size_t flights = 0;       // flights between airports of the copy
     std::size_t work = 0;          // edits' work since the last rebuild
