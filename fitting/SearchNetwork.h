@@ -112,25 +112,37 @@ public:
 
     // Free seats of an edge's flight (kNoLimit: no capacity).
     static constexpr int kNoLimit = INT_MAX;
-    int freeOfEdge(const Edge* e) const { return poolInfo[static_cast<std::size_t>(e - pool.data())].free; }
+    // Free seats of an edge's flight (free) and of the pair's second flight
+    // (alt; kNoAlt when the edge has one flight).
+    struct EdgeSeats {
+        int free;
+        int alt;
+        int altDays;  // the second flight's days
+    };
+    static constexpr int kNoAlt = INT_MIN;
+    int freeOfEdge(const Edge* e) const { return poolSeats[static_cast<std::size_t>(e - pool.data())].free; }
+    // The seats of the edges of a slot, in the order of its edges.
+    const EdgeSeats* seatsBegin(std::uint32_t slot) const { return poolSeats.data() + ranges[slot].begin; }
     // Of the flights joining `from` to the edge's arrival that way, the
     // first in (days, number) with at least `passengers` free seats: what
     // the search takes over the flights that have them. False: none has.
     bool keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
-        const EdgeInfo& info = poolInfo[static_cast<std::size_t>(e - pool.data())];
-        if (info.free >= passengers) {
-            flight = info.flight;
+        const std::size_t i = static_cast<std::size_t>(e - pool.data());
+        const EdgeSeats& seats = poolSeats[i];
+        if (seats.free >= passengers) {
+            flight = poolInfo[i].flight;
             days = e->days;
             return true;
         }
-        if (info.flights < 2) return false;
-        if (info.altFree >= passengers) {
-            flight = info.altFlight;
-            days = info.altDays;
+        if (seats.alt >= passengers) {
+            flight = poolInfo[i].altFlight;
+            days = seats.altDays;
             return true;
         }
-        return info.flights > 2 && keptBeyond(from, e, passengers, flight, days);
+        return seats.alt != kNoAlt && keptBeyond(from, e, passengers, flight, days);
     }
+    // keptFlight past the second flight of the pair.
+    bool keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const;
     // The edge from `from` to `to`, or null.
     const Edge* edgeBetween(std::uint32_t from, std::uint32_t to) const {
         const std::size_t e = findEdge(from, to);
@@ -198,8 +210,6 @@ private:
     }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
     void noteLayout(QueueKind kindBefore, std::uint32_t bucketsBefore) noexcept;
-    // keptFlight past the second flight of the pair.
-    bool keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const;
 
     std::vector<int> ids;                 // airport number of each slot
     std::vector<std::uint8_t> ordered;    // slot order agrees with number order
@@ -207,21 +217,22 @@ private:
     std::vector<std::uint32_t> room;      // pool entries each slot's range may fill
     std::vector<int> leastIn;             // see leastInto
     std::vector<Edge> pool;
-    // Beside each pool entry: the edge's flight number, how many flights
+    // Beside each pool entry: the edge's flight number and how many flights
     // join the same two airports that way (when the last goes, so does the
-    // edge, without a look at the store), and the flight's free seats.
+    // edge, without a look at the store).
     // For an edge of several flights, the second of the pair in (days,
     // number) is kept here too (alt*): when the edge's own flight lacks the
     // seats, that one mostly has them, and no set is looked up.
     struct EdgeInfo {
         int flight;
         std::uint32_t flights;
-        int free;
-        int altDays = 0;
         int altFlight = 0;
-        int altFree = kNoLimit;
     };
     std::vector<EdgeInfo> poolInfo;
+    // Beside each pool entry too, on its own so that a search for seats
+    // reads 8 bytes more per edge: the free seats of the edge's flight and
+    // of its stand-in.
+    std::vector<EdgeSeats> poolSeats;
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
     // Airports with at least tuning.indexFrom edges (once indexed, until the
     // next rebuild): (slot, arrival slot) -> pool entry.
@@ -233,7 +244,7 @@ private:
     using Parallels = std::map<std::pair<int, int>, int>;
     std::unordered_map<std::uint64_t, Parallels> parallels;
     // Copies the set's second flight into the edge's alt* fields.
-    static void noteSecond(EdgeInfo& info, const Parallels& set) noexcept;
+    static void noteSecond(EdgeInfo& info, EdgeSeats& seats, const Parallels& set) noexcept;
     SearchTuning tuning;
     std::size_t flights = 0;       // flights between airports of the copy
     std::size_t work = 0;          // edits' work since the last rebuild

@@ -271,16 +271,25 @@ void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target, 
         if (included + 1 >= n) break;
         labels[u].mark = reached + 1;
         ++included;
-        for (const Edge* e = net.edgesBegin(u), *end = net.edgesEnd(u); e != end; ++e) {
+        const Edge* const first = net.edgesBegin(u);
+        // Read only for seats; a local, as the labels' writes cannot alias it.
+        const SearchNetwork::EdgeSeats* const seats = kForSeats ? net.seatsBegin(u) : nullptr;
+        for (const Edge* e = first, *end = net.edgesEnd(u); e != end; ++e) {
             std::int64_t cand = du + e->days;
             if constexpr (kForSeats) {
                 // The edge's flight lacks the seats: the pair's next best
                 // that has them, if any (no fewer days, so the bound of
                 // the early stop still holds).
-                if (net.freeOfEdge(e) < passengers) {
-                    int flight, days;
-                    if (!net.keptFlight(u, e, passengers, flight, days)) continue;
-                    cand = du + days;
+                const SearchNetwork::EdgeSeats& st = seats[e - first];
+                if (st.free < passengers) {
+                    if (st.alt >= passengers) {
+                        cand = du + st.altDays;
+                    } else {
+                        int flight, days;
+                        if (st.alt == SearchNetwork::kNoAlt || !net.keptBeyond(u, e, passengers, flight, days))
+                            continue;
+                        cand = du + days;
+                    }
                 }
             }
             Label& l = labels[e->to];
