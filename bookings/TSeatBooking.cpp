@@ -4,7 +4,6 @@
 #include <climits>
 #include <utility>
 
-#include "fitting/IFlightFilter.h"
 
 namespace SeatBooking {
 
@@ -31,43 +30,6 @@ TSeatOutcome badPassengers(int passengers) {
 
 }  // namespace
 
-// Leaves out the flights with fewer than `passengers` free seats.
-class TSeatBooking::SeatFilter final : public IFlightFilter {
-public:
-    SeatFilter(const TSeatBooking& seats, int passengers) : seats(seats), passengers(passengers) {}
-
-    bool departFrom(int airport) override {
-        from = airport;
-        auto found = seats.limits.find(airport);
-        limits = found == seats.limits.end() ? nullptr : &found->second;
-        return limits != nullptr;
-    }
-
-    bool excludes(int flight) override {
-        if (limits == nullptr) return false;
-        const std::ptrdiff_t i = limits->indexOf(flight);
-        return i >= 0 && limits->free[static_cast<std::size_t>(i)] < passengers;
-    }
-
-    bool bestKept(int to, int& flight, int& days) override {
-        auto group = seats.parallels.find(keyOf(from, to));
-        if (group == seats.parallels.end()) return false;
-        for (const Parallel& p : group->second) {
-            if (excludes(p.flight)) continue;
-            flight = p.flight;
-            days = p.days;
-            return true;
-        }
-        return false;
-    }
-
-private:
-    const TSeatBooking& seats;
-    const int passengers;
-    int from = 0;
-    const AirportLimits* limits = nullptr;
-};
-
 int TSeatBooking::Found::sold() const { return std::max(atFrom->booked, atTo->booked); }
 
 std::ptrdiff_t TSeatBooking::AirportLimits::indexOf(int flight) const {
@@ -75,14 +37,25 @@ std::ptrdiff_t TSeatBooking::AirportLimits::indexOf(int flight) const {
     return at != flights.end() && *at == flight ? at - flights.begin() : -1;
 }
 
+void TSeatBooking::publish(int from, int flight, const LimitRow& r) const noexcept {
+    tickets->freeSeatsChanged(flight, r.atFrom->days, from, r.atFrom->to,
+                              r.seats - std::max(r.atFrom->booked, r.atTo->booked));
+}
+
 void TSeatBooking::refresh(int from, int flight) noexcept {
-    auto airport = limits.find(from);
-    if (airport == limits.end()) return;
-    AirportLimits& l = airport->second;
-    const std::ptrdiff_t i = l.indexOf(flight);
-    if (i < 0) return;
-    const LimitRow& r = l.rows[static_cast<std::size_t>(i)];
-    l.free[static_cast<std::size_t>(i)] = r.seats - std::max(r.atFrom->booked, r.atTo->booked);
+    const LimitRow* row = findRow(from, flight);
+    if (row != nullptr) publish(from, flight, *row);
+}
+
+void TSeatBooking::eachLimited(const Each& each) const {
+    for (const auto& airport : limits) {
+        const AirportLimits& l = airport.second;
+        for (std::size_t i = 0; i < l.flights.size(); ++i) {
+            const LimitRow& r = l.rows[i];
+            each(l.flights[i], r.atFrom->days, airport.first, r.atFrom->to,
+                 r.seats - std::max(r.atFrom->booked, r.atTo->booked));
+        }
+    }
 }
 
 void TSeatBooking::ticketsBooked(const std::list<TTicket>& list) noexcept {
@@ -95,16 +68,19 @@ void TSeatBooking::ticketsBooked(const std::list<TTicket>& list) noexcept {
 }
 
 TSeatBooking::TSeatBooking(IDataAccess* data, IArmoringTicket* tickets) : data(data), tickets(tickets) {
-    for (const auto& airport : *data->getAirports())
-        for (const auto& entry : *airport.second.pAirport->getFlights())
-            if (entry.second.from == airport.first)
-                addParallel(entry.first, entry.second.days, entry.second.from, entry.second.to);
     data->addListener(this);
+    try {
+        tickets->setFreeSeats(this);
+    } catch (...) {
+        data->removeListener(this);
+        throw;
+    }
     tickets->setSeatLimit(this);
 }
 
 TSeatBooking::~TSeatBooking() {
     tickets->setSeatLimit(nullptr);
+    tickets->setFreeSeats(nullptr);
     data->removeListener(this);
 }
 
@@ -112,48 +88,24 @@ TSeatBooking::~TSeatBooking() {
 
 void TSeatBooking::airportAdded(int) {}
 
-void TSeatBooking::flightAdded(int flight, int days, int from, int to) { addParallel(flight, days, from, to); }
-
-void TSeatBooking::addParallel(int flight, int days, int from, int to) {
-    std::vector<Parallel>& group = parallels[keyOf(from, to)];
-    auto place = std::lower_bound(group.begin(), group.end(), Parallel{days, flight}, [](const Parallel& a, const Parallel& b) {
-        return a.days < b.days || (a.days == b.days && a.flight < b.flight);
-    });
-    try {
-        group.insert(place, Parallel{days, flight});
-    } catch (...) {
-        if (group.empty()) parallels.erase(keyOf(from, to));
-        throw;
-    }
-}
+// A new flight has no capacity; the route search starts it without limit.
+void TSeatBooking::flightAdded(int, int, int, int) {}
 
 void TSeatBooking::airportRemoving(int, const std::map<int, TFlightLink>& flights) noexcept {
     // Departing and arriving flights alike: each is keyed by its departure.
-    for (const auto& entry : flights) dropFlight(entry.second.from, entry.first, entry.second.days, entry.second.to);
+    for (const auto& entry : flights) dropFlight(entry.second.from, entry.first);
 }
 
-void TSeatBooking::flightRemoved(int flight, int days, int from, int to) noexcept {
-    dropFlight(from, flight, days, to);
-}
+void TSeatBooking::flightRemoved(int flight, int, int from, int) noexcept { dropFlight(from, flight); }
 
-void TSeatBooking::dropFlight(int from, int flight, int days, int to) noexcept {
-    auto group = parallels.find(keyOf(from, to));
-    if (group != parallels.end()) {
-        std::vector<Parallel>& g = group->second;
-        for (auto p = g.begin(); p != g.end(); ++p)
-            if (p->flight == flight && p->days == days) {
-                g.erase(p);
-                break;
-            }
-        if (g.empty()) parallels.erase(group);
-    }
+// The route search drops the flight, and its free seats, itself.
+void TSeatBooking::dropFlight(int from, int flight) noexcept {
     auto airport = limits.find(from);
     if (airport != limits.end()) {
         AirportLimits& l = airport->second;
         const std::ptrdiff_t i = l.indexOf(flight);
         if (i >= 0) {
             l.flights.erase(l.flights.begin() + i);
-            l.free.erase(l.free.begin() + i);
             l.rows.erase(l.rows.begin() + i);
         }
         if (l.flights.empty()) limits.erase(airport);
@@ -214,28 +166,26 @@ TSeatOutcome TSeatBooking::setSeats(int airport, int flight, int seats) {
         const std::ptrdiff_t i = l.indexOf(flight);
         if (i >= 0) {
             l.rows[static_cast<std::size_t>(i)].seats = seats;
-            l.free[static_cast<std::size_t>(i)] = seats - f.sold();
+            publish(f.from, flight, l.rows[static_cast<std::size_t>(i)]);
             return o;
         }
     }
-    // Three inserts, each undone if a later one fails.
+    // Two inserts, the first undone if the second fails.
     const bool hadLimits = existing != limits.end();
     AirportLimits& l = limits[f.from];
     const std::size_t at =
         static_cast<std::size_t>(std::lower_bound(l.flights.begin(), l.flights.end(), flight) - l.flights.begin());
-    int step = 0;
+    bool inserted = false;
     try {
         l.flights.insert(l.flights.begin() + static_cast<std::ptrdiff_t>(at), flight);
-        ++step;
-        l.free.insert(l.free.begin() + static_cast<std::ptrdiff_t>(at), seats - f.sold());
-        ++step;
+        inserted = true;
         l.rows.insert(l.rows.begin() + static_cast<std::ptrdiff_t>(at), LimitRow{seats, f.atFrom, f.atTo});
     } catch (...) {
-        if (step > 1) l.free.erase(l.free.begin() + static_cast<std::ptrdiff_t>(at));
-        if (step > 0) l.flights.erase(l.flights.begin() + static_cast<std::ptrdiff_t>(at));
+        if (inserted) l.flights.erase(l.flights.begin() + static_cast<std::ptrdiff_t>(at));
         if (!hadLimits) limits.erase(f.from);
         throw;
     }
+    publish(f.from, flight, l.rows[at]);
     return o;
 }
 
@@ -282,9 +232,8 @@ TSeatOutcome TSeatBooking::answerKnownKey(const KeyedRequest& first, const Keyed
 
 TSeatOutcome TSeatBooking::fitFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
     if (passengers <= 0) return badPassengers(passengers);
-    SeatFilter filter(*this, passengers);
     TSeatOutcome o;
-    o.fit = tickets->fitRoute(maxDays, from, to, route, filter);
+    o.fit = tickets->fitRouteFor(maxDays, from, to, passengers, route);
     return o;
 }
 
@@ -471,7 +420,6 @@ void TSeatBooking::copyFrom(const TSeatBooking& other) {
             find(airport.first, l.flights[i], f);  // the same network: every flight is there
             l.rows[i].atFrom = f.atFrom;
             l.rows[i].atTo = f.atTo;
-            l.free[i] = l.rows[i].seats - f.sold();
         }
     }
     std::vector<Sale> newSold = other.sold;
@@ -487,6 +435,9 @@ void TSeatBooking::copyFrom(const TSeatBooking& other) {
     holders.swap(newHolders);
     sold.swap(newSold);
     keys.swap(newKeys);
+    // The route search forgets the old counts and reads the new ones (only
+    // calls that allocate nothing).
+    tickets->setFreeSeats(this);
 }
 
 }  // namespace SeatBooking

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bookings/ISeatBooking.h"
+#include "fitting/IFreeSeats.h"
 #include "store/IDataAccess.h"
 #include "store/INetworkListener.h"
 #include "tickets/IArmoringTicket.h"
@@ -21,18 +22,19 @@ class Reader;
 namespace SeatBooking {
 
 // The seat service on one store. It fits routes through the booking
-// service's route search (with a filter of its own), and it is the booking
+// service's route search, which keeps the free seats of the flights with a
+// capacity beside its copy of the network (this service is their source,
+// IFreeSeats, and tells it of every change), and it is the booking
 // service's seat limit, so that the fixed booking respects capacities too:
 // the constructor installs it there and the destructor takes it away. It
 // follows the store's removals of flights and airports (INetworkListener).
 //
 // Capacities lie in rows per departure airport, sorted by flight number,
 // each pointing at the flight's two entries in the store (map nodes stay
-// where they are until the flight is removed, and the row goes with it). A
-// search for seats thus asks one hash lookup per airport it includes and a
-// binary search per flight of an airport with limits. Bookings keep the
-// entries of their legs the same way, so a cancel looks nothing up.
-class TSeatBooking final : public ISeatBooking, public ISeatLimit, private INetworkListener {
+// where they are until the flight is removed, and the row goes with it).
+// Bookings keep the entries of their legs the same way, so a cancel looks
+// nothing up.
+class TSeatBooking final : public ISeatBooking, public ISeatLimit, public IFreeSeats, private INetworkListener {
 public:
     TSeatBooking(IDataAccess* data, IArmoringTicket* tickets);
     ~TSeatBooking() override;
@@ -50,6 +52,7 @@ public:
     std::int64_t bookingCount() const override;
 
     bool admits(const std::list<TTicket>& tickets) const override;
+    void eachLimited(const Each& each) const override;
 
     // Takes over the capacities, bookings and keys of `other`, whose store
     // must hold the same network as this one's (a copy of it). Strong
@@ -70,19 +73,12 @@ private:
         TFlightLink* atTo;
     };
     // The capacities of the flights departing one airport, in ascending
-    // flight number, with their free seats kept beside them in an array of
-    // their own: the search for seats reads only `flights` and `free`.
+    // flight number.
     struct AirportLimits {
         std::vector<int> flights;
-        std::vector<int> free;  // seats - sold, refreshed whenever a count changes
         std::vector<LimitRow> rows;
         // The position of `flight`, or -1.
         std::ptrdiff_t indexOf(int flight) const;
-    };
-    // One flight of a pair of airports, as the search for seats ranks them.
-    struct Parallel {
-        int days;
-        int flight;
     };
     // What a request key was first given with.
     struct KeyedRequest {
@@ -108,8 +104,7 @@ private:
         TBooking record;
         std::vector<Found> entries;
     };
-    class SeatFilter;
-    // (departure airport, flight number) or (departure, arrival) as one key.
+    // (departure airport, flight number) as one key.
     static std::uint64_t keyOf(int a, int b) {
         return static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32 | static_cast<std::uint32_t>(b);
     }
@@ -119,15 +114,15 @@ private:
     void flightAdded(int flight, int days, int from, int to) override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
     void ticketsBooked(const std::list<TTicket>& tickets) noexcept override;
-    void dropFlight(int from, int flight, int days, int to) noexcept;
-    void addParallel(int flight, int days, int from, int to);
+    void dropFlight(int from, int flight) noexcept;
 
     // The flight `flight` of `airport` (either end), or a refusal.
     TSeatOutcome find(int airport, int flight, Found& out) const;
     const LimitRow* findRow(int from, int flight) const;
-    // Recomputes the free seats of the flight from its entries, if it has a
-    // capacity.
+    // Tells the route search the free seats of the flight from its entries,
+    // if it has a capacity.
     void refresh(int from, int flight) noexcept;
+    void publish(int from, int flight, const LimitRow& row) const noexcept;
     static TSeatOutcome checkKey(const std::string* key);
     TSeatOutcome sell(const std::vector<TLegRequest>& legs, int passengers, const std::string* key,
                       KeyedRequest request);
@@ -137,10 +132,6 @@ private:
     IDataAccess* data;
     IArmoringTicket* tickets;
     std::unordered_map<int, AirportLimits> limits;  // by departure airport
-    // Every flight by its pair of airports, ascending (days, flight): the
-    // search for seats asks for the best one kept when it leaves out the one
-    // the route search would take.
-    std::unordered_map<std::uint64_t, std::vector<Parallel>> parallels;
     // Live bookings per flight (keyOf(departure, number)), ascending id.
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
     std::vector<Sale> sold;  // booking id - 1

@@ -107,7 +107,6 @@ void TSeatBooking::restoreState(Reader& r) {
         AirportLimits& l = newLimits[from];
         if (!l.flights.empty() && l.flights.back() >= flight) throw std::runtime_error("capacities out of order");
         l.flights.push_back(flight);
-        l.free.push_back(seats - f.sold());
         l.rows.push_back(LimitRow{seats, f.atFrom, f.atTo});
     }
     std::vector<Sale> newSold(r.count(9));
@@ -151,6 +150,8 @@ void TSeatBooking::restoreState(Reader& r) {
     holders.swap(newHolders);
     sold.swap(newSold);
     keys.swap(newKeys);
+    // The route search forgets the old counts and reads the restored ones.
+    tickets->setFreeSeats(this);
 }
 
 }  // namespace SeatBooking

@@ -1,6 +1,7 @@
 #include "fitting/SearchNetwork.h"
 
 #include <algorithm>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <utility>
@@ -109,6 +110,7 @@ void SearchNetwork::compact() {
     for (std::uint32_t u : order) edges += ranges[u].size;
     fresh.pool.reserve(edges);
     fresh.poolInfo.reserve(edges);
+    fresh.poolSeats.reserve(edges);
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t u = order[i];
         fresh.ids.push_back(ids[u]);
@@ -121,6 +123,7 @@ void SearchNetwork::compact() {
             const std::uint32_t to = renumber[pool[e].to];
             fresh.pool.push_back(Edge{to, pool[e].days});
             fresh.poolInfo.push_back(poolInfo[e]);
+            fresh.poolSeats.push_back(poolSeats[e]);
             fresh.leastIn[to] = std::min(fresh.leastIn[to], pool[e].days);
         }
         range.size = ranges[u].size;
@@ -163,6 +166,7 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
     for (const auto& entry : airports) entries += entry.second.pAirport->getFlights()->size();
     fresh.pool.reserve(entries / 2);  // every flight is held at both airports
     fresh.poolInfo.reserve(entries / 2);
+    fresh.poolSeats.reserve(entries / 2);
 
     struct Candidate {
         std::uint32_t to;
@@ -194,10 +198,13 @@ void SearchNetwork::rebuild(const std::map<int, TAirportLink>& airports) {
             for (next = i + 1; next < out.size() && out[next].to == out[i].to;) ++next;
             fresh.pool.push_back(Edge{out[i].to, out[i].days});
             fresh.leastIn[out[i].to] = std::min(fresh.leastIn[out[i].to], out[i].days);
-            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i)});
+            fresh.poolInfo.push_back(EdgeInfo{out[i].flight, static_cast<std::uint32_t>(next - i), 0});
+            fresh.poolSeats.push_back(EdgeSeats{kNoLimit, kNoAlt, 0});
             if (next - i > 1) {
                 auto& flightsThere = fresh.parallels[idKey(entry.first, fresh.ids[out[i].to])];
-                for (std::size_t j = i; j < next; ++j) flightsThere.emplace_hint(flightsThere.end(), out[j].days, out[j].flight);
+                for (std::size_t j = i; j < next; ++j)
+                    flightsThere.emplace_hint(flightsThere.end(), std::make_pair(out[j].days, out[j].flight), kNoLimit);
+                noteSecond(fresh.poolInfo.back(), fresh.poolSeats.back(), flightsThere);
             }
         }
         range.size = static_cast<std::uint32_t>(fresh.pool.size()) - range.begin;
@@ -275,6 +282,7 @@ void SearchNetwork::eraseEdge(std::uint32_t from, std::size_t edge) noexcept {
     }
     pool[edge] = pool[last];
     poolInfo[edge] = poolInfo[last];
+    poolSeats[edge] = poolSeats[last];
     --range.size;
 }
 
@@ -301,17 +309,21 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         // Another flight of a pair: the pair's flights in order, allocated
         // before anything changes.
         EdgeInfo& info = poolInfo[e];
+        Parallels* set;
         if (info.flights == 1) {
-            std::set<std::pair<int, int>> both{{pool[e].days, info.flight}, {days, flight}};
-            parallels.emplace(idKey(from, to), std::move(both));
+            Parallels both{{{pool[e].days, info.flight}, poolSeats[e].free}, {{days, flight}, kNoLimit}};
+            set = &parallels.emplace(idKey(from, to), std::move(both)).first->second;
         } else {
-            parallels.find(idKey(from, to))->second.emplace(days, flight);
+            set = &parallels.find(idKey(from, to))->second;
+            set->emplace(std::make_pair(days, flight), kNoLimit);
         }
         ++info.flights;
         if (days < pool[e].days || (days == pool[e].days && flight < info.flight)) {
             pool[e].days = days;
             info.flight = flight;
+            poolSeats[e].free = kNoLimit;
         }
+        noteSecond(info, poolSeats[e], *set);
     } else {
         Range& range = ranges[u];
         const bool move = range.size == room[u];
@@ -322,6 +334,7 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             const std::size_t needed = pool.size() + twice;
             if (needed > pool.capacity()) pool.reserve(std::max(needed, pool.capacity() * 2));
             if (needed > poolInfo.capacity()) poolInfo.reserve(pool.capacity());
+            if (needed > poolSeats.capacity()) poolSeats.reserve(pool.capacity());
         }
         const std::size_t begin = move ? pool.size() : range.begin;
         // The index entries next (taken back if one fails); past them
@@ -338,6 +351,9 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
         if (move) {
             pool.resize(begin + twice);  // no allocation: reserved above
             poolInfo.resize(begin + twice);
+            poolSeats.resize(begin + twice);
+            std::copy(poolSeats.begin() + range.begin, poolSeats.begin() + range.begin + range.size,
+                      poolSeats.begin() + begin);
             std::copy(pool.begin() + range.begin, pool.begin() + range.begin + range.size, pool.begin() + begin);
             std::copy(poolInfo.begin() + range.begin, poolInfo.begin() + range.begin + range.size,
                       poolInfo.begin() + begin);
@@ -346,7 +362,8 @@ void SearchNetwork::addFlight(int flight, int days, int from, int to) {
             room[u] = twice;
         }
         pool[range.begin + range.size] = Edge{v, days};
-        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1};
+        poolInfo[range.begin + range.size] = EdgeInfo{flight, 1, 0};
+        poolSeats[range.begin + range.size] = EdgeSeats{kNoLimit, kNoAlt, 0};
         ++range.size;
     }
     leastIn[v] = std::min(leastIn[v], days);
@@ -377,8 +394,10 @@ void SearchNetwork::removeFlight(int flight, int days, int from, int to) noexcep
         // The best one left takes over; with one left the set goes.
         others->second.erase(std::make_pair(days, flight));
         --info.flights;
-        pool[e].days = others->second.begin()->first;
-        info.flight = others->second.begin()->second;
+        pool[e].days = others->second.begin()->first.first;
+        info.flight = others->second.begin()->first.second;
+        poolSeats[e].free = others->second.begin()->second;
+        noteSecond(info, poolSeats[e], others->second);
         if (info.flights == 1) parallels.erase(others);
     }
     noteLayout(kindBefore, bucketsBefore);
@@ -420,7 +439,64 @@ void SearchNetwork::removeAirport(int airport, const std::map<int, TFlightLink>&
 std::vector<std::pair<int, int>> SearchNetwork::parallelFlights(std::uint32_t from, std::uint32_t to) const {
     const auto found = parallels.find(idKey(ids[from], ids[to]));
     if (found == parallels.end()) return {};
-    return std::vector<std::pair<int, int>>(found->second.begin(), found->second.end());
+    std::vector<std::pair<int, int>> out;
+    for (const auto& entry : found->second) out.push_back(entry.first);
+    return out;
+}
+
+void SearchNetwork::setFree(int flight, int days, int from, int to, int free) noexcept {
+    std::uint32_t u, v;
+    if (!findSlot(from, u) || !findSlot(to, v)) return;
+    const std::size_t e = findEdge(u, v);
+    if (e == kNone) return;
+    EdgeInfo& info = poolInfo[e];
+    if (info.flights > 1) {
+        const auto set = parallels.find(idKey(from, to));
+        if (set != parallels.end()) {
+            const auto entry = set->second.find(std::make_pair(days, flight));
+            if (entry != set->second.end()) {
+                entry->second = free;
+                if (entry == std::next(set->second.begin())) poolSeats[e].alt = free;
+            }
+        }
+    }
+    // Numbers are unique at an airport: the edge's flight is this one or
+    // another of the pair.
+    if (info.flight == flight) poolSeats[e].free = free;
+}
+
+void SearchNetwork::clearFree() noexcept {
+    for (std::size_t e = 0; e < poolSeats.size(); ++e) {
+        poolSeats[e].free = kNoLimit;
+        poolSeats[e].alt = poolInfo[e].flights > 1 ? kNoLimit : kNoAlt;
+    }
+    for (auto& set : parallels)
+        for (auto& entry : set.second) entry.second = kNoLimit;
+}
+
+void SearchNetwork::noteSecond(EdgeInfo& info, EdgeSeats& seats, const Parallels& set) noexcept {
+    if (set.size() < 2) {
+        seats.alt = kNoAlt;
+        return;
+    }
+    const auto second = std::next(set.begin());
+    seats.altDays = second->first.first;
+    info.altFlight = second->first.second;
+    seats.alt = second->second;
+}
+
+bool SearchNetwork::keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
+    const auto set = parallels.find(idKey(ids[from], ids[e->to]));
+    if (set == parallels.end() || set->second.size() < 3) return false;
+    // The first two are the edge's own flight and its alt, which lack the
+    // seats.
+    for (auto entry = std::next(set->second.begin(), 2); entry != set->second.end(); ++entry) {
+        if (entry->second < passengers) continue;
+        days = entry->first.first;
+        flight = entry->first.second;
+        return true;
+    }
+    return false;
 }
 
 std::string SearchNetwork::indexBreach() const {
@@ -439,7 +515,7 @@ std::string SearchNetwork::indexBreach() const {
             }
             const auto set = parallels.find(idKey(ids[u], ids[pool[e].to]));
             if (poolInfo[e].flights < 2) {
-                if (set != parallels.end()) {
+                if (set != parallels.end() || poolSeats[e].alt != kNoAlt) {
                     out << "slot " << u << "'s edge to slot " << pool[e].to << " has one flight and a set";
                     return out.str();
                 }
@@ -447,7 +523,11 @@ std::string SearchNetwork::indexBreach() const {
             }
             ++several;
             if (set == parallels.end() || set->second.size() != poolInfo[e].flights ||
-                set->second.begin()->first != pool[e].days || set->second.begin()->second != poolInfo[e].flight) {
+                set->second.begin()->first.first != pool[e].days ||
+                set->second.begin()->first.second != poolInfo[e].flight ||
+                set->second.begin()->second != poolSeats[e].free ||
+                std::next(set->second.begin())->first != std::make_pair(poolSeats[e].altDays, poolInfo[e].altFlight) ||
+                std::next(set->second.begin())->second != poolSeats[e].alt) {
                 out << "slot " << u << "'s edge to slot " << pool[e].to << " of " << poolInfo[e].flights
                     << " flights (d" << pool[e].days << " F" << poolInfo[e].flight << ") disagrees with its set";
                 return out.str();

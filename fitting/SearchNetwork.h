@@ -1,9 +1,9 @@
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <set>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -68,6 +68,12 @@ struct SearchTuning {
 // So the rebuild's cost is spread over edits in proportion to it, and what
 // piles up stays within a constant factor of the network.
 //
+// Beside each flight lies its free seats (kNoLimit for a flight without a
+// capacity; every flight starts so), which the seat service sets through
+// setFree: a search for N passengers reads the count of the edge's flight
+// beside the edge and, when that flight lacks the seats, walks the pair's
+// ordered flights to the first that has them.
+//
 // Additions give the strong guarantee (an allocation failure changes
 // nothing); removals allocate nothing. Reading is safe from several threads
 // at once while nothing changes it.
@@ -104,6 +110,45 @@ public:
         return poolInfo[static_cast<std::size_t>(e - pool.data())].flights;
     }
 
+    // Free seats of an edge's flight (kNoLimit: no capacity).
+    static constexpr int kNoLimit = INT_MAX;
+    // Free seats of an edge's flight (free) and of the pair's second flight
+    // (alt; kNoAlt when the edge has one flight).
+    struct EdgeSeats {
+        int free;
+        int alt;
+        int altDays;  // the second flight's days
+    };
+    static constexpr int kNoAlt = INT_MIN;
+    int freeOfEdge(const Edge* e) const { return poolSeats[static_cast<std::size_t>(e - pool.data())].free; }
+    // The seats of the edges of a slot, in the order of its edges.
+    const EdgeSeats* seatsBegin(std::uint32_t slot) const { return poolSeats.data() + ranges[slot].begin; }
+    // Of the flights joining `from` to the edge's arrival that way, the
+    // first in (days, number) with at least `passengers` free seats: what
+    // the search takes over the flights that have them. False: none has.
+    bool keptFlight(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const {
+        const std::size_t i = static_cast<std::size_t>(e - pool.data());
+        const EdgeSeats& seats = poolSeats[i];
+        if (seats.free >= passengers) {
+            flight = poolInfo[i].flight;
+            days = e->days;
+            return true;
+        }
+        if (seats.alt >= passengers) {
+            flight = poolInfo[i].altFlight;
+            days = seats.altDays;
+            return true;
+        }
+        return seats.alt != kNoAlt && keptBeyond(from, e, passengers, flight, days);
+    }
+    // keptFlight past the second flight of the pair.
+    bool keptBeyond(std::uint32_t from, const Edge* e, int passengers, int& flight, int& days) const;
+    // The edge from `from` to `to`, or null.
+    const Edge* edgeBetween(std::uint32_t from, std::uint32_t to) const {
+        const std::size_t e = findEdge(from, to);
+        return e == kNone ? nullptr : pool.data() + e;
+    }
+
     bool negativeDays() const { return negatives > 0; }
     // A lower bound of the day counts of the flights arriving at a slot
     // (INT_MAX: none ever since the last rebuild). A removal leaves it as it
@@ -133,6 +178,11 @@ public:
     // When it was the last flight of its edge the edge goes; when it was the
     // edge's flight among others, the best one left takes over.
     void removeFlight(int flight, int days, int from, int to) noexcept;
+    // The free seats of a flight of the copy (nothing if it is not there);
+    // allocates nothing.
+    void setFree(int flight, int days, int from, int to, int free) noexcept;
+    // Every flight without a capacity again.
+    void clearFree() noexcept;
     // Forgets everything (frees the memory), keeping the tuning.
     void clear() noexcept;
 
@@ -170,20 +220,31 @@ private:
     // Beside each pool entry: the edge's flight number and how many flights
     // join the same two airports that way (when the last goes, so does the
     // edge, without a look at the store).
+    // For an edge of several flights, the second of the pair in (days,
+    // number) is kept here too (alt*): when the edge's own flight lacks the
+    // seats, that one mostly has them, and no set is looked up.
     struct EdgeInfo {
         int flight;
         std::uint32_t flights;
+        int altFlight = 0;
     };
     std::vector<EdgeInfo> poolInfo;
+    // Beside each pool entry too, on its own so that a search for seats
+    // reads 8 bytes more per edge: the free seats of the edge's flight and
+    // of its stand-in.
+    std::vector<EdgeSeats> poolSeats;
     std::unordered_map<int, std::uint32_t> slots;  // present airports only
     // Airports with at least tuning.indexFrom edges (once indexed, until the
     // next rebuild): (slot, arrival slot) -> pool entry.
     std::vector<std::uint8_t> indexed;
     std::unordered_map<std::uint64_t, std::uint32_t> edgeIndex;
     // Edges of two flights or more: (airport, arrival airport) -> their
-    // flights as (days, number), the first being the edge's. Keyed by
-    // numbers, not slots, so that a rebuild keeps them.
-    std::unordered_map<std::uint64_t, std::set<std::pair<int, int>>> parallels;
+    // flights as (days, number), the first being the edge's, each with its
+    // free seats. Keyed by numbers, not slots, so that a rebuild keeps them.
+    using Parallels = std::map<std::pair<int, int>, int>;
+    std::unordered_map<std::uint64_t, Parallels> parallels;
+    // Copies the set's second flight into the edge's alt* fields.
+    static void noteSecond(EdgeInfo& info, EdgeSeats& seats, const Parallels& set) noexcept;
     SearchTuning tuning;
     std::size_t flights = 0;       // flights between airports of the copy
     std::size_t work = 0;          // edits' work since the last rebuild

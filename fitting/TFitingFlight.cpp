@@ -26,7 +26,26 @@ void TFitingFlight::ensureBuilt() {
     std::lock_guard<std::mutex> lock(building);
     if (built.load(std::memory_order_relaxed)) return;
     net.rebuild(*data->getAirports());
+    if (freeSeats != nullptr)
+        freeSeats->eachLimited([this](int flight, int days, int from, int to, int free) {
+            net.setFree(flight, days, from, to, free);
+        });
     built.store(true, std::memory_order_release);
+}
+
+void TFitingFlight::setFreeSeats(const IFreeSeats* seats) {
+    freeSeats = seats;
+    if (!built.load(std::memory_order_relaxed)) return;
+    net.clearFree();
+    if (seats != nullptr)
+        seats->eachLimited([this](int flight, int days, int from, int to, int free) {
+            net.setFree(flight, days, from, to, free);
+        });
+}
+
+// Only a search for seats reads the counts: stopped searches stay valid.
+void TFitingFlight::freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept {
+    if (built.load(std::memory_order_relaxed)) net.setFree(flight, days, from, to, free);
 }
 
 TFitingFlight::~TFitingFlight() {
@@ -218,8 +237,8 @@ void TFitingFlight::startSearch(SearchState& s, std::uint32_t source) {
     }
 }
 
-template <class Queue>
-void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) {
+template <bool kForSeats, class Queue>
+void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target, int passengers) {
     // Everything the loop reads often lies in locals, which writes to the
     // labels cannot alias.
     auto&& q = queue.cursor();
@@ -252,8 +271,27 @@ void TFitingFlight::advance(SearchState& s, Queue& queue, std::uint32_t target) 
         if (included + 1 >= n) break;
         labels[u].mark = reached + 1;
         ++included;
-        for (const Edge* e = net.edgesBegin(u), *end = net.edgesEnd(u); e != end; ++e) {
-            const std::int64_t cand = du + e->days;
+        const Edge* const first = net.edgesBegin(u);
+        // Read only for seats; a local, as the labels' writes cannot alias it.
+        const SearchNetwork::EdgeSeats* const seats = kForSeats ? net.seatsBegin(u) : nullptr;
+        for (const Edge* e = first, *end = net.edgesEnd(u); e != end; ++e) {
+            std::int64_t cand = du + e->days;
+            if constexpr (kForSeats) {
+                // The edge's flight lacks the seats: the pair's next best
+                // that has them, if any (no fewer days, so the bound of
+                // the early stop still holds).
+                const SearchNetwork::EdgeSeats& st = seats[e - first];
+                if (st.free < passengers) {
+                    if (st.alt >= passengers) {
+                        cand = du + st.altDays;
+                    } else {
+                        int flight, days;
+                        if (st.alt == SearchNetwork::kNoAlt || !net.keptBeyond(u, e, passengers, flight, days))
+                            continue;
+                        cand = du + days;
+                    }
+                }
+            }
             Label& l = labels[e->to];
             if (l.mark < reached) {
                 l = Label{cand, reached, u};
@@ -286,13 +324,18 @@ int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::ui
         // query starts it again.
         s.valid = false;
         switch (s.kind) {
-            case QueueKind::Buckets: advance(s, s.buckets, ti); break;
-            case QueueKind::PackedHeap: advance(s, s.packedHeap, ti); break;
-            case QueueKind::WideHeap: advance(s, s.wideHeap, ti); break;
+            case QueueKind::Buckets: advance<false>(s, s.buckets, ti, 0); break;
+            case QueueKind::PackedHeap: advance<false>(s, s.packedHeap, ti, 0); break;
+            case QueueKind::WideHeap: advance<false>(s, s.wideHeap, ti, 0); break;
         }
     }
     s.valid = true;
+    return writeRoute<false>(s, maxDays, fi, ti, 0, route);
+}
 
+template <bool kForSeats>
+int TFitingFlight::writeRoute(const SearchState& s, int maxDays, std::uint32_t fi, std::uint32_t ti, int passengers,
+                              std::list<TTicket>* route) const {
     const Label& arrival = s.labels[ti];
     if (arrival.mark < s.base) return maxDays < -1 ? -3 : -4;
     if (arrival.day > maxDays) return -3;
@@ -302,7 +345,16 @@ int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::ui
     std::size_t legs = 0;
     for (std::uint32_t at = ti; at != fi;) {
         if (s.labels[at].mark < s.base || ++legs > n) return -4;
-        const day_link link = linkOf(s, at);
+        day_link link;
+        if constexpr (kForSeats) {
+            // The leg was relaxed, so one of its flights has the seats.
+            const std::uint32_t prev = s.labels[at].prev;
+            int days = 0;
+            link.prev_airport = net.idOf(prev);
+            net.keptFlight(prev, net.edgeBetween(prev, at), passengers, link.flight, days);
+        } else {
+            link = linkOf(s, at);
+        }
         const int here = net.idOf(at);
         tickets.push_back(pinnedTicket(here, link.flight, link.prev_airport, here));
         tickets.push_back(pinnedTicket(link.prev_airport, link.flight, link.prev_airport, here));
@@ -347,6 +399,49 @@ int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* r
         release(std::move(state));
         throw;
     }
+    release(std::move(state));
+    if (result != 0) route->clear();
+    return result;
+}
+
+}  // namespace FitingFlight
+
+namespace FitingFlight {
+
+// The search for seats: the same search on a state of its own that it
+// leaves unusable (a later plain query from the same departure must not
+// take up what it did over fewer flights).
+int TFitingFlight::fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
+    if (!airportExists(from)) {
+        route->clear();
+        return -1;
+    }
+    if (!airportExists(to)) {
+        route->clear();
+        return -2;
+    }
+    ensureBuilt();
+    std::uint32_t fi = 0, ti = 0;
+    net.findSlot(from, fi);
+    net.findSlot(to, ti);
+    std::unique_ptr<SearchState> state = acquire(std::numeric_limits<std::uint32_t>::max());
+    state->user = std::this_thread::get_id();
+    int result;
+    try {
+        SearchState& s = *state;
+        startSearch(s, fi);
+        switch (s.kind) {
+            case QueueKind::Buckets: advance<true>(s, s.buckets, ti, passengers); break;
+            case QueueKind::PackedHeap: advance<true>(s, s.packedHeap, ti, passengers); break;
+            case QueueKind::WideHeap: advance<true>(s, s.wideHeap, ti, passengers); break;
+        }
+        result = writeRoute<true>(s, maxDays, fi, ti, passengers, route);
+    } catch (...) {
+        state->valid = false;
+        release(std::move(state));
+        throw;
+    }
+    state->valid = false;
     release(std::move(state));
     if (result != 0) route->clear();
     return result;

@@ -63,8 +63,9 @@ public:
     TFitingFlight& operator=(const TFitingFlight&) = delete;
 
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
-    // Defined in FilteredSearch.cpp.
-    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) override;
+    int fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) override;
+    void setFreeSeats(const IFreeSeats* seats) override;
+    void freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept override;
 
     // For tests and benchmarks: the search states kept idle, and the slots
     // of the copy of the network (0 while there is none).
@@ -96,17 +97,15 @@ private:
     bool airportExists(int airport);
     int search(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to, std::list<TTicket>* route);
     void startSearch(SearchState& s, std::uint32_t source);
-    // Includes airports until `target` is included or nothing is left.
-    template <class Queue>
-    void advance(SearchState& s, Queue& queue, std::uint32_t target);
+    // Includes airports until `target`'s label is final or nothing is left.
+    // kForSeats: over the flights with at least `passengers` free seats.
+    template <bool kForSeats, class Queue>
+    void advance(SearchState& s, Queue& queue, std::uint32_t target, int passengers);
     day_link linkOf(const SearchState& s, std::uint32_t slot) const;
-
-    // The search with a flight filter (FilteredSearch.cpp). It always starts
-    // afresh and leaves its state unusable for a later unfiltered query.
-    int searchFiltered(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to,
-                       std::list<TTicket>* route, IFlightFilter& filter);
-    template <class Queue>
-    void advanceFiltered(SearchState& s, Queue& queue, std::uint32_t target, IFlightFilter& filter);
+    // The route to `to` out of a search's labels (0, -3 or -4).
+    template <bool kForSeats>
+    int writeRoute(const SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to, int passengers,
+                   std::list<TTicket>* route) const;
 
     std::unique_ptr<SearchState> acquire(std::uint32_t source);
     void release(std::unique_ptr<SearchState> s) noexcept;
@@ -121,6 +120,7 @@ private:
     void dropIdle() noexcept;
 
     IDataAccess* data;
+    const IFreeSeats* freeSeats = nullptr;
     SearchNetwork net;
     std::size_t idleLimit;
     std::atomic<bool> built{false};

@@ -2,7 +2,7 @@
 
 #include <list>
 
-#include "fitting/IFlightFilter.h"
+#include "fitting/IFreeSeats.h"
 #include "store/TTicket.h"
 #include "tickets/ISeatLimit.h"
 
@@ -32,8 +32,12 @@ public:
     virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) = 0;
     virtual void setTickets(std::list<TTicket>* route) noexcept = 0;
 
-    // fitRoute over the flights that `filter` keeps (IFitingFlight).
-    virtual int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) = 0;
+    // fitRoute over the flights with at least `passengers` free seats, and
+    // where those counts come from (IFitingFlight's fitRouteFor,
+    // setFreeSeats and freeSeatsChanged).
+    virtual int fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) = 0;
+    virtual void setFreeSeats(const IFreeSeats* seats) = 0;
+    virtual void freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept = 0;
     // From now on armoringTickets refuses (-5, nothing booked) a list that
     // `limit` does not admit; null takes the limit away. Not owned.
     virtual void setSeatLimit(const ISeatLimit* limit) noexcept = 0;

@@ -47,12 +47,20 @@ int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>*
     return ofFitting(r);
 }
 
-int TArmoringTicket::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) {
+int TArmoringTicket::fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
     route->clear();
     if (data == nullptr) return kNoStore;
     if (!fitting) return kNoFitting;
     if (!tickets) return kNoTicketList;
-    return ofFitting(fitting->fitRoute(maxDays, from, to, route, filter));
+    return ofFitting(fitting->fitRouteFor(maxDays, from, to, passengers, route));
+}
+
+void TArmoringTicket::setFreeSeats(const IFreeSeats* seats) {
+    if (fitting) fitting->setFreeSeats(seats);
+}
+
+void TArmoringTicket::freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept {
+    if (fitting) fitting->freeSeatsChanged(flight, days, from, to, free);
 }
 
 void TArmoringTicket::setSeatLimit(const ISeatLimit* limit) noexcept { seatLimit = limit; }

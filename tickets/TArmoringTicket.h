@@ -20,7 +20,9 @@ public:
     int getRouteFlight(int maxDays, int from, int to) override;
     int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) override;
     void setTickets(std::list<TTicket>* route) noexcept override;
-    int fitRoute(int maxDays, int from, int to, std::list<TTicket>* route, IFlightFilter& filter) override;
+    int fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) override;
+    void setFreeSeats(const IFreeSeats* seats) override;
+    void freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept override;
     void setSeatLimit(const ISeatLimit* limit) noexcept override;
 
 private:

@@ -2,7 +2,10 @@
 
 #include <climits>
 #include <list>
+#include <map>
+#include <random>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fitting/TFitingFlight.h"
@@ -262,4 +265,58 @@ TEST_F(Fitting, IdleSearchStatesAreBoundedAndGoWithTheLastAirport) {
     EXPECT_EQ(0, bounded.fitRoute(INT_MAX, 5, 6, &again));
     EXPECT_EQ((Tickets{{6, 1}, {5, 1}}), Tickets(again.begin(), again.end()));
     EXPECT_EQ(2u, bounded.copySlots());
+}
+
+// The free seats the copy keeps beside its flights follow every edit: a
+// flight's count moves with it when its edge takes over from a removed one,
+// when its range moves or the copy compacts, and keptFlight names the first
+// flight of the pair in (days, number) with the seats asked for.
+TEST(SearchNetworkSeats, KeptFlightFollowsEditsCountsAndCompaction) {
+    FitingFlight::SearchTuning tuning;
+    tuning.indexFrom = 2;  // small degrees go through the hash index too
+    FitingFlight::SearchNetwork net(tuning);
+    struct Flight {
+        int days, from, to, free;
+    };
+    std::map<int, Flight> flights;  // by number, unique in the whole network here
+    std::mt19937 rng(5);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    for (int a = 0; a < 6; ++a) net.addAirport(a);
+    int checks = 0, standIns = 0;
+    for (int step = 0; step < 4000; ++step) {
+        const int op = pick(0, 9), number = pick(0, 39);
+        auto f = flights.find(number);
+        if (op < 4 && f == flights.end()) {
+            const Flight added{pick(0, 2), pick(0, 2), pick(0, 2), FitingFlight::SearchNetwork::kNoLimit};
+            net.addFlight(number, added.days, added.from, added.to);
+            flights.emplace(number, added);
+        } else if (op < 6 && f != flights.end()) {
+            net.removeFlight(number, f->second.days, f->second.from, f->second.to);
+            flights.erase(f);
+        } else if (op < 9 && f != flights.end()) {
+            f->second.free = pick(0, 3);
+            net.setFree(number, f->second.days, f->second.from, f->second.to, f->second.free);
+        } else if (op == 9) {
+            net.compact();
+        }
+        ASSERT_EQ("", net.indexBreach()) << "step " << step;
+        for (std::uint32_t u = 0; u < net.slotCount(); ++u) {
+            for (const FitingFlight::Edge* e = net.edgesBegin(u); e != net.edgesEnd(u); ++e) {
+                for (int passengers = 1; passengers <= 3; ++passengers) {
+                    std::pair<int, int> want{INT_MAX, INT_MAX};  // (days, number)
+                    for (const auto& [n, x] : flights)
+                        if (x.from == net.idOf(u) && x.to == net.idOf(e->to) && x.free >= passengers)
+                            want = std::min(want, std::make_pair(x.days, n));
+                    int flight = -1, days = -1;
+                    const bool kept = net.keptFlight(u, e, passengers, flight, days);
+                    ASSERT_EQ(want.second != INT_MAX, kept) << "step " << step;
+                    if (kept) ASSERT_EQ(want, std::make_pair(days, flight)) << "step " << step;
+                    standIns += kept && flight != net.flightOfEdge(e);
+                    ++checks;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checks, 10000);
+    EXPECT_GT(standIns, 500);  // the stand-ins were asked for, not only the edges' own flights
 }
