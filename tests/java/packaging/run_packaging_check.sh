@@ -136,7 +136,8 @@ case $scenario in
     noexec="$work/noexec"
     mkdir -p "$noexec"
     real_noexec=0
-    if mount -t tmpfs -o noexec,nosuid,nodev,size=16m tavrik-noexec "$noexec" 2>/dev/null; then
+    # Room for the sanitizer build's library too (about 28 MB), so that only noexec can refuse it.
+    if mount -t tmpfs -o noexec,nosuid,nodev,size=128m tavrik-noexec "$noexec" 2>/dev/null; then
       real_noexec=1
       trap 'umount "$noexec"' EXIT
       echo "a tmpfs mounted noexec at $noexec"
