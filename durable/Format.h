@@ -1,7 +1,7 @@
 #pragma once
 
 // The byte layout of snapshot and journal files (little-endian), shared by
-// the store and the inspection command.
+// the store and the folder dump command.
 //
 // Header of both kinds (64 bytes):
 //   0 magic (8)  8 format version (4)  12 header size (4)  16 network id (16)

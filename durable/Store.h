@@ -5,7 +5,7 @@
 // what the records mean: it keeps bytes in order and hands them back in the
 // same order when the folder is opened again.
 //
-// Files (all numbers little-endian; `inspect` in durable/Inspect.cpp prints
+// Files (all numbers little-endian; `tavrik-dump` (durable/DumpFolder.cpp) prints
 // them):
 //   LOCK                 the process id of the holder (flock)
 //   snapshot-<G>.snap    header (magic, format version, network id,

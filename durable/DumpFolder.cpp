@@ -3,7 +3,7 @@
 // last record synced when it was written, its first byte: the kind of
 // change), then what is past the last good record.
 //
-//   tavrik-inspect <folder>
+//   tavrik-dump <folder>
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +18,7 @@ using namespace tavrik::durable;
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: tavrik-inspect <folder>\n");
+        std::fprintf(stderr, "usage: tavrik-dump <folder>\n");
         return 2;
     }
     const std::string folder = argv[1];
