@@ -114,6 +114,7 @@ private:
     void flightAdded(int flight, int days, int from, int to) override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
     void ticketsBooked(const std::list<TTicket>& tickets) noexcept override;
+    void networkBuilt() noexcept override;
     void dropFlight(int from, int flight) noexcept;
 
     // The flight `flight` of `airport` (either end), or a refusal.
