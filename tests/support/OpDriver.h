@@ -493,8 +493,11 @@ private:
             what << "store.armoringTicketList(" << describe(list) << ')';
             expectCode(what.str(), mod.bookList(list), lib->store.armoringTicketList(&libList));
         } else if (kind < 910 && typedNow(in)) {
-            if (in.pick(0, 3) == 0)
+            const int k = in.pick(0, 39);
+            if (k < 10)
                 typedCopy(what);
+            else if (k < 13)
+                loadWhole(in, what);
             else
                 typedLoad(in, what);
         } else if (kind < 910) {
