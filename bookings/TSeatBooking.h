@@ -62,9 +62,12 @@ public:
     // The capacities, bookings and keys as bytes (TSeatBookingState.cpp),
     // for a durable network's snapshots; restoreState reads them back into a
     // service whose store already holds the flights, strong guarantee, and
-    // throws std::runtime_error on bytes it cannot read.
+    // throws std::runtime_error on bytes it cannot read. `built`, when given,
+    // holds the entries of every flight of the store in ascending
+    // (departure, number), as a network built whole hands them over; the
+    // flights are then found there rather than in the store's tables.
     void saveState(std::string& out) const;
-    void restoreState(tavrik::durable::Reader& in);
+    void restoreState(tavrik::durable::Reader& in, const std::vector<TFlightEntries>* built = nullptr);
 
 private:
     struct LimitRow {

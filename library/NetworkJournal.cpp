@@ -2,6 +2,7 @@
 // records replayed through the network's own operations), the records of
 // each change, snapshots of the whole network, and closing.
 
+#include <algorithm>
 #include <list>
 #include <shared_mutex>
 #include <stdexcept>
@@ -125,7 +126,16 @@ void Network::restoreState(std::string_view state) {
     std::unique_lock<NetworkLock> lock(network);
     // The whole network at once; bytes that hold a network the store would
     // refuse are told apart item by item, which names the first bad one.
-    if (!ownStore()->build(airports, flights)) {
+    // The flights' entries come back for the seat service, in the
+    // snapshot's order: ascending departure and number.
+    std::vector<TFlightEntries> entries;
+    const bool whole = ownStore()->build(airports, flights, &entries);
+    auto byDeparture = [](const TFlightEntries& a, const TFlightEntries& b) {
+        return a.from < b.from || (a.from == b.from && a.flight < b.flight);
+    };
+    if (whole && !std::is_sorted(entries.begin(), entries.end(), byDeparture))
+        std::sort(entries.begin(), entries.end(), byDeparture);
+    if (!whole) {
         for (DataAccess::TBuildAirport& a : airports)
             if (management.addAirport(a.airport, std::move(a.name)) != 0)
                 throw std::runtime_error("airport " + std::to_string(a.airport) + " twice");
@@ -137,7 +147,7 @@ void Network::restoreState(std::string_view state) {
             management.getFlights(f.to)->at(f.flight).booked = f.bookedTo;
         }
     }
-    static_cast<SeatBooking::TSeatBooking*>(seats)->restoreState(r);
+    static_cast<SeatBooking::TSeatBooking*>(seats)->restoreState(r, whole ? &entries : nullptr);
     if (!r.done()) throw std::runtime_error("bytes after the end of the state");
 }
 

@@ -232,9 +232,41 @@ struct BuildEntry {
     bool departure;
 };
 
+// The positions of the flight items in ascending flight number: a radix
+// sort of (number, position) pairs, eleven bits a pass, passes over digits
+// that all items share skipped (as every pass is when the items come in
+// order). Linear in the items, where sorting each airport's flights would
+// cost a logarithm more at the hubs.
+std::vector<std::uint32_t> orderByNumber(const std::vector<TBuildFlight>& items) {
+    const std::size_t n = items.size();
+    // The number with its sign bit flipped orders as the signed number does.
+    std::vector<std::uint64_t> keys(n), spare(n);
+    for (std::size_t i = 0; i < n; ++i)
+        keys[i] = std::uint64_t(std::uint32_t(items[i].flight) ^ 0x80000000u) << 32 | std::uint32_t(i);
+    if (!std::is_sorted(keys.begin(), keys.end())) {
+        for (int shift = 32; shift < 64; shift += 11) {
+            std::size_t count[2048] = {};
+            for (const std::uint64_t k : keys) ++count[(k >> shift) & 2047];
+            if (count[(keys[0] >> shift) & 2047] == n) continue;
+            std::size_t at = 0;
+            for (std::size_t& c : count) {
+                const std::size_t here = c;
+                c = at;
+                at += here;
+            }
+            for (const std::uint64_t k : keys) spare[count[(k >> shift) & 2047]++] = k;
+            keys.swap(spare);
+        }
+    }
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = std::uint32_t(keys[i]);
+    return order;
+}
+
 }  // namespace
 
-bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TBuildFlight>& flightItems) {
+bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TBuildFlight>& flightItems,
+                        std::vector<TFlightEntries>* where) {
     if (!airports.empty()) return false;
     const std::size_t airportCount = airportItems.size(), flightCount = flightItems.size();
     if (airportCount >= kNoSlot || flightCount >= kNoSlot / 2) return false;
@@ -257,7 +289,7 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
     }
     const SlotIndex slots(numbers);
 
-    std::vector<std::uint32_t> fromSlot(flightCount), toSlot(flightCount);  // freed before the tables are built
+    std::vector<std::uint32_t> fromSlot(flightCount), toSlot(flightCount);
     std::vector<std::uint32_t> first(airportCount + 1, 0);  // entries of slot s: [first[s], first[s + 1])
     for (std::size_t f = 0; f < flightCount; ++f) {
         const TBuildFlight& item = flightItems[f];
@@ -269,19 +301,20 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
         ++first[b + 1];
     }
     std::partial_sum(first.begin(), first.end(), first.begin());
+    // Taken in ascending flight number, the flights fall into their
+    // airports' ranges already in order.
+    const std::vector<std::uint32_t> byFlight = orderByNumber(flightItems);
     std::vector<BuildEntry> entries(2 * flightCount);
     {
         std::vector<std::uint32_t> next(first.begin(), first.end() - 1);
-        for (std::size_t f = 0; f < flightCount; ++f) {
+        for (const std::uint32_t f : byFlight) {
             const int number = flightItems[f].flight;
-            entries[next[fromSlot[f]]++] = BuildEntry{number, std::uint32_t(f), toSlot[f], true};
-            entries[next[toSlot[f]]++] = BuildEntry{number, std::uint32_t(f), fromSlot[f], false};
+            entries[next[fromSlot[f]]++] = BuildEntry{number, f, toSlot[f], true};
+            entries[next[toSlot[f]]++] = BuildEntry{number, f, fromSlot[f], false};
         }
     }
-    auto byFlight = [](const BuildEntry& x, const BuildEntry& y) { return x.number < y.number; };
     for (std::size_t s = 0; s < airportCount; ++s) {
         auto begin = entries.begin() + first[s], end = entries.begin() + first[s + 1];
-        if (!std::is_sorted(begin, end, byFlight)) std::sort(begin, end, byFlight);
         if (std::adjacent_find(begin, end, [](const BuildEntry& x, const BuildEntry& y) {
                 return x.number == y.number;
             }) != end)
@@ -294,6 +327,7 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
     std::unordered_map<int, std::unique_ptr<IManagementAirport>> builtObjects;
     builtObjects.reserve(airportCount);
     std::vector<IManagementAirport*> bySlot(airportCount);
+    std::vector<TFlightEntries> placed(where != nullptr ? flightCount : 0);
     for (std::size_t s = 0; s < airportCount; ++s) {
         std::unique_ptr<IManagementAirport> created(factory->createAirport(numbers[s]));
         bySlot[s] = created.get();
@@ -319,7 +353,11 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
             link.from = item.from;
             link.to = item.to;
             link.booked = entry.departure ? item.bookedFrom : item.bookedTo;
-            table.emplace_hint(table.end(), entry.number, std::move(link));
+            auto node = table.emplace_hint(table.end(), entry.number, std::move(link));
+            if (where != nullptr) {
+                TFlightEntries& p = placed[entry.item];
+                (entry.departure ? p.atFrom : p.atTo) = &node->second;
+            }
         }
     }
     std::map<int, TAirportLink> builtAirports;
@@ -330,9 +368,16 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
         builtAirports.emplace_hint(builtAirports.end(), numbers[s], std::move(link));
     }
 
+    if (where != nullptr)
+        for (std::size_t f = 0; f < flightCount; ++f) {
+            placed[f].from = flightItems[f].from;
+            placed[f].flight = flightItems[f].flight;
+        }
+
     // Nothing below throws.
     airports.swap(builtAirports);
     objects.swap(builtObjects);
+    if (where != nullptr) where->swap(placed);
     ++revision;
     for (INetworkListener* listener : listeners) listener->networkBuilt();
     return true;

@@ -58,8 +58,10 @@ public:
     // one of those calls would refuse an item (the caller then finds which,
     // one call at a time). Running out of memory throws with nothing
     // changed. On success the names have moved into the store; after a
-    // throw they may have.
-    bool build(std::vector<TBuildAirport>& airports, std::vector<TBuildFlight>& flights);
+    // throw they may have. `entries`, when given, receives the two entries
+    // of each flight item, in the items' order.
+    bool build(std::vector<TBuildAirport>& airports, std::vector<TBuildFlight>& flights,
+               std::vector<TFlightEntries>* entries = nullptr);
 
 private:
     // The airport object of `airport`, or null when it is absent. A pure
