@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <numeric>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -342,7 +343,11 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
             if (e + kAhead < entries.size()) __builtin_prefetch(&flightItems[entries[e + kAhead].item]);
             const BuildEntry& entry = entries[e];
             TBuildFlight& item = flightItems[entry.item];
-            TFlightLink link;
+            // Made empty in its node and filled there. If a name's copy
+            // fails, the tables made so far go as a whole.
+            auto node = table.emplace_hint(table.end(), std::piecewise_construct, std::forward_as_tuple(entry.number),
+                                           std::forward_as_tuple());
+            TFlightLink& link = node->second;
             // The entry built second (at the airport of the larger slot)
             // takes the name over; the first one copies it.
             if (entry.other < s)
@@ -353,7 +358,6 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
             link.from = item.from;
             link.to = item.to;
             link.booked = entry.departure ? item.bookedFrom : item.bookedTo;
-            auto node = table.emplace_hint(table.end(), entry.number, std::move(link));
             if (where != nullptr) {
                 TFlightEntries& p = placed[entry.item];
                 (entry.departure ? p.atFrom : p.atTo) = &node->second;
