@@ -274,8 +274,9 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
 
     // First everything that can refuse, with nothing moved: the airports in
     // ascending number (a number twice is refused), then each flight's two
-    // entries grouped by airport (counting sort) and ordered by number
-    // within each (a number twice at one airport is refused).
+    // entries grouped by airport (a counting sort over the flights taken in
+    // ascending number, so each airport's entries come out in order; a
+    // number twice at one airport is refused).
     std::vector<std::uint32_t> byNumber(airportCount);
     std::iota(byNumber.begin(), byNumber.end(), 0u);
     auto numberOf = [&](std::uint32_t i) { return airportItems[i].airport; };
@@ -334,8 +335,9 @@ bool TDataAccess::build(std::vector<TBuildAirport>& airportItems, std::vector<TB
         bySlot[s] = created.get();
         builtObjects.emplace(numbers[s], std::move(created));  // room reserved: no rehash
     }
-    // The entries of an airport name their items in no useful order: the
-    // item a few entries ahead is fetched while this one is built.
+    // An airport's entries, in flight number order, name items anywhere in
+    // the batch: the item a few entries ahead is fetched while this one is
+    // built.
     constexpr std::size_t kAhead = 8;
     for (std::size_t s = 0; s < airportCount; ++s) {
         std::map<int, TFlightLink>& table = *bySlot[s]->getFlights();
