@@ -1,19 +1,13 @@
 #include "durable/Crc32c.h"
 
 #include <array>
-#include <cstring>
-
-#if defined(__x86_64__)
-#include <nmmintrin.h>
-#endif
 
 namespace tavrik::durable {
 namespace {
 
 // Slicing by eight: eight tables, one for each byte of a 64-bit word, so the
-// loop takes eight bytes per step (about 1 GB/s: a snapshot of the bundled
-// network, 2.7 MB, takes 2.7 ms; the CRC32 instruction below, where the
-// processor has it, about a tenth of that).
+// loop takes eight bytes per step (about 1 GB/s, so recovery of a journal
+// with a million bookings spends some tens of milliseconds on checksums).
 struct Tables {
     std::array<std::array<std::uint32_t, 256>, 8> t{};
     constexpr Tables() {
@@ -29,35 +23,9 @@ struct Tables {
 
 constexpr Tables tables;
 
-#if defined(__x86_64__)
-// The instruction computes the same polynomial, reflected, without the
-// inversions before and after.
-__attribute__((target("sse4.2"))) std::uint32_t crc32cInstruction(const unsigned char* p, std::size_t size,
-                                                                    std::uint32_t crc) {
-    std::uint64_t c = ~crc;
-    for (; size >= 8; p += 8, size -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        c = _mm_crc32_u64(c, word);
-    }
-    auto c32 = static_cast<std::uint32_t>(c);
-    for (; size > 0; ++p, --size) c32 = _mm_crc32_u8(c32, *p);
-    return ~c32;
-}
-
-const bool haveInstruction = __builtin_cpu_supports("sse4.2");
-#endif
-
 }  // namespace
 
 std::uint32_t crc32c(const void* data, std::size_t size, std::uint32_t crc) {
-#if defined(__x86_64__)
-    if (haveInstruction) return crc32cInstruction(static_cast<const unsigned char*>(data), size, crc);
-#endif
-    return crc32cTables(data, size, crc);
-}
-
-std::uint32_t crc32cTables(const void* data, std::size_t size, std::uint32_t crc) {
     const auto* p = static_cast<const unsigned char*>(data);
     const auto& t = tables.t;
     crc = ~crc;

@@ -18,7 +18,6 @@
 #include <thread>
 #include <vector>
 
-#include "durable/Crc32c.h"
 #include "durable/Format.h"
 #include "durable/Store.h"
 #include "tests/support/MemoryFiles.h"
@@ -92,25 +91,6 @@ public:
 };
 
 }  // namespace
-
-// The checksum of every file: the check value of CRC-32C, and the
-// instruction and the tables agreeing at every length, offset and
-// continuation, so that files written by either read back with the other.
-TEST(Checksum, InstructionAndTablesAgree) {
-    using tavrik::durable::crc32c;
-    using tavrik::durable::crc32cTables;
-    EXPECT_EQ(0xE3069283u, crc32c("123456789", 9));
-    EXPECT_EQ(0xE3069283u, crc32cTables("123456789", 9));
-    std::string bytes;
-    for (int i = 0; i < 300; ++i) bytes.push_back(static_cast<char>(i * 37 + (i >> 3)));
-    for (std::size_t at = 0; at < 9; ++at)
-        for (std::size_t n = 0; at + n <= bytes.size(); n += 7) {
-            const std::uint32_t whole = crc32cTables(bytes.data() + at, n);
-            ASSERT_EQ(whole, crc32c(bytes.data() + at, n)) << "at " << at << ", " << n << " bytes";
-            const std::size_t half = n / 2;
-            ASSERT_EQ(whole, crc32c(bytes.data() + at + half, n - half, crc32c(bytes.data() + at, half)));
-        }
-}
 
 TEST(Store, ReopenGivesBackEveryRecordAcrossCheckpoints) {
     for (Durability mode : {Durability::Full, Durability::Normal}) {
