@@ -58,16 +58,18 @@ public:
     // must hold the same network as this one's (a copy of it). Strong
     // guarantee.
     void copyFrom(const TSeatBooking& other);
+    // restoreState (below) into a store just built whole: `built` holds the
+    // entries of every flight of the store in ascending (departure, number),
+    // as the build hands them over, and the flights are found there rather
+    // than in the store's tables. Null: in the tables.
+    void restoreState(tavrik::durable::Reader& in, const std::vector<TFlightEntries>* built);
 
     // The capacities, bookings and keys as bytes (TSeatBookingState.cpp),
     // for a durable network's snapshots; restoreState reads them back into a
     // service whose store already holds the flights, strong guarantee, and
-    // throws std::runtime_error on bytes it cannot read. `built`, when given,
-    // holds the entries of every flight of the store in ascending
-    // (departure, number), as a network built whole hands them over; the
-    // flights are then found there rather than in the store's tables.
+    // throws std::runtime_error on bytes it cannot read.
     void saveState(std::string& out) const;
-    void restoreState(tavrik::durable::Reader& in, const std::vector<TFlightEntries>* built = nullptr);
+    void restoreState(tavrik::durable::Reader& in);
 
 private:
     struct LimitRow {

@@ -94,6 +94,8 @@ void TSeatBooking::saveState(std::string& out) const {
     }
 }
 
+void TSeatBooking::restoreState(Reader& r) { restoreState(r, nullptr); }
+
 void TSeatBooking::restoreState(Reader& r, const std::vector<TFlightEntries>* built) {
     // A flight named by its departure, as find() finds it. In the entries of
     // a network just built this is a binary search over a contiguous array,
