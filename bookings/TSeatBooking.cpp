@@ -96,6 +96,10 @@ void TSeatBooking::airportRemoving(int, const std::map<int, TFlightLink>& flight
     for (const auto& entry : flights) dropFlight(entry.second.from, entry.first);
 }
 
+// The store was empty: no capacity or live leg pointed into it, and the new
+// flights have no capacity yet (restoreState gives them theirs).
+void TSeatBooking::networkBuilt() noexcept {}
+
 void TSeatBooking::flightRemoved(int flight, int, int from, int) noexcept { dropFlight(from, flight); }
 
 // The route search drops the flight, and its free seats, itself.

@@ -58,6 +58,11 @@ public:
     // must hold the same network as this one's (a copy of it). Strong
     // guarantee.
     void copyFrom(const TSeatBooking& other);
+    // restoreState (below) into a store just built whole: `built` holds the
+    // entries of every flight of the store in ascending (departure, number),
+    // as the build hands them over, and the flights are found there rather
+    // than in the store's tables. Null: in the tables.
+    void restoreState(tavrik::durable::Reader& in, const std::vector<TFlightEntries>* built);
 
     // The capacities, bookings and keys as bytes (TSeatBookingState.cpp),
     // for a durable network's snapshots; restoreState reads them back into a
@@ -114,6 +119,7 @@ private:
     void flightAdded(int flight, int days, int from, int to) override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
     void ticketsBooked(const std::list<TTicket>& tickets) noexcept override;
+    void networkBuilt() noexcept override;
     void dropFlight(int from, int flight) noexcept;
 
     // The flight `flight` of `airport` (either end), or a refusal.

@@ -4,6 +4,7 @@
 // bytes; what points into the store is found again when read.
 
 #include <algorithm>
+#include <utility>
 
 #include "bookings/TSeatBooking.h"
 #include "durable/Bytes.h"
@@ -93,18 +94,56 @@ void TSeatBooking::saveState(std::string& out) const {
     }
 }
 
-void TSeatBooking::restoreState(Reader& r) {
+void TSeatBooking::restoreState(Reader& r) { restoreState(r, nullptr); }
+
+void TSeatBooking::restoreState(Reader& r, const std::vector<TFlightEntries>* built) {
+    // A flight named by its departure, as find() finds it. In the entries of
+    // a network just built this is a binary search over a contiguous array,
+    // tried first at the place after the last one found (capacities, and
+    // the legs of bookings made one after the other, come in that order);
+    // in the store's tables it is a hash lookup and two walks down trees
+    // whose nodes lie all over memory.
+    std::size_t after = 0;
+    auto locate = [&](int from, int flight, Found& f) -> TSeatOutcome {
+        if (built != nullptr) {
+            const std::vector<TFlightEntries>& all = *built;
+            auto is = [&](std::size_t i) { return i < all.size() && all[i].from == from && all[i].flight == flight; };
+            std::size_t at = after;
+            if (!is(at))
+                at = std::size_t(std::lower_bound(all.begin(), all.end(), std::make_pair(from, flight),
+                                                  [](const TFlightEntries& e, const std::pair<int, int>& k) {
+                                                      return e.from < k.first ||
+                                                             (e.from == k.first && e.flight < k.second);
+                                                  }) -
+                                 all.begin());
+            if (is(at)) {
+                f.from = from;
+                f.to = all[at].atFrom->to;
+                f.atFrom = all[at].atFrom;
+                f.atTo = all[at].atTo;
+                after = at + 1;
+                return TSeatOutcome{};
+            }
+        }
+        return find(from, flight, f);
+    };
     // Built aside, with every pointer into this store, then swapped in.
     std::unordered_map<int, AirportLimits> newLimits;
+    AirportLimits* last = nullptr;
+    int lastFrom = 0;
     for (std::uint32_t n = r.count(12); n > 0; --n) {
         const int from = r.i32();
         const int flight = r.i32();
         const int seats = r.i32();
         Found f;
-        if (!find(from, flight, f).done() || f.from != from)
+        if (!locate(from, flight, f).done() || f.from != from)
             throw std::runtime_error("a capacity names flight " + std::to_string(flight) + " from airport " +
                                      std::to_string(from) + ", which is not there");
-        AirportLimits& l = newLimits[from];
+        if (last == nullptr || lastFrom != from) {
+            last = &newLimits[from];  // references into the map stay valid as it grows
+            lastFrom = from;
+        }
+        AirportLimits& l = *last;
         if (!l.flights.empty() && l.flights.back() >= flight) throw std::runtime_error("capacities out of order");
         l.flights.push_back(flight);
         l.rows.push_back(LimitRow{seats, f.atFrom, f.atTo});
@@ -123,7 +162,7 @@ void TSeatBooking::restoreState(Reader& r) {
             l.to = r.i32();
             l.gone = r.u8() != 0;
             // As copyFrom: the entries of the legs that are not gone.
-            if (!l.gone) find(l.from, l.flight, newSold[i].entries[k]);
+            if (!l.gone) locate(l.from, l.flight, newSold[i].entries[k]);
         }
         b.key = r.str();
         b.cancelled = r.u8() != 0;

@@ -121,6 +121,16 @@ void TFitingFlight::airportRemoving(int airport, const std::map<int, TFlightLink
     }
 }
 
+// The store was empty, so a copy built before holds nothing; like an
+// emptied one it goes, and the next query builds the copy from the store as
+// the first query does.
+void TFitingFlight::networkBuilt() noexcept {
+    if (!built.load(std::memory_order_relaxed)) return;
+    net.clear();
+    dropIdle();
+    built.store(false, std::memory_order_relaxed);
+}
+
 void TFitingFlight::flightAdded(int flight, int days, int from, int to) {
     if (!built.load(std::memory_order_relaxed)) return;
     net.addFlight(flight, days, from, to);

@@ -93,6 +93,7 @@ private:
     void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override;
     void flightAdded(int flight, int days, int from, int to) override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
+    void networkBuilt() noexcept override;
 
     bool airportExists(int airport);
     int search(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to, std::list<TTicket>* route);

@@ -239,12 +239,36 @@ void Network::takeBack(const std::vector<AirportItem>& airports, std::size_t air
     while (airportsAdded > 0) management.removeAirport(airports[--airportsAdded].airport);
 }
 
+bool Network::buildWhole(std::vector<AirportItem>& airports, std::vector<FlightItem>& flights) {
+    if (!owned || !owned->store->getAirports()->empty()) return false;
+    std::vector<DataAccess::TBuildAirport> a;
+    std::vector<DataAccess::TBuildFlight> f;
+    a.reserve(airports.size());
+    f.reserve(flights.size());
+    // The names move over (moves allocate nothing) and come back when the
+    // store refuses, for the load item by item that finds the refusal.
+    for (AirportItem& item : airports) a.push_back(DataAccess::TBuildAirport{item.airport, std::move(item.name)});
+    for (FlightItem& item : flights)
+        f.push_back(DataAccess::TBuildFlight{item.flight, item.days, item.from, item.to, 0, 0, std::move(item.name)});
+    if (owned->store->build(a, f)) return true;
+    for (std::size_t i = 0; i < a.size(); ++i) airports[i].name = std::move(a[i].name);
+    for (std::size_t i = 0; i < f.size(); ++i) flights[i].name = std::move(f[i].name);
+    return false;
+}
+
 void Network::load(std::vector<AirportItem> airports, std::vector<FlightItem> flights) {
     change([&] {
         // A kept network's record is made before the names move into the
         // network.
         std::string record;
         if (disk) record = records::load(airports, flights);
+        // Into an empty network (the first load, a copy, a snapshot) the
+        // whole batch is built at once; when that refuses, the batch goes in
+        // item by item below, which names the first refused item.
+        if (buildWhole(airports, flights)) {
+            if (disk) journal([&] { return std::move(record); });
+            return;
+        }
         std::size_t airportsAdded = 0, flightsAdded = 0;
         try {
             for (; airportsAdded < airports.size(); ++airportsAdded) {
@@ -343,19 +367,23 @@ FitAnswer Network::fit(int maxDays, int from, int to) {
 std::unique_ptr<Network> Network::copy() {
     auto twin = std::make_unique<Network>();
     std::shared_lock<NetworkLock> lock(network);
-    IManagementFlight& into = twin->management;
-    for (const auto& [number, link] : *management.getAirports()) into.addAirport(number, link.name);
+    // The twin is built whole from the airports and flights as they are here,
+    // each flight once (at its departure) with the booked counts of both of
+    // its entries.
+    std::vector<DataAccess::TBuildAirport> airports;
+    std::vector<DataAccess::TBuildFlight> flights;
+    airports.reserve(management.getAirports()->size());
     for (const auto& [number, link] : *management.getAirports()) {
+        airports.push_back(DataAccess::TBuildAirport{number, link.name});
         for (const auto& [flight, entry] : *management.getFlights(number)) {
-            // Each flight once, at its departure; then both booked counts as
-            // they are here (a count of a flight is kept at each end).
             if (entry.from != number) continue;
-            into.addFlight(entry.name, flight, entry.days, entry.from, entry.to);
-            (*into.getFlights(entry.from))[flight].booked = entry.booked;
             const TFlightLink& arrival = management.getFlights(entry.to)->at(flight);
-            (*into.getFlights(entry.to))[flight].booked = arrival.booked;
+            flights.push_back(DataAccess::TBuildFlight{flight, entry.days, entry.from, entry.to, entry.booked,
+                                                       arrival.booked, entry.name});
         }
     }
+    if (!twin->owned->store->build(airports, flights))
+        throw std::logic_error("the network's own airports and flights cannot be built again");
     if (owned) twin->owned->seats.copyFrom(owned->seats);
     return twin;
 }

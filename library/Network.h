@@ -321,6 +321,11 @@ private:
     FittedRoute fitAndBookLocked(int maxDays, int from, int to, std::list<TTicket>& route);
     // Throws the rule that refuses a flight, or returns (lock held).
     void checkFlight(int flight, int from, int to);
+    // A batch load into an empty network that owns its store, built whole
+    // (TDataAccess::build). False, with the items as they were, when the
+    // network is not such or the batch has an item that would be refused;
+    // running out of memory throws with nothing changed.
+    bool buildWhole(std::vector<AirportItem>& airports, std::vector<FlightItem>& flights);
     // Takes back what a batch load added (lock held; allocates nothing).
     void takeBack(const std::vector<AirportItem>& airports, std::size_t airportsAdded,
                   const std::vector<FlightItem>& flights, std::size_t flightsAdded) noexcept;

@@ -2,6 +2,7 @@
 // records replayed through the network's own operations), the records of
 // each change, snapshots of the whole network, and closing.
 
+#include <algorithm>
 #include <list>
 #include <shared_mutex>
 #include <stdexcept>
@@ -107,24 +108,46 @@ std::string Network::saveState() {
 void Network::restoreState(std::string_view state) {
     if (!owned) throw std::logic_error("a network over services of the caller has no state of its own");
     Reader r(state);
+    std::vector<DataAccess::TBuildAirport> airports(r.count(8));
+    for (DataAccess::TBuildAirport& a : airports) {
+        a.airport = r.i32();
+        a.name = r.str();
+    }
+    std::vector<DataAccess::TBuildFlight> flights(r.count(28));
+    for (DataAccess::TBuildFlight& f : flights) {
+        f.flight = r.i32();
+        f.name = r.str();
+        f.days = r.i32();
+        f.from = r.i32();
+        f.to = r.i32();
+        f.bookedFrom = r.i32();
+        f.bookedTo = r.i32();
+    }
     std::unique_lock<NetworkLock> lock(network);
-    for (std::uint32_t n = r.count(8); n > 0; --n) {
-        const int airport = r.i32();
-        if (management.addAirport(airport, r.str()) != 0)
-            throw std::runtime_error("airport " + std::to_string(airport) + " twice");
+    // The whole network at once; bytes that hold a network the store would
+    // refuse are told apart item by item, which names the first bad one.
+    // The flights' entries come back for the seat service, in the
+    // snapshot's order: ascending departure and number.
+    std::vector<TFlightEntries> entries;
+    const bool whole = ownStore()->build(airports, flights, &entries);
+    auto byDeparture = [](const TFlightEntries& a, const TFlightEntries& b) {
+        return a.from < b.from || (a.from == b.from && a.flight < b.flight);
+    };
+    if (whole && !std::is_sorted(entries.begin(), entries.end(), byDeparture))
+        std::sort(entries.begin(), entries.end(), byDeparture);
+    if (!whole) {
+        for (DataAccess::TBuildAirport& a : airports)
+            if (management.addAirport(a.airport, std::move(a.name)) != 0)
+                throw std::runtime_error("airport " + std::to_string(a.airport) + " twice");
+        for (DataAccess::TBuildFlight& f : flights) {
+            if (f.from == f.to || management.addFlight(std::move(f.name), f.flight, f.days, f.from, f.to) != 0)
+                throw std::runtime_error("flight " + std::to_string(f.flight) + " from " + std::to_string(f.from) +
+                                         " cannot be added");
+            management.getFlights(f.from)->at(f.flight).booked = f.bookedFrom;
+            management.getFlights(f.to)->at(f.flight).booked = f.bookedTo;
+        }
     }
-    for (std::uint32_t n = r.count(28); n > 0; --n) {
-        const int flight = r.i32();
-        std::string name = r.str();
-        const int days = r.i32(), from = r.i32(), to = r.i32();
-        const int bookedFrom = r.i32(), bookedTo = r.i32();
-        if (from == to || management.addFlight(std::move(name), flight, days, from, to) != 0)
-            throw std::runtime_error("flight " + std::to_string(flight) + " from " + std::to_string(from) +
-                                     " cannot be added");
-        management.getFlights(from)->at(flight).booked = bookedFrom;
-        management.getFlights(to)->at(flight).booked = bookedTo;
-    }
-    static_cast<SeatBooking::TSeatBooking*>(seats)->restoreState(r);
+    static_cast<SeatBooking::TSeatBooking*>(seats)->restoreState(r, whole ? &entries : nullptr);
     if (!r.done()) throw std::runtime_error("bytes after the end of the state");
 }
 

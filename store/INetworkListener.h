@@ -12,6 +12,9 @@
 // this way). Of bookings only the ticket lists the store books are
 // reported (ticketsBooked), for readers that follow booked counts.
 //
+// A network built whole into an empty store is told once (networkBuilt),
+// not item by item.
+//
 // Calls that add may throw (an allocation failure); the store then takes its
 // own change back, so that a failed edit leaves the store and every listener
 // as they were. Calls that remove must not throw.
@@ -32,4 +35,9 @@ public:
     // armoringTicketList booked every ticket of `tickets`: each entry's
     // booked count went up by one. Most readers ignore it.
     virtual void ticketsBooked(const std::list<TTicket>& tickets) noexcept { (void)tickets; }
+    // The store, empty before, was filled in one go (TDataAccess::build):
+    // every airport and flight it holds now came at once, none of them
+    // through the calls above. A reader that keeps a copy of the network
+    // builds it again from the store.
+    virtual void networkBuilt() noexcept = 0;
 };

@@ -13,6 +13,22 @@
 
 namespace DataAccess {
 
+// One airport and one flight of a network built whole (TDataAccess::build).
+// A flight carries the booked counts of its two entries.
+struct TBuildAirport {
+    int airport = 0;
+    std::string name;
+};
+struct TBuildFlight {
+    int flight = 0;
+    int days = 0;
+    int from = 0;
+    int to = 0;
+    int bookedFrom = 0;
+    int bookedTo = 0;
+    std::string name;
+};
+
 class TDataAccess final : public IDataAccess {
 public:
     TDataAccess();
@@ -32,6 +48,20 @@ public:
     std::uint64_t getRevision() const override;
     void addListener(INetworkListener* listener) override;
     void removeListener(INetworkListener* listener) noexcept override;
+
+    // Fills an empty store with every airport and then every flight, as
+    // addAirport and addFlight called in that order would, with the booked
+    // counts given; the listeners are told once (networkBuilt). Airports and
+    // flights come in any order: both are sorted once and each table is
+    // built by appending at its end, with no per-item lookup or listener
+    // call. False, and nothing changed, when the store is not empty or when
+    // one of those calls would refuse an item (the caller then finds which,
+    // one call at a time). Running out of memory throws with nothing
+    // changed. On success the names have moved into the store; after a
+    // throw they may have. `entries`, when given, receives the two entries
+    // of each flight item, in the items' order.
+    bool build(std::vector<TBuildAirport>& airports, std::vector<TBuildFlight>& flights,
+               std::vector<TFlightEntries>* entries = nullptr);
 
 private:
     // The airport object of `airport`, or null when it is absent. A pure

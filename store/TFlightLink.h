@@ -12,3 +12,13 @@ struct TFlightLink {
     int to = 0;
     int booked = 0;
 };
+
+// Where the two entries of one flight are (map nodes stay where they are
+// while the flight is in the store), as a network built whole hands them
+// over, so that what follows the build needs no lookup of its own.
+struct TFlightEntries {
+    int from = 0;
+    int flight = 0;
+    TFlightLink* atFrom = nullptr;
+    TFlightLink* atTo = nullptr;
+};

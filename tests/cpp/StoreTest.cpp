@@ -11,6 +11,8 @@
 #include "store/TAirport.h"
 #include "store/TDataAccess.h"
 
+using DataAccess::TBuildAirport;
+using DataAccess::TBuildFlight;
 using DataAccess::TDataAccess;
 
 namespace {
@@ -292,6 +294,7 @@ public:
         seen.push_back("-flight " + std::to_string(flight) + " d" + std::to_string(days) + " " +
                        std::to_string(from) + ">" + std::to_string(to));
     }
+    void networkBuilt() noexcept override { seen.push_back("built"); }
 
 private:
     void note(std::string what) {
@@ -338,4 +341,66 @@ TEST_F(Store, AListenerThatFailsTakesTheChangeBackEverywhere) {
     second.failAt = -1;
     EXPECT_EQ(0, store.addFlight("a", 21, 2, 1, 2));
     EXPECT_TRUE(consistent(store));
+}
+
+// The builder's own cases, beside the random driver's loads (whose airport
+// numbers lie close together): numbers far apart and at the ends of the int
+// range, each refusal that a call would make leaving the store empty, the
+// factory unasked and the items' names in place (the caller then loads item
+// by item), and a store that is not empty.
+TEST_F(Store, ANetworkBuiltWholeRefusesWhatACallWouldAndIsToldOnce) {
+    RecordingListener listener;
+    store.addListener(&listener);
+    auto airports = [] {
+        return std::vector<TBuildAirport>{{INT_MAX, "max"}, {INT_MIN, "min"}, {0, "zero"}};
+    };
+    auto flights = [] {
+        return std::vector<TBuildFlight>{{7, 1, INT_MIN, INT_MAX, 3, 4, "seven"}, {8, 2, 0, INT_MIN, 0, 0, "eight"},
+                                         {5, 0, INT_MAX, INT_MIN, 1, 0, "five"}};
+    };
+    const std::uint64_t revision = store.getRevision();
+    std::vector<std::pair<std::vector<TBuildAirport>, std::vector<TBuildFlight>>> refused;
+    refused.emplace_back(airports(), flights());
+    refused.back().second[1].from = INT_MIN + 1;  // an unknown airport
+    refused.emplace_back(airports(), flights());
+    refused.back().second[1].to = 0;  // from itself
+    refused.emplace_back(airports(), flights());
+    refused.back().first.push_back({0, "zero again"});
+    refused.emplace_back(airports(), flights());
+    refused.back().second[1].flight = 5;  // taken at INT_MIN
+    for (auto& [a, f] : refused) {
+        EXPECT_FALSE(store.build(a, f));
+        EXPECT_TRUE(store.getAirports()->empty());
+        EXPECT_EQ("max", a[0].name);
+        EXPECT_EQ("seven", f[0].name);
+    }
+    EXPECT_EQ(0, counts.made);
+    EXPECT_EQ(revision, store.getRevision());
+    EXPECT_TRUE(listener.seen.empty());
+
+    auto a = airports();
+    auto f = flights();
+    ASSERT_TRUE(store.build(a, f));
+    EXPECT_EQ(std::vector<std::string>{"built"}, listener.seen);
+    EXPECT_NE(revision, store.getRevision());
+    EXPECT_TRUE(consistent(store));
+    EXPECT_EQ(airportKeys(store), (std::set<int>{INT_MIN, 0, INT_MAX}));
+    EXPECT_EQ(flightKeys(store, INT_MAX), (std::set<int>{5, 7}));
+    EXPECT_EQ(flightKeys(store, INT_MIN), (std::set<int>{5, 7, 8}));
+    EXPECT_EQ(flightKeys(store, 0), (std::set<int>{8}));
+    EXPECT_EQ(3, booked(store, INT_MIN, 7));
+    EXPECT_EQ(4, booked(store, INT_MAX, 7));
+    EXPECT_EQ(1, booked(store, INT_MAX, 5));
+    EXPECT_EQ(0, booked(store, INT_MIN, 5));
+    EXPECT_EQ("min", store.getAirports()->at(INT_MIN).name);
+    EXPECT_EQ("seven", store.getFlights(INT_MIN)->at(7).name);
+    EXPECT_EQ("seven", store.getFlights(INT_MAX)->at(7).name);
+    EXPECT_EQ(3, counts.alive);
+
+    auto more = airports();
+    std::vector<TBuildFlight> none;
+    more[0].airport = 12;
+    EXPECT_FALSE(store.build(more, none)) << "a store that is not empty is not built again";
+    EXPECT_EQ(3u, store.getAirports()->size());
+    store.removeListener(&listener);
 }

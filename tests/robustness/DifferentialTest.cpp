@@ -183,19 +183,29 @@ namespace {
 // whether there was something to remove, fit answers (route, over the limit
 // with the fewest days, no route) against the literal search, batch loads
 // taken whole or refused at their first bad item with nothing left, and
-// copies equal to the network, booked counts included.
+// copies equal to the network, booked counts included; and, at restarts, the
+// model's whole network loaded in one call into a fresh network (built
+// whole), which the run then goes on with.
 TEST(Differential, TypedOperations) {
     Ranges typed{-2, 8, 6, 0, 3};
     typed.typed = true;
     Ranges typedEditHeavy{-1, 6, 5, -1, 3, Mix::EditHeavy};
     typedEditHeavy.typed = true;
+    std::uint64_t wholeLoads = 0, wholeRefused = 0;
     for (const Seen& s : {runShare("typed operations", typed, added(0.06), 13000),
                           runShare("typed operations, edit-heavy", typedEditHeavy, added(0.04), 14000)}) {
+        wholeLoads += s.outcomes.wholeLoads;
+        wholeRefused += s.outcomes.wholeLoadsRefused;
         EXPECT_GT(s.outcomes.typedRoutes, 0u);
         EXPECT_GT(s.outcomes.typedOverLimit, 0u);
         EXPECT_GT(s.outcomes.loadsTaken, 0u);
         EXPECT_GT(s.outcomes.loadsRefused, 0u);
     }
+    // The whole network in one call (the restarts of the even mix).
+    std::printf("[differential] whole networks loaded in one call: %llu taken, %llu refused\n",
+                static_cast<unsigned long long>(wholeLoads), static_cast<unsigned long long>(wholeRefused));
+    EXPECT_GT(wholeLoads, 0u);
+    EXPECT_GT(wholeRefused, 0u);
 }
 
 // Close and reopen as an operation: half of the restarts write the network

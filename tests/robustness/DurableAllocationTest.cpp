@@ -40,6 +40,23 @@ void fill(Network& n, bool checkpoint) {
     n.insertFlight(12, "twelve", 1, 3, 1);
 }
 
+// A batch for a network that is still empty, which builds it whole: long
+// names, airports and flights out of order, and a hub.
+std::vector<tavrik::AirportItem> batchAirports() {
+    std::vector<tavrik::AirportItem> a;
+    for (int n : {7, 3, 5, 1, 9}) a.push_back({n, "an airport name well past the small-string buffer " + std::to_string(n)});
+    return a;
+}
+std::vector<tavrik::FlightItem> batchFlights(bool refusedAtEnd) {
+    std::vector<tavrik::FlightItem> f;
+    for (int n : {40, 10, 30, 20}) {
+        f.push_back({n, "a flight name well past the small-string buffer", n / 10, 1, n / 10 * 2 + 1});
+        f.push_back({n + 1, "back", 1, n / 10 * 2 + 1, 1});
+    }
+    if (refusedAtEnd) f.push_back({10, "taken at airport 1", 1, 9, 1});
+    return f;
+}
+
 std::string reopened(MemoryFiles& files) {
     auto n = Network::open("/net", Durability::Full, files);
     return n->saveState();
@@ -134,6 +151,17 @@ std::vector<Sweep> sweeps() {
              files.bytes("/net/journal-1.log") += std::string(30, '\x7f');
          },
          [](MemoryFiles& files, std::unique_ptr<Network>& n) { n = Network::open("/net", Durability::Full, files); }},
+        {"durable: a whole network loaded in one call",
+         [](MemoryFiles& files, std::unique_ptr<Network>& n) { n = Network::open("/net", Durability::Full, files); },
+         [](MemoryFiles&, std::unique_ptr<Network>& n) { n->load(batchAirports(), batchFlights(false)); }},
+        {"durable: a whole network refused at its last item",
+         [](MemoryFiles& files, std::unique_ptr<Network>& n) { n = Network::open("/net", Durability::Full, files); },
+         [](MemoryFiles&, std::unique_ptr<Network>& n) {
+             try {
+                 n->load(batchAirports(), batchFlights(true));
+             } catch (const tavrik::Refusal&) {
+             }
+         }},
         {"durable: checkpoint",
          [](MemoryFiles& files, std::unique_ptr<Network>& n) {
              n = Network::open("/net", Durability::Full, files);

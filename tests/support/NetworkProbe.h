@@ -46,6 +46,7 @@ public:
         std::uint64_t airportsRemoved = 0;
         std::uint64_t flightsAdded = 0;
         std::uint64_t flightsRemoved = 0;
+        std::uint64_t networksBuilt = 0;  // whole networks built at once into an empty store
         std::uint64_t kindChanges = 0;  // edits after which the queue kind differs
         std::uint64_t editsIn[3] = {};  // edits ending in each queue kind
         std::size_t mostSlots = 0;
@@ -59,6 +60,7 @@ public:
             airportsRemoved += o.airportsRemoved;
             flightsAdded += o.flightsAdded;
             flightsRemoved += o.flightsRemoved;
+            networksBuilt += o.networksBuilt;
             kindChanges += o.kindChanges;
             for (int k = 0; k < 3; ++k) editsIn[k] += o.editsIn[k];
             mostSlots = std::max(mostSlots, o.mostSlots);
@@ -69,7 +71,7 @@ public:
             out << "search-network rebuilds " << rebuilds << " (slots " << slotRebuilds << ", edge pool "
                 << poolRebuilds << "), airports added " << airportsAdded << " (out of order " << outOfOrderAdded
                 << ") removed " << airportsRemoved << ", flights added " << flightsAdded << " removed "
-                << flightsRemoved << ", most slots " << mostSlots << ", queue kind changes " << kindChanges
+                << flightsRemoved << ", networks built whole " << networksBuilt << ", most slots " << mostSlots << ", queue kind changes " << kindChanges
                 << ", edits ending in buckets/packed/wide " << editsIn[0] << '/' << editsIn[1] << '/'
                 << editsIn[2];
             return out.str();
@@ -228,6 +230,13 @@ private:
             return;
         }
         noteEdit();
+    }
+    void networkBuilt() noexcept override {
+        ++seen.networksBuilt;
+        // As the search does: the copy goes, the next query builds it.
+        if (!following) return;
+        net.clear();
+        following = false;
     }
     void flightAdded(int flight, int days, int from, int to) override {
         ++seen.flightsAdded;

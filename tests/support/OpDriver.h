@@ -192,6 +192,10 @@ public:
         std::uint64_t typedOverLimit = 0;
         std::uint64_t loadsTaken = 0;
         std::uint64_t loadsRefused = 0;
+        // The model's whole network loaded in one call into a fresh network:
+        // taken (the driver goes on with it) and refused.
+        std::uint64_t wholeLoads = 0;
+        std::uint64_t wholeLoadsRefused = 0;
 
         void add(const Outcomes& o) {
             seatsSold += o.seatsSold;
@@ -214,6 +218,8 @@ public:
             typedOverLimit += o.typedOverLimit;
             loadsTaken += o.loadsTaken;
             loadsRefused += o.loadsRefused;
+            wholeLoads += o.wholeLoads;
+            wholeLoadsRefused += o.wholeLoadsRefused;
         }
     };
     const Outcomes& outcomes() const { return seen; }
@@ -487,8 +493,11 @@ private:
             what << "store.armoringTicketList(" << describe(list) << ')';
             expectCode(what.str(), mod.bookList(list), lib->store.armoringTicketList(&libList));
         } else if (kind < 910 && typedNow(in)) {
-            if (in.pick(0, 3) == 0)
+            const int k = in.pick(0, 39);
+            if (k < 10)
                 typedCopy(what);
+            else if (k < 13)
+                loadWhole(in, what);
             else
                 typedLoad(in, what);
         } else if (kind < 910) {
@@ -510,6 +519,8 @@ private:
         } else if (ranges.reopen && in.pick(0, 1) == 0) {
             what << "close and reopen";
             reopenFromFolder();
+        } else if (ranges.typed && in.pick(0, 1) == 0) {
+            loadWhole(in, what);
         } else {
             // Now and then a fresh library and model, so that runs also start
             // from an empty network and a cold search.
@@ -555,6 +566,87 @@ private:
         queriedRevision.reset();
         mod.forgetTickets();
         if (lib->network->saveState() != state) mismatch("close and reopen", "the reopened network differs");
+    }
+
+    // The model's network (airports, flights, names, days) loaded in one
+    // call into a fresh network, which builds it whole: its items in a
+    // random order, and one load in three with one item the load must refuse
+    // at a random place (an airport twice, a flight to an unknown airport or
+    // to its own, a number taken). Refused: as the model's load (item by
+    // item) refuses it, with the fresh network still empty. Taken: the
+    // driver goes on with the fresh network against a model loaded the same
+    // way, so every later query, edit, booking and report compares the
+    // network built whole with the one built item by item.
+    template <class Source>
+    void loadWhole(Source& in, std::ostringstream& what) {
+        std::vector<tavrik::AirportItem> airports;
+        std::vector<tavrik::FlightItem> flights;
+        for (const auto& [number, a] : mod.airports()) {
+            airports.push_back(tavrik::AirportItem{number, a.name});
+            for (const auto& [f, entry] : a.flights)
+                if (entry.from == number) flights.push_back(tavrik::FlightItem{f, entry.name, entry.days, entry.from, entry.to});
+        }
+        auto shuffle = [&in](auto& items) {
+            for (std::size_t i = items.size(); i > 1; --i) std::swap(items[i - 1], items[std::size_t(in.pick(0, int(i) - 1))]);
+        };
+        shuffle(airports);
+        shuffle(flights);
+        if (!airports.empty() && in.pick(0, 2) == 0) {
+            const tavrik::AirportItem& some = airports[std::size_t(in.pick(0, int(airports.size()) - 1))];
+            const int kind = in.pick(0, 3);
+            if (kind == 0) {
+                const tavrik::AirportItem again{some.airport, "again"};
+                airports.insert(airports.begin() + in.pick(0, int(airports.size())), again);
+            } else {
+                tavrik::FlightItem bad{flight(in), "bad", days(in), some.airport, ranges.airportHi + 1};
+                if (kind == 2) bad.to = some.airport;
+                if (kind == 3 && !flights.empty()) {
+                    bad = flights[std::size_t(in.pick(0, int(flights.size()) - 1))];
+                    std::swap(bad.from, bad.to);
+                }
+                flights.insert(flights.begin() + in.pick(0, int(flights.size())), bad);
+            }
+        }
+        what << "network.load(" << airports.size() << " airports, " << flights.size()
+             << " flights) into a fresh network";
+        model::Network loadedModel;
+        const auto expected = loadedModel.load(airports, flights);
+        auto fresh = std::make_unique<DrivenNetwork>();
+        auto freshProbe = std::make_unique<NetworkProbe>(fresh->store);
+        std::optional<model::Network::LoadRefusal> actual;
+        try {
+            fresh->network->load(airports, flights);
+        } catch (const tavrik::Refusal& r) {
+            actual = model::Network::LoadRefusal{Broken{r.rule, r.a, r.b}, static_cast<std::size_t>(r.index),
+                                                 r.flightItem};
+        }
+        auto text = [](const std::optional<model::Network::LoadRefusal>& r) {
+            if (!r) return std::string("loaded");
+            return describeRefusal(r->broken) + " at " + (r->flightItem ? "flight " : "airport ") + std::to_string(r->index);
+        };
+        if (expected.has_value() != actual.has_value() ||
+            (expected && (!(expected->broken == actual->broken) || expected->index != actual->index ||
+                          expected->flightItem != actual->flightItem)))
+            mismatch(what.str(), text(actual) + ", model " + text(expected));
+        if (expected || actual) {
+            ++seen.wholeLoadsRefused;
+            if (!fresh->store.getAirports()->empty()) mismatch(what.str(), "a refused load left airports behind");
+            return;
+        }
+        ++seen.wholeLoads;
+        probeBefore.add(probe->counts());
+        choices.reset();
+        direct.reset();
+        probe.reset();
+        lib = std::move(fresh);
+        probe = std::move(freshProbe);
+        if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store, NetworkProbe::probeTuning()));
+        if (checks.choices) choices.reset(new Choices::TChoices(&lib->store));
+        haveSnapshot = false;
+        queriedRevision.reset();
+        mod = std::move(loadedModel);
+        lastFrom = ranges.airportLo;
+        lastKeyed.reset();
     }
 
     // A fresh library, its probe and (for the literal check) a route search
