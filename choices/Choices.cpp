@@ -19,102 +19,201 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kTransition = kNone - 1;
 constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
 
-struct Arc {
-    std::uint32_t to;  // slot of the arrival airport
+// One flight of the copy, by its arc id.
+struct ArcData {
+    std::uint32_t from;  // slot of the departure airport; kNone for an id not in use
+    std::uint32_t to;    // slot of the arrival airport
     int days;
     int flight;
+    int free;  // free seats, kNoLimit without a capacity
 };
+
+// Of the flights from one airport to another, the one a search takes when
+// it may take any (fewest days, then smallest flight number).
+struct Best {
+    std::uint32_t to;
+    int days;
+    std::uint32_t arc;
+};
+
+constexpr int kNoLimit = std::numeric_limits<int>::max();
 
 }  // namespace
 
-// The store's network as arrays: airports in ascending number (so comparing
-// slots compares numbers), each with its departing flights in ascending
-// flight number, parallel flights included.
+// The store's network as the searches read it: airports in ascending number
+// (so comparing slots compares numbers; a removed airport leaves a dead slot
+// that nothing leads to), each with its departing and arriving flights by
+// arc id, parallel flights included, in no particular order (every search
+// decides ties by the flights' numbers, not by their places).
 struct Index {
+    // The store's revision this copy stands for: each edit it is told of
+    // moves it on by one, as the store's own.
     std::uint64_t revision = 0;
     std::uint32_t n = 0;
     std::vector<int> ids;
-    std::unordered_map<int, std::uint32_t> slots;
-    std::vector<std::uint32_t> first;   // arcs of slot s: [first[s], first[s + 1])
-    std::vector<Arc> arcs;
-    std::vector<std::uint32_t> arcFrom;
-    std::vector<std::uint32_t> rfirst;  // arcs arriving at slot s: rarcs[rfirst[s] ..]
-    std::vector<std::uint32_t> rarcs;
+    std::unordered_map<int, std::uint32_t> slots;  // live airports only
+    std::vector<ArcData> arcs;
+    std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
+    std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
+    std::vector<std::vector<std::uint32_t>> in;   // per slot, arriving arc ids
+    std::vector<std::vector<Best>> best;          // per slot, one per arrival airport
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
-    // Of the arcs from one airport to another, the one a search takes when
-    // it may take any (fewest days, then smallest flight number): the same
-    // layout as `arcs`, each entry's arc index in `bestArc`.
-    std::vector<std::uint32_t> bestFirst;
-    std::vector<Arc> best;
-    std::vector<std::uint32_t> bestArc;
-    bool negative = false;
-    int maxArcDays = 0;
-    bool zeroDays = false;
+    std::size_t negatives = 0;  // flights of fewer than 0 days
+    std::size_t zeros = 0;      // flights of 0 days
+    std::size_t longOnes = 0;   // flights of kDialClasses days or more
+    std::size_t dead = 0;       // slots of removed airports
+    bool anyAirport = false;
+    int largest = 0;            // the largest airport number any slot had
 
+    bool negative() const { return negatives > 0; }
     bool slotOf(int airport, std::uint32_t& slot) const {
         auto it = slots.find(airport);
         if (it == slots.end()) return false;
         slot = it->second;
         return true;
     }
+    // False when the airport cannot take a slot in number order.
+    bool addAirport(int airport);
+    void removeAirport(std::uint32_t slot);
+    void addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free);
+    void removeArc(int flight, std::uint32_t from);
+    // The arc id of flight `flight` from slot `from`, or kNone.
+    std::uint32_t arcOf(int flight, std::uint32_t from) const;
+    void countDays(int days, int delta);
 };
 
 namespace {
 
-std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
+constexpr std::uint32_t kDialClasses = 1024;
+
+void eraseValue(std::vector<std::uint32_t>& v, std::uint32_t value) {
+    auto it = std::find(v.begin(), v.end(), value);
+    if (it == v.end()) return;
+    *it = v.back();
+    v.pop_back();
+}
+
+}  // namespace
+
+void Index::countDays(int days, int delta) {
+    if (days < 0) negatives += static_cast<std::size_t>(delta);
+    if (days == 0) zeros += static_cast<std::size_t>(delta);
+    if (days >= static_cast<int>(kDialClasses)) longOnes += static_cast<std::size_t>(delta);
+}
+
+bool Index::addAirport(int airport) {
+    if (anyAirport && airport <= largest) return false;
+    ids.push_back(airport);
+    out.emplace_back();
+    in.emplace_back();
+    best.emplace_back();
+    slots.emplace(airport, n);
+    ++n;
+    anyAirport = true;
+    largest = airport;
+    return true;
+}
+
+void Index::removeAirport(std::uint32_t slot) {
+    while (!out[slot].empty()) removeArc(arcs[out[slot].back()].flight, slot);
+    while (!in[slot].empty()) {
+        const ArcData& a = arcs[in[slot].back()];
+        removeArc(a.flight, a.from);
+    }
+    slots.erase(ids[slot]);
+    ++dead;
+}
+
+std::uint32_t Index::arcOf(int flight, std::uint32_t from) const {
+    auto it = byFlight.find(flight);
+    if (it == byFlight.end()) return kNone;
+    for (std::uint32_t id : it->second)
+        if (arcs[id].from == from) return id;
+    return kNone;
+}
+
+void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free) {
+    std::uint32_t id;
+    if (!unused.empty()) {
+        id = unused.back();
+        unused.pop_back();
+        arcs[id] = ArcData{from, to, days, flight, free};
+    } else {
+        id = static_cast<std::uint32_t>(arcs.size());
+        arcs.push_back(ArcData{from, to, days, flight, free});
+    }
+    out[from].push_back(id);
+    in[to].push_back(id);
+    byFlight[flight].push_back(id);
+    countDays(days, 1);
+    for (Best& b : best[from])
+        if (b.to == to) {
+            const ArcData& cur = arcs[b.arc];
+            if (days < cur.days || (days == cur.days && flight < cur.flight)) b = Best{to, days, id};
+            return;
+        }
+    best[from].push_back(Best{to, days, id});
+}
+
+void Index::removeArc(int flight, std::uint32_t from) {
+    const std::uint32_t id = arcOf(flight, from);
+    if (id == kNone) return;
+    const ArcData gone = arcs[id];
+    eraseValue(out[from], id);
+    eraseValue(in[gone.to], id);
+    auto listed = byFlight.find(flight);
+    eraseValue(listed->second, id);
+    if (listed->second.empty()) byFlight.erase(listed);
+    countDays(gone.days, -1);
+    arcs[id].from = kNone;
+    unused.push_back(id);
+    std::vector<Best>& bs = best[from];
+    for (std::size_t i = 0; i < bs.size(); ++i) {
+        if (bs[i].arc != id) continue;
+        // The best of the pair's flights left, if any.
+        std::uint32_t next = kNone;
+        for (std::uint32_t other : out[from]) {
+            const ArcData& a = arcs[other];
+            if (a.to != gone.to) continue;
+            if (next == kNone || a.days < arcs[next].days || (a.days == arcs[next].days && a.flight < arcs[next].flight))
+                next = other;
+        }
+        if (next == kNone) {
+            bs[i] = bs.back();
+            bs.pop_back();
+        } else {
+            bs[i] = Best{gone.to, arcs[next].days, next};
+        }
+        return;
+    }
+}
+
+namespace {
+
+std::shared_ptr<Index> buildIndex(IDataAccess& store, IFreeSeats* seats) {
     auto ix = std::make_shared<Index>();
     ix->revision = store.getRevision();
     const std::map<int, TAirportLink>& airports = *store.getAirports();
-    ix->n = static_cast<std::uint32_t>(airports.size());
-    ix->ids.reserve(ix->n);
-    ix->slots.reserve(ix->n);
-    for (const auto& a : airports) {
-        ix->slots.emplace(a.first, static_cast<std::uint32_t>(ix->ids.size()));
-        ix->ids.push_back(a.first);
-    }
-    ix->first.assign(ix->n + 1, 0);
+    ix->ids.reserve(airports.size());
+    ix->slots.reserve(airports.size());
+    for (const auto& a : airports) ix->addAirport(a.first);
     std::uint32_t s = 0;
     for (const auto& a : airports) {
-        ix->first[s] = static_cast<std::uint32_t>(ix->arcs.size());
         for (const auto& f : *a.second.pAirport->getFlights()) {
             if (f.second.from != a.first) continue;
             std::uint32_t to;
             if (!ix->slotOf(f.second.to, to)) continue;
-            ix->arcs.push_back(Arc{to, f.second.days, f.first});
-            ix->arcFrom.push_back(s);
-            if (f.second.days < 0) ix->negative = true;
-            ix->maxArcDays = std::max(ix->maxArcDays, f.second.days);
-            if (f.second.days == 0) ix->zeroDays = true;
+            ix->addArc(f.first, f.second.days, s, to, kNoLimit);
         }
         ++s;
     }
-    ix->first[ix->n] = static_cast<std::uint32_t>(ix->arcs.size());
-    ix->rfirst.assign(ix->n + 1, 0);
-    for (const Arc& arc : ix->arcs) ++ix->rfirst[arc.to + 1];
-    for (std::uint32_t i = 0; i < ix->n; ++i) ix->rfirst[i + 1] += ix->rfirst[i];
-    ix->rarcs.resize(ix->arcs.size());
-    std::vector<std::uint32_t> fill(ix->rfirst.begin(), ix->rfirst.end() - 1);
-    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->rarcs[fill[ix->arcs[a].to]++] = a;
-    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->byFlight[ix->arcs[a].flight].push_back(a);
-    ix->bestFirst.assign(ix->n + 1, 0);
-    std::unordered_map<std::uint32_t, std::uint32_t> at;  // arrival slot -> entry in `best`
-    for (std::uint32_t v = 0; v < ix->n; ++v) {
-        ix->bestFirst[v] = static_cast<std::uint32_t>(ix->best.size());
-        at.clear();
-        for (std::uint32_t a = ix->first[v]; a < ix->first[v + 1]; ++a) {
-            const Arc& arc = ix->arcs[a];
-            auto found = at.find(arc.to);
-            if (found == at.end()) {
-                at.emplace(arc.to, static_cast<std::uint32_t>(ix->best.size()));
-                ix->best.push_back(arc);
-                ix->bestArc.push_back(a);
-            } else if (arc.days < ix->best[found->second].days) {  // ascending numbers: equal days keep the first
-                ix->best[found->second] = arc;
-                ix->bestArc[found->second] = a;
-            }
-        }
-    }
-    ix->bestFirst[ix->n] = static_cast<std::uint32_t>(ix->best.size());
+    if (seats != nullptr)
+        seats->eachLimited([&](int flight, int, int from, int, int free) {
+            std::uint32_t slot;
+            if (!ix->slotOf(from, slot)) return;
+            const std::uint32_t id = ix->arcOf(flight, slot);
+            if (id != kNone) ix->arcs[id].free = free;
+        });
     return ix;
 }
 
@@ -132,6 +231,7 @@ struct Plan {
     std::vector<std::uint32_t> avoidedArcs;  // sorted
     bool hasMaxLegs = false;
     int maxLegs = 0;
+    int passengers = 0;  // 0: seats are not asked for
     bool negative = false;
     // Negative networks only: the states from which an arrival can be
     // reached; loops elsewhere cannot be part of a route.
@@ -145,6 +245,8 @@ struct Plan {
     int flightOf(std::uint32_t arc) const {
         return arc == kTransition ? std::numeric_limits<int>::min() : ix->arcs[arc].flight;
     }
+    // The flight may carry the query's passengers.
+    bool seated(const ArcData& arc) const { return arc.free >= passengers; }
 };
 
 Plan prepare(const Index& ix, const Query& q, bool reach) {
@@ -187,11 +289,15 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
         p.hasMaxLegs = true;
         p.maxLegs = q.maxLegs;
     }
+    if (q.hasPassengers) {
+        if (q.passengers < 1) throw Refused(Problem::PassengerCount, q.passengers);
+        p.passengers = q.passengers;
+    }
     std::sort(p.sources.begin(), p.sources.end());
     p.sources.erase(std::unique(p.sources.begin(), p.sources.end()), p.sources.end());
     std::sort(p.avoidedArcs.begin(), p.avoidedArcs.end());
     p.states = p.via ? 2 * p.n : p.n;
-    p.negative = ix.negative;
+    p.negative = ix.negative();
     return p;
 }
 
@@ -265,8 +371,6 @@ public:
 private:
     std::vector<HeapItem> items;
 };
-
-constexpr std::uint32_t kDialClasses = 1024;
 
 // Dial's buckets, for day counts 0 .. kDialClasses - 1: a ring of buckets
 // by total days. With zero-day flights a bucket is sorted by (legs, state)
@@ -406,18 +510,27 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         // Nothing rules out a single flight here: of parallel flights only
         // the one that would win is offered.
         const bool unblocked = !w.anyBlocked && p.relevant.empty();
-        for (std::uint32_t i = ix.bestFirst[a], end = ix.bestFirst[a + 1]; i != end; ++i) {
-            const Arc& arc = ix.best[i];
-            if (p.avoided[arc.to]) continue;
-            const std::uint32_t v = offset + arc.to;
+        for (const Best& b : ix.best[a]) {
+            if (p.avoided[b.to]) continue;
+            const std::uint32_t v = offset + b.to;
             if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
-            f(v, ix.bestArc[i], arc.days, 1);
+            if (p.passengers > 0 && !p.seated(ix.arcs[b.arc])) {
+                // The pair's winner lacks the seats: its other flights that
+                // have them are offered instead.
+                for (std::uint32_t i : ix.out[a]) {
+                    const ArcData& arc = ix.arcs[i];
+                    if (arc.to == b.to && p.seated(arc)) f(v, i, arc.days, 1);
+                }
+                continue;
+            }
+            f(v, b.arc, b.days, 1);
         }
         return;
     }
-    for (std::uint32_t i = ix.first[a], end = ix.first[a + 1]; i != end; ++i) {
-        const Arc& arc = ix.arcs[i];
+    for (std::uint32_t i : ix.out[a]) {
+        const ArcData& arc = ix.arcs[i];
         if (p.avoided[arc.to]) continue;
+        if (p.passengers > 0 && !p.seated(arc)) continue;
         const std::uint32_t v = offset + arc.to;
         if (w.blocked(v)) continue;
         if (!p.relevant.empty() && !p.relevant[v]) continue;
@@ -544,8 +657,8 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
               std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr,
               const std::int64_t* potential = nullptr) {
     w.begin(p.states);
-    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses)) {
-        w.dial.setOrdered(p.ix->zeroDays);
+    if (potential == nullptr && p.ix->longOnes == 0) {
+        w.dial.setOrdered(p.ix->zeros > 0);
         return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
     }
     return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
@@ -735,10 +848,10 @@ void markRelevant(Plan& p, bool reach) {
         const std::uint32_t a = p.airport(v);
         const std::uint32_t offset = v - a;
         if (p.via && v >= p.n && a == p.viaSlot) mark(a);  // from `via` before it
-        for (std::uint32_t j = ix.rfirst[a]; j != ix.rfirst[a + 1]; ++j) {
-            const std::uint32_t arcIndex = ix.rarcs[j];
-            const std::uint32_t from = ix.arcFrom[arcIndex];
+        for (const std::uint32_t arcIndex : ix.in[a]) {
+            const std::uint32_t from = ix.arcs[arcIndex].from;
             if (p.avoided[from]) continue;
+            if (p.passengers > 0 && !p.seated(ix.arcs[arcIndex])) continue;
             if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), arcIndex))
                 continue;
             if (p.via && offset == 0 && from == p.viaSlot) continue;  // `via` before it only moves on
@@ -793,10 +906,10 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
             heap.pop_back();
             if (d != h[offset + v]) continue;
             if (d > bound) break;
-            for (std::uint32_t j = ix.rfirst[v]; j != ix.rfirst[v + 1]; ++j) {
-                const std::uint32_t a = ix.rarcs[j];
-                const std::uint32_t u = ix.arcFrom[a];
+            for (const std::uint32_t a : ix.in[v]) {
+                const std::uint32_t u = ix.arcs[a].from;
                 if (p.avoided[u]) continue;
+                if (p.passengers > 0 && !p.seated(ix.arcs[a])) continue;
                 if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
                 const std::int64_t cand = d + ix.arcs[a].days;
                 if (cand < h[offset + u]) {
@@ -841,8 +954,8 @@ Route toRoute(const Plan& p, const Path& path) {
     r.days = path.days;
     for (std::uint32_t arc : path.arcs) {
         if (arc == kTransition) continue;
-        const Arc& a = ix.arcs[arc];
-        r.legs.push_back(Leg{a.flight, ix.ids[ix.arcFrom[arc]], ix.ids[a.to], a.days});
+        const ArcData& a = ix.arcs[arc];
+        r.legs.push_back(Leg{a.flight, ix.ids[a.from], ix.ids[a.to], a.days});
     }
     return r;
 }
@@ -876,14 +989,97 @@ bool samePath(const Path& a, const Path& b) { return a.states == b.states && a.a
 
 }  // namespace
 
-TChoices::TChoices(IDataAccess* data) : data(data) {}
-TChoices::~TChoices() = default;
+TChoices::TChoices(IDataAccess* data, IFreeSeats* seats) : data(data), seats(seats) {
+    data->addListener(this);
+    if (seats != nullptr) {
+        try {
+            seats->addWatcher(this);
+        } catch (...) {
+            data->removeListener(this);
+            throw;
+        }
+    }
+}
 
+TChoices::~TChoices() {
+    if (seats != nullptr) seats->removeWatcher(this);
+    data->removeListener(this);
+}
+
+// The copy is built by the first query and again by the first query after
+// something left it stale; a change the copy was not told of (its revision
+// differs from the store's) is caught the same way.
 std::shared_ptr<const Index> TChoices::index() {
     std::lock_guard<std::mutex> lock(guard);
-    if (!current || current->revision != data->getRevision()) current = buildIndex(*data);
+    if (!current || stale || current->revision != data->getRevision()) {
+        current = buildIndex(*data, seats);
+        stale = false;
+        ++buildCount;
+    }
     return current;
 }
+
+// ---- keeping the copy current (edits run alone: no query reads it) ----
+
+Index* TChoices::editable() noexcept {
+    if (!current || stale) return nullptr;
+    // Edits never overlap queries (the caller's lock), so the copy is
+    // changed in place.
+    ++current->revision;
+    return current.get();
+}
+
+// An edit that runs out of memory halfway leaves the copy to be rebuilt
+// rather than failing the store's edit: the copy is a cache.
+void TChoices::airportAdded(int airport) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    try {
+        if (!ix->addAirport(airport)) stale = true;  // below a number seen: slots out of order
+    } catch (...) {
+        stale = true;
+    }
+}
+
+void TChoices::airportRemoving(int airport, const std::map<int, TFlightLink>&) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t slot;
+    if (!ix->slotOf(airport, slot)) return;
+    ix->removeAirport(slot);
+    // Dead slots cost every search's per-state arrays: past the live ones,
+    // the next query builds a compact copy.
+    if (ix->dead > ix->slots.size() + 64) stale = true;
+}
+
+void TChoices::flightAdded(int flight, int days, int from, int to) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t a, b;
+    if (!ix->slotOf(from, a) || !ix->slotOf(to, b)) return;
+    try {
+        ix->addArc(flight, days, a, b, kNoLimit);
+    } catch (...) {
+        stale = true;
+    }
+}
+
+void TChoices::flightRemoved(int flight, int, int from, int) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t a;
+    if (ix->slotOf(from, a)) ix->removeArc(flight, a);
+}
+
+void TChoices::freeSeatsChanged(int flight, int, int from, int, int free) noexcept {
+    if (!current || stale) return;
+    std::uint32_t a;
+    if (!current->slotOf(from, a)) return;
+    const std::uint32_t id = current->arcOf(flight, a);
+    if (id != kNone) current->arcs[id].free = free;
+}
+
+void TChoices::freeSeatsReplaced() noexcept { stale = true; }
 
 FitAnswer TChoices::fit(const Query& query, int maxDays) {
     const std::shared_ptr<const Index> ix = index();

@@ -105,6 +105,9 @@ public:
         flightHigh = flightLow + pick(1, 30);
     }
 
+    // Capacities and sales for N passengers among the changes.
+    bool seats = false;
+
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool chance(double p) { return std::bernoulli_distribution(p)(rng); }
 
@@ -165,7 +168,7 @@ public:
 
     // One change of the network, or a booking.
     void mutate(World& w) {
-        const int kind = pick(0, 9);
+        const int kind = pick(0, seats ? 11 : 9);
         if (kind <= 3) {
             // Removes an existing flight through either of its airports.
             const int at = airport(w);
@@ -183,8 +186,24 @@ public:
             w.removeAirport(airport(w));
         } else if (kind == 7) {
             w.addAirport(pick(idLow - 1, idHigh + 1));
-        } else {
+        } else if (kind <= 9) {
             w.book();
+        } else if (kind == 10) {
+            // A capacity of 0 to 4 on an existing flight (now and then a
+            // number no flight has).
+            const int at = airport(w);
+            const auto* table = w.store().getFlights(at);
+            int flight = pick(flightLow, flightHigh);
+            if (table != nullptr && !table->empty() && chance(0.8)) {
+                auto it = table->begin();
+                std::advance(it, pick(0, static_cast<int>(table->size()) - 1));
+                flight = it->first;
+            }
+            w.setSeats(at, flight, pick(0, 4));
+        } else {
+            // A sale for one to three passengers, which takes seats the
+            // choices for N passengers then lack.
+            w.sell(INT_MAX, airport(w), airport(w), pick(1, 3));
         }
     }
 
@@ -1219,6 +1238,7 @@ robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seed
         const std::uint64_t seed = firstSeed + static_cast<std::uint64_t>(s);
         World w(std::string(label) + " seed " + std::to_string(seed), robustness::Checks{true, true, true, true});
         RandomNetwork gen(seed, days, span);
+        gen.seats = true;
         gen.build(w);
         const int steps = gen.pick(5, 20);
         for (int i = 0; i < steps && w.mismatches() == 0; ++i) {
@@ -1235,10 +1255,14 @@ robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seed
         if (failedSeeds >= 3) break;
     }
     EXPECT_EQ(0, failedSeeds) << label << ": networks with a difference";
-    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped\n",
+    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped, "
+                "%llu for passengers some flight lacked seats for\n",
                 label, static_cast<unsigned long long>(seen.choiceAnswers),
-                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped));
+                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped),
+                static_cast<unsigned long long>(seen.choiceSeatLimited));
     EXPECT_GT(seen.choiceAnswers, static_cast<std::uint64_t>(seeds));
+    EXPECT_GT(seen.choiceSeatLimited, static_cast<std::uint64_t>(seeds / 10));
+    EXPECT_GT(seen.choicePassengerRefusals, 0u);
     return seen;
 }
 
