@@ -1403,6 +1403,76 @@ TEST_F(OpenFlightsExactness, FrontsFewestDaysPointIsTheSingleFit) {
     EXPECT_GT(sameLegs, compared / 2);
 }
 
+// The route choices' copy of the network follows edits and seat sales on
+// the whole bundled network without being built again: after every edit
+// its answers (for one and for two passengers) equal those of a copy built
+// from scratch.
+TEST(OpenFlightsChoicesCopy, FollowsEditsAndSeatsWithoutRebuilding) {
+    const openflights::Network data = openflights::read(TAVRIK_OPENFLIGHTS_DIR);
+    World w("OpenFlights choices", robustness::Checks{false, false, false});
+    w.setProbing(false);
+    ASSERT_EQ(0, openflights::enter(data, w.management()));
+    IFreeSeats* free = World::freeSeatsOf(w.seatService());
+    Choices::TChoices kept(&w.store(), free);
+    std::vector<int> served;
+    for (const auto& a : *w.store().getAirports())
+        if (!a.second.pAirport->getFlights()->empty()) served.push_back(a.first);
+    std::mt19937_64 rng(90210);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto any = [&] { return served[static_cast<std::size_t>(pick(0, static_cast<int>(served.size()) - 1))]; };
+    auto text = [](const std::vector<Choices::Route>& routes) {
+        std::ostringstream o;
+        for (const Choices::Route& r : routes) {
+            o << '[' << r.days << "d " << r.from;
+            for (const Choices::Leg& l : r.legs) o << " -F" << l.flight << "-> " << l.to;
+            o << "] ";
+        }
+        return o.str();
+    };
+    int compared = 0, limited = 0;
+    std::vector<int> departures;
+    for (int i = 0; i < 12; ++i) departures.push_back(any());
+    for (int step = 0; step < scaled(60); ++step) {
+        const int from = departures[static_cast<std::size_t>(pick(0, 11))];
+        const int to = any();
+        Choices::Query q;
+        q.from = {from};
+        q.to = {to};
+        // An edit around the route of (from, to): one of its flights gone or
+        // short of seats, a sale along it, or a new flight near it.
+        const std::vector<Choices::Route> now = kept.alternatives(q, INT_MAX, 1);
+        const int kind = pick(0, 3);
+        if (!now.empty() && !now.front().legs.empty()) {
+            const Choices::Leg& leg = now.front().legs[static_cast<std::size_t>(
+                pick(0, static_cast<int>(now.front().legs.size()) - 1))];
+            if (kind == 0) w.removeFlight(leg.from, leg.flight);
+            if (kind == 1) w.setSeats(leg.from, leg.flight, pick(0, 2));
+            if (kind == 2) w.sell(INT_MAX, from, to, pick(1, 2));
+        }
+        if (kind == 3) w.addFlight(900000 + step, pick(0, 2), from, any());
+        q.hasPassengers = pick(0, 1) == 1;
+        q.passengers = pick(1, 2);
+        Choices::TChoices fresh(&w.store(), free);
+        const std::vector<Choices::Route> a = kept.front(q, INT_MAX), b = fresh.front(q, INT_MAX);
+        EXPECT_EQ(text(b), text(a)) << "front " << from << " -> " << to << " step " << step;
+        const std::vector<Choices::Route> c = kept.alternatives(q, INT_MAX, 3), d = fresh.alternatives(q, INT_MAX, 3);
+        EXPECT_EQ(text(d), text(c)) << "alternatives " << from << " -> " << to << " step " << step;
+        Choices::Query r = q;
+        r.to.clear();
+        const std::vector<Choices::Reached> e = kept.reach(r, 2), f = fresh.reach(r, 2);
+        EXPECT_EQ(e.size(), f.size()) << "reach from " << from << " step " << step;
+        for (std::size_t i = 0; i < std::min(e.size(), f.size()); ++i)
+            EXPECT_TRUE(e[i].airport == f[i].airport && e[i].days == f[i].days && e[i].legs == f[i].legs);
+        ++compared;
+        limited += q.hasPassengers && kind != 3;
+    }
+    EXPECT_EQ(1u, kept.builds());
+    EXPECT_GT(limited, 0);
+    EXPECT_EQ(0u, w.mismatches()) << w.reportText();
+    std::printf("[oracle] choices copy on OpenFlights: %d edits followed, %d queries for passengers\n", compared,
+                limited);
+}
+
 // Removing a flight of a found route changes the network's revision: the
 // next query from that departure must not reuse the old search.
 TEST_F(OpenFlightsExactness, QueryAfterRemovingAFlightOfTheRoute) {

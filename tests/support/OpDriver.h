@@ -247,6 +247,7 @@ public:
     // directly with the model check off).
     DataAccess::TDataAccess& store() { return lib->store; }
     IManagementFlight& management() { return lib->management; }
+    ISeatBooking& seatService() { return lib->seats; }
     IArmoringTicket& booking() { return lib->booking; }
     tavrik::Network& network() { return *lib->network; }
     NetworkProbe& networkProbe() { return *probe; }
@@ -304,9 +305,14 @@ public:
         r.from = from;
         r.to = to;
         r.passengers = passengers;
+        if (!checks.model) {
+            what << "seats.fitAndBook(" << maxDays << ", " << from << ", " << to << ", n" << passengers << ')';
+            note(what.str() + " -> " + ruleName(lib->seats.fitAndBook(maxDays, from, to, passengers, nullptr).rule));
+            return;
+        }
         sellBoth(what, r, nullptr);
         note(what.str());
-        if (checks.model) compareState(what.str());
+        compareState(what.str());
     }
 
     int book() {
@@ -1490,6 +1496,7 @@ private:
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
     std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)
     std::unique_ptr<Choices::TChoices> choices;           // on lib->store and its seats (checks.choices)
+public:
     static IFreeSeats* freeSeatsOf(ISeatBooking& seats) {
         IFreeSeats* free = dynamic_cast<IFreeSeats*>(&seats);
         if (free == nullptr) throw std::logic_error("the seat service keeps no free seats");
