@@ -26,6 +26,7 @@ struct ArcData {
     int days;
     int flight;
     int free;  // free seats, kNoLimit without a capacity
+    std::uint32_t sibling;  // the next flight joining the same two airports that way, or kNone
 };
 
 // Of the flights from one airport to another, the one a search takes when
@@ -34,6 +35,7 @@ struct Best {
     std::uint32_t to;
     int days;
     std::uint32_t arc;
+    std::uint32_t first;  // every flight of the pair: first, then each one's sibling
 };
 
 constexpr int kNoLimit = std::numeric_limits<int>::max();
@@ -137,10 +139,10 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
     if (!unused.empty()) {
         id = unused.back();
         unused.pop_back();
-        arcs[id] = ArcData{from, to, days, flight, free};
+        arcs[id] = ArcData{from, to, days, flight, free, kNone};
     } else {
         id = static_cast<std::uint32_t>(arcs.size());
-        arcs.push_back(ArcData{from, to, days, flight, free});
+        arcs.push_back(ArcData{from, to, days, flight, free, kNone});
     }
     out[from].push_back(id);
     in[to].push_back(id);
@@ -148,11 +150,16 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
     countDays(days, 1);
     for (Best& b : best[from])
         if (b.to == to) {
+            arcs[id].sibling = b.first;
+            b.first = id;
             const ArcData& cur = arcs[b.arc];
-            if (days < cur.days || (days == cur.days && flight < cur.flight)) b = Best{to, days, id};
+            if (days < cur.days || (days == cur.days && flight < cur.flight)) {
+                b.arc = id;
+                b.days = days;
+            }
             return;
         }
-    best[from].push_back(Best{to, days, id});
+    best[from].push_back(Best{to, days, id, id});
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -169,20 +176,27 @@ void Index::removeArc(int flight, std::uint32_t from) {
     unused.push_back(id);
     std::vector<Best>& bs = best[from];
     for (std::size_t i = 0; i < bs.size(); ++i) {
-        if (bs[i].arc != id) continue;
-        // The best of the pair's flights left, if any.
-        std::uint32_t next = kNone;
-        for (std::uint32_t other : out[from]) {
-            const ArcData& a = arcs[other];
-            if (a.to != gone.to) continue;
-            if (next == kNone || a.days < arcs[next].days || (a.days == arcs[next].days && a.flight < arcs[next].flight))
-                next = other;
+        Best& b = bs[i];
+        if (b.to != gone.to) continue;
+        // Out of the pair's chain; the last one takes the entry with it.
+        if (b.first == id) {
+            b.first = gone.sibling;
+        } else {
+            std::uint32_t at = b.first;
+            while (arcs[at].sibling != id) at = arcs[at].sibling;
+            arcs[at].sibling = gone.sibling;
         }
-        if (next == kNone) {
+        if (b.first == kNone) {
             bs[i] = bs.back();
             bs.pop_back();
-        } else {
-            bs[i] = Best{gone.to, arcs[next].days, next};
+        } else if (b.arc == id) {
+            // The best of the pair's flights left.
+            std::uint32_t next = b.first;
+            for (std::uint32_t at = arcs[next].sibling; at != kNone; at = arcs[at].sibling)
+                if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
+                    next = at;
+            b.arc = next;
+            b.days = arcs[next].days;
         }
         return;
     }
@@ -517,10 +531,8 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
             if (p.passengers > 0 && !p.seated(ix.arcs[b.arc])) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
-                for (std::uint32_t i : ix.out[a]) {
-                    const ArcData& arc = ix.arcs[i];
-                    if (arc.to == b.to && p.seated(arc)) f(v, i, arc.days, 1);
-                }
+                for (std::uint32_t i = b.first; i != kNone; i = ix.arcs[i].sibling)
+                    if (p.seated(ix.arcs[i])) f(v, i, ix.arcs[i].days, 1);
                 continue;
             }
             f(v, b.arc, b.days, 1);
@@ -605,6 +617,13 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
         w.labels[s.state] = Label{s.days, s.legs, kNone, kNone, w.epoch, false, false};
         queue.push(HeapItem{key(s.state, s.days), s.legs, s.state});
     }
+    // Without flights of 0 days every step adds a day or more: a label at
+    // `reachLimit` days leads nowhere within it, and a label at the days of
+    // the best arrival found so far that is no arrival itself leads to none
+    // within them (the answer has those days or fewer). Neither is relaxed
+    // (or pushed). `via`'s transition adds nothing but leads to no arrival.
+    const bool dayPerStep = p.ix->zeros == 0;
+    std::int64_t arrivalDays = kInfinite;
     HeapItem top;
     while (queue.pop(top)) {
         Label& lu = w.labels[top.state];
@@ -612,6 +631,10 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
         if (settled != nullptr) {
             if (lu.days > reachLimit) break;
             settled->push_back(top.state);
+            if (dayPerStep && lu.days >= reachLimit) {
+                lu.done = true;
+                continue;
+            }
         } else if (endsHere(p, spur, top.state)) {
             // Unordered buckets: the first arrival in the route order among
             // the final labels of the same days.
@@ -637,6 +660,11 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
             if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
                 if (!w.fresh(v) && lv.done) return;
                 if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
+                if (dayPerStep && settled == nullptr && cand >= arrivalDays) {
+                    if (!endsHere(p, spur, v)) return;
+                } else if (settled == nullptr && cand < arrivalDays && endsHere(p, spur, v)) {
+                    arrivalDays = cand;
+                }
                 lv = Label{cand, candLegs, top.state, arc, w.epoch, false, false};
                 queue.push(HeapItem{key(v, cand), candLegs, v});
             } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
