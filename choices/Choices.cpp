@@ -10,6 +10,14 @@
 #include "store/TAirportLink.h"
 #include "store/TFlightLink.h"
 
+// The relaxation of a step, called for every flight a search looks at:
+// inlined into the loops over the flights.
+#if defined(__GNUC__)
+#define TAVRIK_INLINE __attribute__((always_inline))
+#else
+#define TAVRIK_INLINE
+#endif
+
 namespace Choices {
 
 namespace {
@@ -31,6 +39,10 @@ struct ArcData {
 
 // Of the flights from one airport to another, the one a search takes when
 // it may take any (fewest days, then smallest flight number).
+// A search ends early from the arrivals' side only while they have at most
+// this many arriving flights in all (past it, the usual end is cheaper).
+constexpr std::size_t kEarlyEndArcs = 4096;
+
 struct Best {
     std::uint32_t to;
     int days;
@@ -241,6 +253,8 @@ struct Plan {
     std::uint32_t viaSlot = 0;
     std::vector<std::uint32_t> sources;  // airport slots, ascending
     std::vector<char> target;            // per airport slot
+    std::vector<std::uint32_t> targets;  // the arrival airports' slots, each once
+    std::size_t targetArcs = 0;          // the flights into them
     std::vector<char> avoided;           // per airport slot
     std::vector<std::uint32_t> avoidedArcs;  // sorted
     bool hasMaxLegs = false;
@@ -278,7 +292,14 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
     p.avoided.assign(p.n, 0);
     for (int a : q.from) p.sources.push_back(slot(a));
     if (!reach)
-        for (int a : q.to) p.target[slot(a)] = 1;
+        for (int a : q.to) {
+            const std::uint32_t t = slot(a);
+            if (!p.target[t]) {
+                p.target[t] = 1;
+                p.targets.push_back(t);
+                p.targetArcs += ix.in[t].size();
+            }
+        }
     for (int a : q.avoidAirports) p.avoided[slot(a)] = 1;
     for (int f : q.avoidFlights) {
         auto it = ix.byFlight.find(f);
@@ -624,6 +645,78 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
     // (or pushed). `via`'s transition adds nothing but leads to no arrival.
     const bool dayPerStep = p.ix->zeros == 0;
     std::int64_t arrivalDays = kInfinite;
+    for (const Start& s : starts)
+        if (endsHere(p, spur, s.state)) arrivalDays = std::min(arrivalDays, s.days);
+    // The step from u by `arc` to v, u's label final.
+    auto relax = [&](std::uint32_t u, std::int64_t du, int legsU, std::uint32_t v, std::uint32_t arc, int days,
+                     int legs) TAVRIK_INLINE {
+        const std::int64_t cand = du + days;
+        const int candLegs = legsU + legs;
+        Label& lv = w.labels[v];
+        if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
+            if (!w.fresh(v) && lv.done) return;
+            if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
+            if (dayPerStep && settled == nullptr && cand >= arrivalDays) {
+                if (!endsHere(p, spur, v)) return;
+            } else if (settled == nullptr && cand < arrivalDays && endsHere(p, spur, v)) {
+                arrivalDays = cand;
+            }
+            lv = Label{cand, candLegs, u, arc, w.epoch, false, false};
+            queue.push(HeapItem{key(v, cand), candLegs, v});
+        } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
+                   stepBefore(p, du, u, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
+            lv.pred = u;
+            lv.arc = arc;
+        }
+    };
+    auto relaxAll = [&](std::uint32_t u) {
+        const std::int64_t du = w.labels[u].days;
+        const int legsU = w.labels[u].legs;
+        forEachStep(p, w, spur, u, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) TAVRIK_INLINE {
+            relax(u, du, legsU, v, arc, days, legs);
+        });
+    };
+    // The early end: once every label under arrivalDays - 1 days has been
+    // relaxed, the labels of arrivalDays - 1 days are final (no step of 0
+    // days can lower one), and only their flights straight into an arrival
+    // can still give an arrival arrivalDays days or fewer, with fewer legs
+    // or by the route order's last rule. Those flights are taken from the
+    // arrivals' side (each arrival's arriving flights), which costs far less
+    // than the flights of every airport reached in arrivalDays - 1 days.
+    const bool earlyEnd = dayPerStep && potential == nullptr && settled == nullptr && p.targetArcs <= kEarlyEndArcs;
+    auto endAtArrivals = [&]() {
+        const std::int64_t last = arrivalDays - 1;
+        if (p.via && !w.fresh(p.viaSlot) && !w.labels[p.viaSlot].done && w.labels[p.viaSlot].days <= last)
+            relaxAll(p.viaSlot);  // `via` after it, reached at the same days
+        const std::uint32_t offset = p.via ? p.n : 0;
+        const Index& ix = *p.ix;
+        std::uint32_t end = kNone;
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = offset + t;
+            if (w.blocked(ts)) continue;
+            for (std::uint32_t id : ix.in[t]) {
+                const ArcData& a = ix.arcs[id];
+                const std::uint32_t us = offset + a.from;
+                if (w.fresh(us)) continue;
+                const Label& lu = w.labels[us];
+                if (lu.days != last || lu.days + a.days > arrivalDays) continue;
+                if (p.passengers > 0 && !p.seated(a)) continue;
+                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
+                    continue;
+                if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
+                    continue;
+                relax(us, lu.days, lu.legs, ts, id, a.days, 1);
+            }
+        }
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = offset + t;
+            if (w.fresh(ts) || !endsHere(p, spur, ts)) continue;
+            const Label& l = w.labels[ts];
+            if (end == kNone || std::tie(l.days, l.legs, ts) < std::tie(w.labels[end].days, w.labels[end].legs, end))
+                end = ts;
+        }
+        *out = pathFromLabels(p, w, end);
+    };
     HeapItem top;
     while (queue.pop(top)) {
         Label& lu = w.labels[top.state];
@@ -635,6 +728,9 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
                 lu.done = true;
                 continue;
             }
+        } else if (earlyEnd && arrivalDays != kInfinite && lu.days + 1 >= arrivalDays) {
+            endAtArrivals();
+            return true;
         } else if (endsHere(p, spur, top.state)) {
             // Unordered buckets: the first arrival in the route order among
             // the final labels of the same days.
@@ -651,28 +747,7 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
             return true;
         }
         lu.done = true;
-        const std::int64_t du = lu.days;
-        const int legsU = lu.legs;
-        forEachStep(p, w, spur, top.state, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) {
-            const std::int64_t cand = du + days;
-            const int candLegs = legsU + legs;
-            Label& lv = w.labels[v];
-            if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
-                if (!w.fresh(v) && lv.done) return;
-                if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
-                if (dayPerStep && settled == nullptr && cand >= arrivalDays) {
-                    if (!endsHere(p, spur, v)) return;
-                } else if (settled == nullptr && cand < arrivalDays && endsHere(p, spur, v)) {
-                    arrivalDays = cand;
-                }
-                lv = Label{cand, candLegs, top.state, arc, w.epoch, false, false};
-                queue.push(HeapItem{key(v, cand), candLegs, v});
-            } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
-                       stepBefore(p, du, top.state, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
-                lv.pred = top.state;
-                lv.arc = arc;
-            }
-        });
+        relaxAll(top.state);
     }
     return false;
 }
