@@ -37,17 +37,27 @@ struct ArcData {
     std::uint32_t sibling;  // the next flight joining the same two airports that way, or kNone
 };
 
-// Of the flights from one airport to another, the one a search takes when
-// it may take any (fewest days, then smallest flight number).
 // A search ends early from the arrivals' side only while they have at most
 // this many arriving flights in all (past it, the usual end is cheaper).
 constexpr std::size_t kEarlyEndArcs = 4096;
 
+// Of the flights from one airport to another, the one a search takes when
+// it may take any (fewest days, then smallest flight number): what the
+// search reads, 8 bytes, and beside it (BestFlight) which flight that is.
 struct Best {
     std::uint32_t to;
     int days;
+};
+struct BestFlight {
     std::uint32_t arc;
     std::uint32_t first;  // every flight of the pair: first, then each one's sibling
+};
+
+// A flight as its arrival airport lists it.
+struct Into {
+    std::uint32_t from;
+    int days;
+    std::uint32_t arc;
 };
 
 constexpr int kNoLimit = std::numeric_limits<int>::max();
@@ -69,8 +79,9 @@ struct Index {
     std::vector<ArcData> arcs;
     std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
     std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
-    std::vector<std::vector<std::uint32_t>> in;   // per slot, arriving arc ids
+    std::vector<std::vector<Into>> in;            // per slot, arriving flights
     std::vector<std::vector<Best>> best;          // per slot, one per arrival airport
+    std::vector<std::vector<BestFlight>> bestFlight;  // beside `best`
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
     std::size_t negatives = 0;  // flights of fewer than 0 days
     std::size_t zeros = 0;      // flights of 0 days
@@ -121,6 +132,7 @@ bool Index::addAirport(int airport) {
     out.emplace_back();
     in.emplace_back();
     best.emplace_back();
+    bestFlight.emplace_back();
     slots.emplace(airport, n);
     ++n;
     anyAirport = true;
@@ -131,7 +143,7 @@ bool Index::addAirport(int airport) {
 void Index::removeAirport(std::uint32_t slot) {
     while (!out[slot].empty()) removeArc(arcs[out[slot].back()].flight, slot);
     while (!in[slot].empty()) {
-        const ArcData& a = arcs[in[slot].back()];
+        const ArcData& a = arcs[in[slot].back().arc];
         removeArc(a.flight, a.from);
     }
     slots.erase(ids[slot]);
@@ -157,21 +169,25 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
         arcs.push_back(ArcData{from, to, days, flight, free, kNone});
     }
     out[from].push_back(id);
-    in[to].push_back(id);
+    in[to].push_back(Into{from, days, id});
     byFlight[flight].push_back(id);
     countDays(days, 1);
-    for (Best& b : best[from])
-        if (b.to == to) {
-            arcs[id].sibling = b.first;
-            b.first = id;
-            const ArcData& cur = arcs[b.arc];
+    std::vector<Best>& bs = best[from];
+    for (std::size_t i = 0; i < bs.size(); ++i)
+        if (bs[i].to == to) {
+            BestFlight& bf = bestFlight[from][i];
+            arcs[id].sibling = bf.first;
+            bf.first = id;
+            const ArcData& cur = arcs[bf.arc];
             if (days < cur.days || (days == cur.days && flight < cur.flight)) {
-                b.arc = id;
-                b.days = days;
+                bf.arc = id;
+                bs[i].days = days;
             }
             return;
         }
-    best[from].push_back(Best{to, days, id, id});
+    bestFlight[from].reserve(bs.size() + 1);
+    bs.push_back(Best{to, days});
+    bestFlight[from].push_back(BestFlight{id, id});
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -179,7 +195,13 @@ void Index::removeArc(int flight, std::uint32_t from) {
     if (id == kNone) return;
     const ArcData gone = arcs[id];
     eraseValue(out[from], id);
-    eraseValue(in[gone.to], id);
+    std::vector<Into>& into = in[gone.to];
+    for (std::size_t i = 0; i < into.size(); ++i)
+        if (into[i].arc == id) {
+            into[i] = into.back();
+            into.pop_back();
+            break;
+        }
     auto listed = byFlight.find(flight);
     eraseValue(listed->second, id);
     if (listed->second.empty()) byFlight.erase(listed);
@@ -187,9 +209,10 @@ void Index::removeArc(int flight, std::uint32_t from) {
     arcs[id].from = kNone;
     unused.push_back(id);
     std::vector<Best>& bs = best[from];
+    std::vector<BestFlight>& bfs = bestFlight[from];
     for (std::size_t i = 0; i < bs.size(); ++i) {
-        Best& b = bs[i];
-        if (b.to != gone.to) continue;
+        if (bs[i].to != gone.to) continue;
+        BestFlight& b = bfs[i];
         // Out of the pair's chain; the last one takes the entry with it.
         if (b.first == id) {
             b.first = gone.sibling;
@@ -201,6 +224,8 @@ void Index::removeArc(int flight, std::uint32_t from) {
         if (b.first == kNone) {
             bs[i] = bs.back();
             bs.pop_back();
+            bfs[i] = bfs.back();
+            bfs.pop_back();
         } else if (b.arc == id) {
             // The best of the pair's flights left.
             std::uint32_t next = b.first;
@@ -208,7 +233,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
                 if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
                     next = at;
             b.arc = next;
-            b.days = arcs[next].days;
+            bs[i].days = arcs[next].days;
         }
         return;
     }
@@ -256,6 +281,7 @@ struct Plan {
     std::vector<std::uint32_t> targets;  // the arrival airports' slots, each once
     std::size_t targetArcs = 0;          // the flights into them
     std::vector<char> avoided;           // per airport slot
+    bool anyAvoided = false;
     std::vector<std::uint32_t> avoidedArcs;  // sorted
     bool hasMaxLegs = false;
     int maxLegs = 0;
@@ -301,6 +327,7 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
             }
         }
     for (int a : q.avoidAirports) p.avoided[slot(a)] = 1;
+    p.anyAvoided = !q.avoidAirports.empty();
     for (int f : q.avoidFlights) {
         auto it = ix.byFlight.find(f);
         if (it == ix.byFlight.end()) throw Refused(Problem::UnknownFlight, f);
@@ -545,18 +572,21 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         // Nothing rules out a single flight here: of parallel flights only
         // the one that would win is offered.
         const bool unblocked = !w.anyBlocked && p.relevant.empty();
-        for (const Best& b : ix.best[a]) {
-            if (p.avoided[b.to]) continue;
+        const std::vector<Best>& bs = ix.best[a];
+        const BestFlight* flights = ix.bestFlight[a].data();
+        for (std::size_t i = 0; i < bs.size(); ++i) {
+            const Best& b = bs[i];
+            if (p.anyAvoided && p.avoided[b.to]) continue;
             const std::uint32_t v = offset + b.to;
             if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
-            if (p.passengers > 0 && !p.seated(ix.arcs[b.arc])) {
+            if (p.passengers > 0 && !p.seated(ix.arcs[flights[i].arc])) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
-                for (std::uint32_t i = b.first; i != kNone; i = ix.arcs[i].sibling)
-                    if (p.seated(ix.arcs[i])) f(v, i, ix.arcs[i].days, 1);
+                for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
+                    if (p.seated(ix.arcs[k])) f(v, k, ix.arcs[k].days, 1);
                 continue;
             }
-            f(v, b.arc, b.days, 1);
+            f(v, flights[i].arc, b.days, 1);
         }
         return;
     }
@@ -694,18 +724,18 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
         for (std::uint32_t t : p.targets) {
             const std::uint32_t ts = offset + t;
             if (w.blocked(ts)) continue;
-            for (std::uint32_t id : ix.in[t]) {
-                const ArcData& a = ix.arcs[id];
-                const std::uint32_t us = offset + a.from;
+            for (const Into& into : ix.in[t]) {
+                const std::uint32_t us = offset + into.from;
                 if (w.fresh(us)) continue;
                 const Label& lu = w.labels[us];
-                if (lu.days != last || lu.days + a.days > arrivalDays) continue;
-                if (p.passengers > 0 && !p.seated(a)) continue;
+                if (lu.days != last || lu.days + into.days > arrivalDays) continue;
+                const std::uint32_t id = into.arc;
+                if (p.passengers > 0 && !p.seated(ix.arcs[id])) continue;
                 if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
                     continue;
                 if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
                     continue;
-                relax(us, lu.days, lu.legs, ts, id, a.days, 1);
+                relax(us, lu.days, lu.legs, ts, id, into.days, 1);
             }
         }
         for (std::uint32_t t : p.targets) {
@@ -951,8 +981,9 @@ void markRelevant(Plan& p, bool reach) {
         const std::uint32_t a = p.airport(v);
         const std::uint32_t offset = v - a;
         if (p.via && v >= p.n && a == p.viaSlot) mark(a);  // from `via` before it
-        for (const std::uint32_t arcIndex : ix.in[a]) {
-            const std::uint32_t from = ix.arcs[arcIndex].from;
+        for (const Into& into : ix.in[a]) {
+            const std::uint32_t arcIndex = into.arc;
+            const std::uint32_t from = into.from;
             if (p.avoided[from]) continue;
             if (p.passengers > 0 && !p.seated(ix.arcs[arcIndex])) continue;
             if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), arcIndex))
@@ -1009,12 +1040,12 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
             heap.pop_back();
             if (d != h[offset + v]) continue;
             if (d > bound) break;
-            for (const std::uint32_t a : ix.in[v]) {
-                const std::uint32_t u = ix.arcs[a].from;
+            for (const Into& into : ix.in[v]) {
+                const std::uint32_t u = into.from;
                 if (p.avoided[u]) continue;
-                if (p.passengers > 0 && !p.seated(ix.arcs[a])) continue;
+                if (p.passengers > 0 && !p.seated(ix.arcs[into.arc])) continue;
                 if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
-                const std::int64_t cand = d + ix.arcs[a].days;
+                const std::int64_t cand = d + into.days;
                 if (cand < h[offset + u]) {
                     h[offset + u] = cand;
                     heap.emplace_back(cand, u);
