@@ -677,9 +677,13 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
     std::int64_t arrivalDays = kInfinite;
     for (const Start& s : starts)
         if (endsHere(p, spur, s.state)) arrivalDays = std::min(arrivalDays, s.days);
+    // Once `via` before it has been taken, the states before it lead
+    // nowhere any more: every route passes `via`, whose label is final.
+    bool viaPassed = false;
     // The step from u by `arc` to v, u's label final.
     auto relax = [&](std::uint32_t u, std::int64_t du, int legsU, std::uint32_t v, std::uint32_t arc, int days,
                      int legs) TAVRIK_INLINE {
+        if (viaPassed && v < p.n) return;
         const std::int64_t cand = du + days;
         const int candLegs = legsU + legs;
         Label& lv = w.labels[v];
@@ -777,7 +781,9 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
             return true;
         }
         lu.done = true;
+        if (viaPassed && top.state < p.n) continue;
         relaxAll(top.state);
+        if (p.via && top.state == p.viaSlot) viaPassed = true;
     }
     return false;
 }
