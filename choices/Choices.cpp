@@ -43,10 +43,12 @@ constexpr std::size_t kEarlyEndArcs = 4096;
 
 // Of the flights from one airport to another, the one a search takes when
 // it may take any (fewest days, then smallest flight number): what the
-// search reads, 8 bytes, and beside it (BestFlight) which flight that is.
+// search reads, with that flight's free seats, and beside it (BestFlight)
+// which flight that is.
 struct Best {
     std::uint32_t to;
     int days;
+    int free;
 };
 struct BestFlight {
     std::uint32_t arc;
@@ -102,6 +104,8 @@ struct Index {
     void removeAirport(std::uint32_t slot);
     void addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free);
     void removeArc(int flight, std::uint32_t from);
+    // The free seats of a flight, also where it wins its pair.
+    void setFree(std::uint32_t id, int free);
     // The arc id of flight `flight` from slot `from`, or kNone.
     std::uint32_t arcOf(int flight, std::uint32_t from) const;
     void countDays(int days, int delta);
@@ -150,6 +154,17 @@ void Index::removeAirport(std::uint32_t slot) {
     ++dead;
 }
 
+void Index::setFree(std::uint32_t id, int free) {
+    ArcData& a = arcs[id];
+    a.free = free;
+    std::vector<Best>& bs = best[a.from];
+    for (std::size_t i = 0; i < bs.size(); ++i)
+        if (bs[i].to == a.to) {
+            if (bestFlight[a.from][i].arc == id) bs[i].free = free;
+            return;
+        }
+}
+
 std::uint32_t Index::arcOf(int flight, std::uint32_t from) const {
     auto it = byFlight.find(flight);
     if (it == byFlight.end()) return kNone;
@@ -182,11 +197,12 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
             if (days < cur.days || (days == cur.days && flight < cur.flight)) {
                 bf.arc = id;
                 bs[i].days = days;
+                bs[i].free = free;
             }
             return;
         }
     bestFlight[from].reserve(bs.size() + 1);
-    bs.push_back(Best{to, days});
+    bs.push_back(Best{to, days, free});
     bestFlight[from].push_back(BestFlight{id, id});
 }
 
@@ -234,6 +250,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
                     next = at;
             b.arc = next;
             bs[i].days = arcs[next].days;
+            bs[i].free = arcs[next].free;
         }
         return;
     }
@@ -263,7 +280,7 @@ std::shared_ptr<Index> buildIndex(IDataAccess& store, IFreeSeats* seats) {
             std::uint32_t slot;
             if (!ix->slotOf(from, slot)) return;
             const std::uint32_t id = ix->arcOf(flight, slot);
-            if (id != kNone) ix->arcs[id].free = free;
+            if (id != kNone) ix->setFree(id, free);
         });
     return ix;
 }
@@ -579,7 +596,7 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
             if (p.anyAvoided && p.avoided[b.to]) continue;
             const std::uint32_t v = offset + b.to;
             if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
-            if (p.passengers > 0 && !p.seated(ix.arcs[flights[i].arc])) {
+            if (b.free < p.passengers) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
                 for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
@@ -1216,7 +1233,7 @@ void TChoices::freeSeatsChanged(int flight, int, int from, int, int free) noexce
     std::uint32_t a;
     if (!current->slotOf(from, a)) return;
     const std::uint32_t id = current->arcOf(flight, a);
-    if (id != kNone) current->arcs[id].free = free;
+    if (id != kNone) current->setFree(id, free);
 }
 
 void TChoices::freeSeatsReplaced() noexcept { stale = true; }
