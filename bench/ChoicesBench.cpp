@@ -128,6 +128,10 @@ int main(int argc, char** argv) {
     });
 
     std::mt19937_64 rng(20261209);
+    // Draws beside the queries' own (the airports on the way, the fresh
+    // searches before the two-passenger fit), so that the queries stay
+    // those of earlier runs.
+    std::mt19937_64 side(4242);
     auto any = [&] { return served[std::uniform_int_distribution<std::size_t>(0, served.size() - 1)(rng)]; };
     std::vector<double> fit, front, alternatives, avoid, via, viaOnTheWay, maxLegs, passengers, passengersFit, reach,
         reachFit;
@@ -166,7 +170,7 @@ int main(int argc, char** argv) {
             Choices::Query w = v;
             for (int attempt = 0; attempt < 40 && !near.empty(); ++attempt) {
                 const Choices::Reached& c =
-                    near[std::uniform_int_distribution<std::size_t>(0, near.size() - 1)(rng)];
+                    near[std::uniform_int_distribution<std::size_t>(0, near.size() - 1)(side)];
                 if (c.airport == to) continue;
                 Choices::Query rest;
                 rest.from = {c.airport};
@@ -188,7 +192,10 @@ int main(int argc, char** argv) {
         n.hasPassengers = true;
         n.passengers = 2;
         passengers.push_back(timed([&] { choices.fit(n, INT_MAX); }));
-        fitting.fitRoute(INT_MAX, any(), any(), &route);  // a fresh search next
+        {
+            std::uniform_int_distribution<std::size_t> pick(0, served.size() - 1);
+            fitting.fitRoute(INT_MAX, served[pick(side)], served[pick(side)], &route);  // a fresh search next
+        }
         passengersFit.push_back(timed([&] { fitting.fitRouteFor(INT_MAX, from, to, 2, &route); }));
         Choices::Query r;
         r.from = {from};

@@ -79,11 +79,25 @@ struct Index {
     std::vector<int> ids;
     std::unordered_map<int, std::uint32_t> slots;  // live airports only
     std::vector<ArcData> arcs;
+    std::vector<int> numbers;  // each arc's flight number, for the ties the searches decide by it
     std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
     std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
     std::vector<std::vector<Into>> in;            // per slot, arriving flights
-    std::vector<std::vector<Best>> best;          // per slot, one per arrival airport
-    std::vector<std::vector<BestFlight>> bestFlight;  // beside `best`
+    // Per slot, one entry per arrival airport, in one range of a shared pool
+    // (`best`, and `bestFlight` beside it): a range that fills up moves to
+    // the end of the pool with twice the room, and the pool is packed again
+    // (slot by slot, each range as long as it is) once the ranges it left
+    // behind pass half of it. A search reads the entries of an airport
+    // from one place, and those of neighbouring slots lie near each other.
+    struct Range {
+        std::uint32_t begin = 0;
+        std::uint32_t size = 0;
+        std::uint32_t room = 0;
+    };
+    std::vector<Range> bestRange;
+    std::vector<Best> best;
+    std::vector<BestFlight> bestFlight;
+    std::size_t wasted = 0;  // pool entries no range uses
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
     std::size_t negatives = 0;  // flights of fewer than 0 days
     std::size_t zeros = 0;      // flights of 0 days
@@ -93,6 +107,13 @@ struct Index {
     int largest = 0;            // the largest airport number any slot had
 
     bool negative() const { return negatives > 0; }
+    const Best* bestBegin(std::uint32_t slot) const { return best.data() + bestRange[slot].begin; }
+    std::uint32_t bestCount(std::uint32_t slot) const { return bestRange[slot].size; }
+    const BestFlight* flightsBegin(std::uint32_t slot) const { return bestFlight.data() + bestRange[slot].begin; }
+    void appendBest(std::uint32_t slot, const Best& b, const BestFlight& f);
+    void eraseBest(std::uint32_t slot, std::uint32_t i);
+    // Every range packed, slot by slot.
+    void pack();
     bool slotOf(int airport, std::uint32_t& slot) const {
         auto it = slots.find(airport);
         if (it == slots.end()) return false;
@@ -135,8 +156,7 @@ bool Index::addAirport(int airport) {
     ids.push_back(airport);
     out.emplace_back();
     in.emplace_back();
-    best.emplace_back();
-    bestFlight.emplace_back();
+    bestRange.emplace_back();
     slots.emplace(airport, n);
     ++n;
     anyAirport = true;
@@ -157,12 +177,58 @@ void Index::removeAirport(std::uint32_t slot) {
 void Index::setFree(std::uint32_t id, int free) {
     ArcData& a = arcs[id];
     a.free = free;
-    std::vector<Best>& bs = best[a.from];
-    for (std::size_t i = 0; i < bs.size(); ++i)
-        if (bs[i].to == a.to) {
-            if (bestFlight[a.from][i].arc == id) bs[i].free = free;
+    const Range& r = bestRange[a.from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
+        if (best[i].to == a.to) {
+            if (bestFlight[i].arc == id) best[i].free = free;
             return;
         }
+}
+
+void Index::appendBest(std::uint32_t slot, const Best& b, const BestFlight& f) {
+    Range& r = bestRange[slot];
+    if (r.size == r.room) {
+        const std::uint32_t room = std::max<std::uint32_t>(4, 2 * r.room);
+        const std::size_t at = best.size();
+        best.resize(at + room);
+        bestFlight.resize(at + room);
+        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, best.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size,
+                  bestFlight.begin() + static_cast<std::ptrdiff_t>(at));
+        wasted += r.room;
+        r.begin = static_cast<std::uint32_t>(at);
+        r.room = room;
+    }
+    best[r.begin + r.size] = b;
+    bestFlight[r.begin + r.size] = f;
+    ++r.size;
+    if (wasted > best.size() / 2 + 4096) pack();
+}
+
+void Index::eraseBest(std::uint32_t slot, std::uint32_t i) {
+    Range& r = bestRange[slot];
+    const std::uint32_t last = r.begin + r.size - 1;
+    best[i] = best[last];
+    bestFlight[i] = bestFlight[last];
+    --r.size;
+}
+
+void Index::pack() {
+    std::size_t total = 0;
+    for (const Range& r : bestRange) total += r.size;
+    std::vector<Best> packed(total);
+    std::vector<BestFlight> packedFlights(total);
+    std::uint32_t at = 0;
+    for (Range& r : bestRange) {
+        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, packed.begin() + at);
+        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size, packedFlights.begin() + at);
+        r.begin = at;
+        r.room = r.size;
+        at += r.size;
+    }
+    best.swap(packed);
+    bestFlight.swap(packedFlights);
+    wasted = 0;
 }
 
 std::uint32_t Index::arcOf(int flight, std::uint32_t from) const {
@@ -179,31 +245,36 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
         id = unused.back();
         unused.pop_back();
         arcs[id] = ArcData{from, to, days, flight, free, kNone};
+        numbers[id] = flight;
     } else {
         id = static_cast<std::uint32_t>(arcs.size());
         arcs.push_back(ArcData{from, to, days, flight, free, kNone});
+        try {
+            numbers.push_back(flight);
+        } catch (...) {
+            arcs.pop_back();
+            throw;
+        }
     }
     out[from].push_back(id);
     in[to].push_back(Into{from, days, id});
     byFlight[flight].push_back(id);
     countDays(days, 1);
-    std::vector<Best>& bs = best[from];
-    for (std::size_t i = 0; i < bs.size(); ++i)
-        if (bs[i].to == to) {
-            BestFlight& bf = bestFlight[from][i];
+    const Range& r = bestRange[from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
+        if (best[i].to == to) {
+            BestFlight& bf = bestFlight[i];
             arcs[id].sibling = bf.first;
             bf.first = id;
             const ArcData& cur = arcs[bf.arc];
             if (days < cur.days || (days == cur.days && flight < cur.flight)) {
                 bf.arc = id;
-                bs[i].days = days;
-                bs[i].free = free;
+                best[i].days = days;
+                best[i].free = free;
             }
             return;
         }
-    bestFlight[from].reserve(bs.size() + 1);
-    bs.push_back(Best{to, days, free});
-    bestFlight[from].push_back(BestFlight{id, id});
+    appendBest(from, Best{to, days, free}, BestFlight{id, id});
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -224,11 +295,10 @@ void Index::removeArc(int flight, std::uint32_t from) {
     countDays(gone.days, -1);
     arcs[id].from = kNone;
     unused.push_back(id);
-    std::vector<Best>& bs = best[from];
-    std::vector<BestFlight>& bfs = bestFlight[from];
-    for (std::size_t i = 0; i < bs.size(); ++i) {
-        if (bs[i].to != gone.to) continue;
-        BestFlight& b = bfs[i];
+    const Range& r = bestRange[from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i) {
+        if (best[i].to != gone.to) continue;
+        BestFlight& b = bestFlight[i];
         // Out of the pair's chain; the last one takes the entry with it.
         if (b.first == id) {
             b.first = gone.sibling;
@@ -238,10 +308,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
             arcs[at].sibling = gone.sibling;
         }
         if (b.first == kNone) {
-            bs[i] = bs.back();
-            bs.pop_back();
-            bfs[i] = bfs.back();
-            bfs.pop_back();
+            eraseBest(from, i);
         } else if (b.arc == id) {
             // The best of the pair's flights left.
             std::uint32_t next = b.first;
@@ -249,8 +316,8 @@ void Index::removeArc(int flight, std::uint32_t from) {
                 if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
                     next = at;
             b.arc = next;
-            bs[i].days = arcs[next].days;
-            bs[i].free = arcs[next].free;
+            best[i].days = arcs[next].days;
+            best[i].free = arcs[next].free;
         }
         return;
     }
@@ -282,6 +349,7 @@ std::shared_ptr<Index> buildIndex(IDataAccess& store, IFreeSeats* seats) {
             const std::uint32_t id = ix->arcOf(flight, slot);
             if (id != kNone) ix->setFree(id, free);
         });
+    ix->pack();
     return ix;
 }
 
@@ -314,7 +382,7 @@ struct Plan {
         return (via ? state >= n : true) && target[airport(state)] != 0;
     }
     int flightOf(std::uint32_t arc) const {
-        return arc == kTransition ? std::numeric_limits<int>::min() : ix->arcs[arc].flight;
+        return arc == kTransition ? std::numeric_limits<int>::min() : ix->numbers[arc];
     }
     // The flight may carry the query's passengers.
     bool seated(const ArcData& arc) const { return arc.free >= passengers; }
@@ -589,9 +657,9 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         // Nothing rules out a single flight here: of parallel flights only
         // the one that would win is offered.
         const bool unblocked = !w.anyBlocked && p.relevant.empty();
-        const std::vector<Best>& bs = ix.best[a];
-        const BestFlight* flights = ix.bestFlight[a].data();
-        for (std::size_t i = 0; i < bs.size(); ++i) {
+        const Best* bs = ix.bestBegin(a);
+        const BestFlight* flights = ix.flightsBegin(a);
+        for (std::uint32_t i = 0, count = ix.bestCount(a); i < count; ++i) {
             const Best& b = bs[i];
             if (p.anyAvoided && p.avoided[b.to]) continue;
             const std::uint32_t v = offset + b.to;
