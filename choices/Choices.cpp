@@ -1116,21 +1116,24 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
 std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
     const Index& ix = *p.ix;
     std::vector<std::int64_t> h(p.states, kInfinite);
+    // Days within the bound only matter (the rest end as bound + 1), so
+    // with a small bound a bucket per day count replaces the heap.
+    const bool buckets = bound >= 0 && bound < static_cast<std::int64_t>(kDialClasses);
     auto backwards = [&](std::uint32_t offset, const std::vector<std::pair<std::int64_t, std::uint32_t>>& seeds) {
         std::vector<std::pair<std::int64_t, std::uint32_t>> heap;
+        std::vector<std::vector<std::uint32_t>> ring;
         const auto greater = std::greater<std::pair<std::int64_t, std::uint32_t>>();
-        for (const auto& seed : seeds) {
-            if (seed.first >= h[offset + seed.second]) continue;
-            h[offset + seed.second] = seed.first;
-            heap.push_back(seed);
-            std::push_heap(heap.begin(), heap.end(), greater);
-        }
-        while (!heap.empty()) {
-            std::pop_heap(heap.begin(), heap.end(), greater);
-            const auto [d, v] = heap.back();
-            heap.pop_back();
-            if (d != h[offset + v]) continue;
-            if (d > bound) break;
+        auto push = [&](std::int64_t d, std::uint32_t v) {
+            if (buckets) {
+                if (d > bound) return;
+                if (ring.size() <= static_cast<std::size_t>(d)) ring.resize(static_cast<std::size_t>(d) + 1);
+                ring[static_cast<std::size_t>(d)].push_back(v);
+            } else {
+                heap.emplace_back(d, v);
+                std::push_heap(heap.begin(), heap.end(), greater);
+            }
+        };
+        auto relaxInto = [&](std::int64_t d, std::uint32_t v) {
             for (const Into& into : ix.in[v]) {
                 const std::uint32_t u = into.from;
                 if (p.avoided[u]) continue;
@@ -1139,10 +1142,30 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
                 const std::int64_t cand = d + into.days;
                 if (cand < h[offset + u]) {
                     h[offset + u] = cand;
-                    heap.emplace_back(cand, u);
-                    std::push_heap(heap.begin(), heap.end(), greater);
+                    push(cand, u);
                 }
             }
+        };
+        for (const auto& seed : seeds) {
+            if (seed.first >= h[offset + seed.second]) continue;
+            h[offset + seed.second] = seed.first;
+            push(seed.first, seed.second);
+        }
+        if (buckets) {
+            for (std::size_t d = 0; d < ring.size(); ++d)
+                for (std::size_t k = 0; k < ring[d].size(); ++k) {
+                    const std::uint32_t v = ring[d][k];
+                    if (h[offset + v] == static_cast<std::int64_t>(d)) relaxInto(static_cast<std::int64_t>(d), v);
+                }
+            return;
+        }
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), greater);
+            const auto [d, v] = heap.back();
+            heap.pop_back();
+            if (d != h[offset + v]) continue;
+            if (d > bound) break;
+            relaxInto(d, v);
         }
     };
     std::vector<std::pair<std::int64_t, std::uint32_t>> seeds;
