@@ -1,7 +1,19 @@
 // Times the route-choice queries (choices/Choices.h) against a single fit on
 // the OpenFlights network: the trade-off front, k = 5 alternatives, a fit
-// with an airport to avoid, one to pass through, a leg limit, and reach
-// within 3 days, and prints the front's size distribution.
+// with an airport to avoid, one to pass through (drawn at random, and drawn
+// among the airports on the way), a leg limit, two passengers, and reach
+// within 3 days, and prints the front's size distribution; then the cost of
+// an edit and a seat sale with the choices' copy kept current, and of the
+// first query after one.
+//
+// Capacities: every tenth flight has one seat, the others none set (seats
+// without end), so that a query for two passengers passes over a tenth of
+// the flights.
+//
+// "On the way": among the airports reached within the fewest days plus 2
+// from the departure, one whose fewest days from the departure plus those
+// to the arrival stay within the fewest days plus 2 (the first of up to 40
+// drawn at random that does; the random one when none does).
 //
 // Each of N random queries (departure and arrival drawn from the airports
 // with flights, a route between them) is timed once per kind with the steady
@@ -33,11 +45,13 @@
 #include <string>
 #include <vector>
 
+#include "bookings/TSeatBooking.h"
 #include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
 #include "openflights/OpenFlightsNetwork.h"
 #include "store/TDataAccess.h"
+#include "tickets/TArmoringTicket.h"
 
 namespace {
 
@@ -95,7 +109,13 @@ int main(int argc, char** argv) {
     ManagementFlight::TManagementFlight management(store);
     openflights::enter(data, management);
     FitingFlight::TFitingFlight fitting(store);
-    Choices::TChoices choices(store);
+    ArmoringTicket::TArmoringTicket booking(store);
+    SeatBooking::TSeatBooking seats(store, &booking);
+    for (std::size_t i = 0; i < data.flights.size(); i += 10)
+        seats.setSeats(data.flights[i].from, data.flights[i].number, 1);
+    Choices::TChoices choices(store, &seats);
+    // The counts as they are now (this search is told of no later change).
+    fitting.setFreeSeats(&seats);
 
     std::list<TTicket> route;
     // Both build their copies of the network on their first query.
@@ -108,8 +128,14 @@ int main(int argc, char** argv) {
     });
 
     std::mt19937_64 rng(20261209);
+    // Draws beside the queries' own (the airports on the way, the fresh
+    // searches before the two-passenger fit), so that the queries stay
+    // those of earlier runs.
+    std::mt19937_64 side(4242);
     auto any = [&] { return served[std::uniform_int_distribution<std::size_t>(0, served.size() - 1)(rng)]; };
-    std::vector<double> fit, front, alternatives, avoid, via, maxLegs, reach, reachFit;
+    std::vector<double> fit, front, alternatives, avoid, via, viaOnTheWay, maxLegs, passengers, passengersFit, reach,
+        reachFit;
+    int onTheWayFound = 0;
     std::map<std::size_t, int> frontSizes;
     int done = 0;
     while (done < queries) {
@@ -135,10 +161,42 @@ int main(int argc, char** argv) {
         while (v.via == from || v.via == to);
         v.hasVia = true;
         via.push_back(timed([&] { choices.fit(v, INT_MAX); }));
+        {
+            const std::int64_t fewest = f.empty() ? 0 : f.back().days;
+            const int slack = 2;
+            Choices::Query around;
+            around.from = {from};
+            const std::vector<Choices::Reached> near = choices.reach(around, static_cast<int>(fewest) + slack);
+            Choices::Query w = v;
+            for (int attempt = 0; attempt < 40 && !near.empty(); ++attempt) {
+                const Choices::Reached& c =
+                    near[std::uniform_int_distribution<std::size_t>(0, near.size() - 1)(side)];
+                if (c.airport == to) continue;
+                Choices::Query rest;
+                rest.from = {c.airport};
+                rest.to = {to};
+                const Choices::FitAnswer back = choices.fit(rest, INT_MAX);
+                if (back.kind == Choices::FitAnswer::Kind::Route && c.days + back.route.days <= fewest + slack) {
+                    w.via = c.airport;
+                    ++onTheWayFound;
+                    break;
+                }
+            }
+            viaOnTheWay.push_back(timed([&] { choices.fit(w, INT_MAX); }));
+        }
         Choices::Query m = q;
         m.hasMaxLegs = true;
         m.maxLegs = 2;
         maxLegs.push_back(timed([&] { choices.fit(m, INT_MAX); }));
+        Choices::Query n = q;
+        n.hasPassengers = true;
+        n.passengers = 2;
+        passengers.push_back(timed([&] { choices.fit(n, INT_MAX); }));
+        {
+            std::uniform_int_distribution<std::size_t> pick(0, served.size() - 1);
+            fitting.fitRoute(INT_MAX, served[pick(side)], served[pick(side)], &route);  // a fresh search next
+        }
+        passengersFit.push_back(timed([&] { fitting.fitRouteFor(INT_MAX, from, to, 2, &route); }));
         Choices::Query r;
         r.from = {from};
         std::vector<Choices::Reached> reached;
@@ -169,8 +227,17 @@ int main(int argc, char** argv) {
     kind("front (days vs legs)", front, 3, "front / single fit (medians)");
     kind("5 alternatives", alternatives, 10, "k = 5 alternatives / single fit (medians)");
     kind("fit avoiding one airport", avoid, 1.3, "fit avoiding an airport / single fit");
-    kind("fit via one airport", via, 1.3, "fit via an airport / single fit");
+    kind("fit via one random airport", via, 1.3, "fit via a random airport / single fit");
+    kind("fit via one airport on the way", viaOnTheWay, 1.3, "fit via an airport on the way / single fit");
     kind("fit with at most 2 legs", maxLegs, 1.3, "fit with at most 2 legs / single fit");
+    kind("fit for 2 passengers", passengers, 1.3, "fit for 2 passengers / single fit");
+    {
+        const Stats sp = stats(passengersFit), sc = stats(passengers);
+        char pn[96];
+        std::snprintf(pn, sizeof pn, "for the ratio below (TFitingFlight::fitRouteFor)");
+        row("single fit for 2 passengers (fresh search)", sp, pn);
+        target("choices fit for 2 passengers / single fit for 2 passengers", sc.median / sp.median, 1.3);
+    }
     const Stats sr = stats(reach), srf = stats(reachFit);
     char note[96];
     std::snprintf(note, sizeof note, "%.2fx a fit settling the same airports (%.2f us)", sr.median / srf.median,
@@ -181,5 +248,32 @@ int main(int argc, char** argv) {
     for (const auto& s : frontSizes) sizes += " " + std::to_string(s.first) + ": " + std::to_string(s.second) + ",";
     if (!sizes.empty()) sizes.pop_back();
     std::printf("INFO\tFront size over %d queries (points: queries):%s\n", queries, sizes.c_str());
+    std::printf("INFO\tVia on the way: found for %d of %d queries\n", onTheWayFound, queries);
+
+    // Edits with the copy kept current: a flight removed and added back, a
+    // sale of one seat on a flight, each followed by a fit; the copy is not
+    // built again (the count of builds is printed).
+    const std::uint64_t buildsBefore = choices.builds();
+    std::vector<double> edit, sale, afterEdit;
+    for (int i = 0; i < queries; ++i) {
+        const openflights::Flight& fl = data.flights[std::uniform_int_distribution<std::size_t>(0, data.flights.size() - 1)(rng)];
+        edit.push_back(timed([&] {
+            management.removeFlight(fl.from, fl.number);
+            management.addFlight(fl.name, fl.number, fl.days, fl.from, fl.to);
+        }) / 2);
+        seats.setSeats(fl.from, fl.number, 1000);
+        std::vector<TLegRequest> legs{TLegRequest{fl.number, fl.from, fl.to}};
+        sale.push_back(timed([&] { seats.book(legs, 1, nullptr); }));
+        Choices::Query q;
+        q.from = {fl.from};
+        do q.to = {any()};
+        while (q.to[0] == fl.from);
+        afterEdit.push_back(timed([&] { choices.fit(q, INT_MAX); }));
+    }
+    row("edit (a flight removed or added), copy kept current", stats(edit), "the store's whole edit, every listener");
+    row("sale of one seat, copy kept current", stats(sale), "ISeatBooking::book, one leg");
+    row("choices fit just after an edit or sale", stats(afterEdit), "from the edited flight's departure; no copy built");
+    std::printf("INFO\tThe choices' copy built %llu times during %d edits and sales\n",
+                static_cast<unsigned long long>(choices.builds() - buildsBefore), 2 * queries);
     return 0;
 }

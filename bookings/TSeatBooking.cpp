@@ -38,8 +38,24 @@ std::ptrdiff_t TSeatBooking::AirportLimits::indexOf(int flight) const {
 }
 
 void TSeatBooking::publish(int from, int flight, const LimitRow& r) const noexcept {
-    tickets->freeSeatsChanged(flight, r.atFrom->days, from, r.atFrom->to,
-                              r.seats - std::max(r.atFrom->booked, r.atTo->booked));
+    const int free = r.seats - std::max(r.atFrom->booked, r.atTo->booked);
+    tickets->freeSeatsChanged(flight, r.atFrom->days, from, r.atFrom->to, free);
+    for (IFreeSeatsWatcher* w : watchers) w->freeSeatsChanged(flight, r.atFrom->days, from, r.atFrom->to, free);
+}
+
+void TSeatBooking::republish() {
+    tickets->setFreeSeats(this);
+    for (IFreeSeatsWatcher* w : watchers) w->freeSeatsReplaced();
+}
+
+void TSeatBooking::addWatcher(IFreeSeatsWatcher* watcher) { watchers.push_back(watcher); }
+
+void TSeatBooking::removeWatcher(IFreeSeatsWatcher* watcher) noexcept {
+    for (auto it = watchers.begin(); it != watchers.end(); ++it)
+        if (*it == watcher) {
+            watchers.erase(it);
+            return;
+        }
 }
 
 void TSeatBooking::refresh(int from, int flight) noexcept {
@@ -441,7 +457,7 @@ void TSeatBooking::copyFrom(const TSeatBooking& other) {
     keys.swap(newKeys);
     // The route search forgets the old counts and reads the new ones (only
     // calls that allocate nothing).
-    tickets->setFreeSeats(this);
+    republish();
 }
 
 }  // namespace SeatBooking

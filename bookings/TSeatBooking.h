@@ -53,6 +53,8 @@ public:
 
     bool admits(const std::list<TTicket>& tickets) const override;
     void eachLimited(const Each& each) const override;
+    void addWatcher(IFreeSeatsWatcher* watcher) override;
+    void removeWatcher(IFreeSeatsWatcher* watcher) noexcept override;
 
     // Takes over the capacities, bookings and keys of `other`, whose store
     // must hold the same network as this one's (a copy of it). Strong
@@ -142,6 +144,9 @@ private:
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
     std::vector<Sale> sold;  // booking id - 1
     std::unordered_map<std::string, KeyedRequest> keys;
+    std::vector<IFreeSeatsWatcher*> watchers;
+    // Tells the route search and the watchers that every count is new.
+    void republish();
 };
 
 }  // namespace SeatBooking

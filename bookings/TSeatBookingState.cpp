@@ -190,7 +190,7 @@ void TSeatBooking::restoreState(Reader& r, const std::vector<TFlightEntries>* bu
     sold.swap(newSold);
     keys.swap(newKeys);
     // The route search forgets the old counts and reads the restored ones.
-    tickets->setFreeSeats(this);
+    republish();
 }
 
 }  // namespace SeatBooking

@@ -10,6 +10,14 @@
 #include "store/TAirportLink.h"
 #include "store/TFlightLink.h"
 
+// The relaxation of a step, called for every flight a search looks at:
+// inlined into the loops over the flights.
+#if defined(__GNUC__)
+#define TAVRIK_INLINE __attribute__((always_inline))
+#else
+#define TAVRIK_INLINE
+#endif
+
 namespace Choices {
 
 namespace {
@@ -19,102 +27,329 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 constexpr std::uint32_t kTransition = kNone - 1;
 constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
 
-struct Arc {
-    std::uint32_t to;  // slot of the arrival airport
+// One flight of the copy, by its arc id.
+struct ArcData {
+    std::uint32_t from;  // slot of the departure airport; kNone for an id not in use
+    std::uint32_t to;    // slot of the arrival airport
     int days;
     int flight;
+    int free;  // free seats, kNoLimit without a capacity
+    std::uint32_t sibling;  // the next flight joining the same two airports that way, or kNone
 };
+
+// A search ends early from the arrivals' side only while they have at most
+// this many arriving flights in all (past it, the usual end is cheaper).
+constexpr std::size_t kEarlyEndArcs = 4096;
+
+// Of the flights from one airport to another, the one a search takes when
+// it may take any (fewest days, then smallest flight number): what the
+// search reads, with that flight's free seats, and beside it (BestFlight)
+// which flight that is.
+struct Best {
+    std::uint32_t to;
+    int days;
+    int free;
+};
+struct BestFlight {
+    std::uint32_t arc;
+    std::uint32_t first;  // every flight of the pair: first, then each one's sibling
+};
+
+// A flight as its arrival airport lists it.
+struct Into {
+    std::uint32_t from;
+    int days;
+    std::uint32_t arc;
+};
+
+constexpr int kNoLimit = std::numeric_limits<int>::max();
 
 }  // namespace
 
-// The store's network as arrays: airports in ascending number (so comparing
-// slots compares numbers), each with its departing flights in ascending
-// flight number, parallel flights included.
+// The store's network as the searches read it: airports in ascending number
+// (so comparing slots compares numbers; a removed airport leaves a dead slot
+// that nothing leads to), each with its departing and arriving flights by
+// arc id, parallel flights included, in no particular order (every search
+// decides ties by the flights' numbers, not by their places).
 struct Index {
+    // The store's revision this copy stands for: each edit it is told of
+    // moves it on by one, as the store's own.
     std::uint64_t revision = 0;
     std::uint32_t n = 0;
     std::vector<int> ids;
-    std::unordered_map<int, std::uint32_t> slots;
-    std::vector<std::uint32_t> first;   // arcs of slot s: [first[s], first[s + 1])
-    std::vector<Arc> arcs;
-    std::vector<std::uint32_t> arcFrom;
-    std::vector<std::uint32_t> rfirst;  // arcs arriving at slot s: rarcs[rfirst[s] ..]
-    std::vector<std::uint32_t> rarcs;
+    std::unordered_map<int, std::uint32_t> slots;  // live airports only
+    std::vector<ArcData> arcs;
+    std::vector<int> numbers;  // each arc's flight number, for the ties the searches decide by it
+    std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
+    std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
+    std::vector<std::vector<Into>> in;            // per slot, arriving flights
+    // Per slot, one entry per arrival airport, in one range of a shared pool
+    // (`best`, and `bestFlight` beside it): a range that fills up moves to
+    // the end of the pool with twice the room, and the pool is packed again
+    // (slot by slot, each range as long as it is) once the ranges it left
+    // behind pass half of it. A search reads the entries of an airport
+    // from one place, and those of neighbouring slots lie near each other.
+    struct Range {
+        std::uint32_t begin = 0;
+        std::uint32_t size = 0;
+        std::uint32_t room = 0;
+    };
+    std::vector<Range> bestRange;
+    std::vector<Best> best;
+    std::vector<BestFlight> bestFlight;
+    std::size_t wasted = 0;  // pool entries no range uses
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
-    // Of the arcs from one airport to another, the one a search takes when
-    // it may take any (fewest days, then smallest flight number): the same
-    // layout as `arcs`, each entry's arc index in `bestArc`.
-    std::vector<std::uint32_t> bestFirst;
-    std::vector<Arc> best;
-    std::vector<std::uint32_t> bestArc;
-    bool negative = false;
-    int maxArcDays = 0;
-    bool zeroDays = false;
+    std::size_t negatives = 0;  // flights of fewer than 0 days
+    std::size_t zeros = 0;      // flights of 0 days
+    std::size_t longOnes = 0;   // flights of kDialClasses days or more
+    std::size_t dead = 0;       // slots of removed airports
+    bool anyAirport = false;
+    int largest = 0;            // the largest airport number any slot had
 
+    bool negative() const { return negatives > 0; }
+    const Best* bestBegin(std::uint32_t slot) const { return best.data() + bestRange[slot].begin; }
+    std::uint32_t bestCount(std::uint32_t slot) const { return bestRange[slot].size; }
+    const BestFlight* flightsBegin(std::uint32_t slot) const { return bestFlight.data() + bestRange[slot].begin; }
+    void appendBest(std::uint32_t slot, const Best& b, const BestFlight& f);
+    void eraseBest(std::uint32_t slot, std::uint32_t i);
+    // Every range packed, slot by slot.
+    void pack();
     bool slotOf(int airport, std::uint32_t& slot) const {
         auto it = slots.find(airport);
         if (it == slots.end()) return false;
         slot = it->second;
         return true;
     }
+    // False when the airport cannot take a slot in number order.
+    bool addAirport(int airport);
+    void removeAirport(std::uint32_t slot);
+    void addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free);
+    void removeArc(int flight, std::uint32_t from);
+    // The free seats of a flight, also where it wins its pair.
+    void setFree(std::uint32_t id, int free);
+    // The arc id of flight `flight` from slot `from`, or kNone.
+    std::uint32_t arcOf(int flight, std::uint32_t from) const;
+    void countDays(int days, int delta);
 };
 
 namespace {
 
-std::shared_ptr<const Index> buildIndex(IDataAccess& store) {
+constexpr std::uint32_t kDialClasses = 1024;
+
+void eraseValue(std::vector<std::uint32_t>& v, std::uint32_t value) {
+    auto it = std::find(v.begin(), v.end(), value);
+    if (it == v.end()) return;
+    *it = v.back();
+    v.pop_back();
+}
+
+}  // namespace
+
+void Index::countDays(int days, int delta) {
+    if (days < 0) negatives += static_cast<std::size_t>(delta);
+    if (days == 0) zeros += static_cast<std::size_t>(delta);
+    if (days >= static_cast<int>(kDialClasses)) longOnes += static_cast<std::size_t>(delta);
+}
+
+bool Index::addAirport(int airport) {
+    if (anyAirport && airport <= largest) return false;
+    ids.push_back(airport);
+    out.emplace_back();
+    in.emplace_back();
+    bestRange.emplace_back();
+    slots.emplace(airport, n);
+    ++n;
+    anyAirport = true;
+    largest = airport;
+    return true;
+}
+
+void Index::removeAirport(std::uint32_t slot) {
+    while (!out[slot].empty()) removeArc(arcs[out[slot].back()].flight, slot);
+    while (!in[slot].empty()) {
+        const ArcData& a = arcs[in[slot].back().arc];
+        removeArc(a.flight, a.from);
+    }
+    slots.erase(ids[slot]);
+    ++dead;
+}
+
+void Index::setFree(std::uint32_t id, int free) {
+    ArcData& a = arcs[id];
+    a.free = free;
+    const Range& r = bestRange[a.from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
+        if (best[i].to == a.to) {
+            if (bestFlight[i].arc == id) best[i].free = free;
+            return;
+        }
+}
+
+void Index::appendBest(std::uint32_t slot, const Best& b, const BestFlight& f) {
+    Range& r = bestRange[slot];
+    if (r.size == r.room) {
+        const std::uint32_t room = std::max<std::uint32_t>(4, 2 * r.room);
+        const std::size_t at = best.size();
+        best.resize(at + room);
+        bestFlight.resize(at + room);
+        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, best.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size,
+                  bestFlight.begin() + static_cast<std::ptrdiff_t>(at));
+        wasted += r.room;
+        r.begin = static_cast<std::uint32_t>(at);
+        r.room = room;
+    }
+    best[r.begin + r.size] = b;
+    bestFlight[r.begin + r.size] = f;
+    ++r.size;
+    if (wasted > best.size() / 2 + 4096) pack();
+}
+
+void Index::eraseBest(std::uint32_t slot, std::uint32_t i) {
+    Range& r = bestRange[slot];
+    const std::uint32_t last = r.begin + r.size - 1;
+    best[i] = best[last];
+    bestFlight[i] = bestFlight[last];
+    --r.size;
+}
+
+void Index::pack() {
+    std::size_t total = 0;
+    for (const Range& r : bestRange) total += r.size;
+    std::vector<Best> packed(total);
+    std::vector<BestFlight> packedFlights(total);
+    std::uint32_t at = 0;
+    for (Range& r : bestRange) {
+        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, packed.begin() + at);
+        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size, packedFlights.begin() + at);
+        r.begin = at;
+        r.room = r.size;
+        at += r.size;
+    }
+    best.swap(packed);
+    bestFlight.swap(packedFlights);
+    wasted = 0;
+}
+
+std::uint32_t Index::arcOf(int flight, std::uint32_t from) const {
+    auto it = byFlight.find(flight);
+    if (it == byFlight.end()) return kNone;
+    for (std::uint32_t id : it->second)
+        if (arcs[id].from == from) return id;
+    return kNone;
+}
+
+void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free) {
+    std::uint32_t id;
+    if (!unused.empty()) {
+        id = unused.back();
+        unused.pop_back();
+        arcs[id] = ArcData{from, to, days, flight, free, kNone};
+        numbers[id] = flight;
+    } else {
+        id = static_cast<std::uint32_t>(arcs.size());
+        arcs.push_back(ArcData{from, to, days, flight, free, kNone});
+        try {
+            numbers.push_back(flight);
+        } catch (...) {
+            arcs.pop_back();
+            throw;
+        }
+    }
+    out[from].push_back(id);
+    in[to].push_back(Into{from, days, id});
+    byFlight[flight].push_back(id);
+    countDays(days, 1);
+    const Range& r = bestRange[from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
+        if (best[i].to == to) {
+            BestFlight& bf = bestFlight[i];
+            arcs[id].sibling = bf.first;
+            bf.first = id;
+            const ArcData& cur = arcs[bf.arc];
+            if (days < cur.days || (days == cur.days && flight < cur.flight)) {
+                bf.arc = id;
+                best[i].days = days;
+                best[i].free = free;
+            }
+            return;
+        }
+    appendBest(from, Best{to, days, free}, BestFlight{id, id});
+}
+
+void Index::removeArc(int flight, std::uint32_t from) {
+    const std::uint32_t id = arcOf(flight, from);
+    if (id == kNone) return;
+    const ArcData gone = arcs[id];
+    eraseValue(out[from], id);
+    std::vector<Into>& into = in[gone.to];
+    for (std::size_t i = 0; i < into.size(); ++i)
+        if (into[i].arc == id) {
+            into[i] = into.back();
+            into.pop_back();
+            break;
+        }
+    auto listed = byFlight.find(flight);
+    eraseValue(listed->second, id);
+    if (listed->second.empty()) byFlight.erase(listed);
+    countDays(gone.days, -1);
+    arcs[id].from = kNone;
+    unused.push_back(id);
+    const Range& r = bestRange[from];
+    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i) {
+        if (best[i].to != gone.to) continue;
+        BestFlight& b = bestFlight[i];
+        // Out of the pair's chain; the last one takes the entry with it.
+        if (b.first == id) {
+            b.first = gone.sibling;
+        } else {
+            std::uint32_t at = b.first;
+            while (arcs[at].sibling != id) at = arcs[at].sibling;
+            arcs[at].sibling = gone.sibling;
+        }
+        if (b.first == kNone) {
+            eraseBest(from, i);
+        } else if (b.arc == id) {
+            // The best of the pair's flights left.
+            std::uint32_t next = b.first;
+            for (std::uint32_t at = arcs[next].sibling; at != kNone; at = arcs[at].sibling)
+                if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
+                    next = at;
+            b.arc = next;
+            best[i].days = arcs[next].days;
+            best[i].free = arcs[next].free;
+        }
+        return;
+    }
+}
+
+namespace {
+
+std::shared_ptr<Index> buildIndex(IDataAccess& store, IFreeSeats* seats) {
     auto ix = std::make_shared<Index>();
     ix->revision = store.getRevision();
     const std::map<int, TAirportLink>& airports = *store.getAirports();
-    ix->n = static_cast<std::uint32_t>(airports.size());
-    ix->ids.reserve(ix->n);
-    ix->slots.reserve(ix->n);
-    for (const auto& a : airports) {
-        ix->slots.emplace(a.first, static_cast<std::uint32_t>(ix->ids.size()));
-        ix->ids.push_back(a.first);
-    }
-    ix->first.assign(ix->n + 1, 0);
+    ix->ids.reserve(airports.size());
+    ix->slots.reserve(airports.size());
+    for (const auto& a : airports) ix->addAirport(a.first);
     std::uint32_t s = 0;
     for (const auto& a : airports) {
-        ix->first[s] = static_cast<std::uint32_t>(ix->arcs.size());
         for (const auto& f : *a.second.pAirport->getFlights()) {
             if (f.second.from != a.first) continue;
             std::uint32_t to;
             if (!ix->slotOf(f.second.to, to)) continue;
-            ix->arcs.push_back(Arc{to, f.second.days, f.first});
-            ix->arcFrom.push_back(s);
-            if (f.second.days < 0) ix->negative = true;
-            ix->maxArcDays = std::max(ix->maxArcDays, f.second.days);
-            if (f.second.days == 0) ix->zeroDays = true;
+            ix->addArc(f.first, f.second.days, s, to, kNoLimit);
         }
         ++s;
     }
-    ix->first[ix->n] = static_cast<std::uint32_t>(ix->arcs.size());
-    ix->rfirst.assign(ix->n + 1, 0);
-    for (const Arc& arc : ix->arcs) ++ix->rfirst[arc.to + 1];
-    for (std::uint32_t i = 0; i < ix->n; ++i) ix->rfirst[i + 1] += ix->rfirst[i];
-    ix->rarcs.resize(ix->arcs.size());
-    std::vector<std::uint32_t> fill(ix->rfirst.begin(), ix->rfirst.end() - 1);
-    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->rarcs[fill[ix->arcs[a].to]++] = a;
-    for (std::uint32_t a = 0; a < ix->arcs.size(); ++a) ix->byFlight[ix->arcs[a].flight].push_back(a);
-    ix->bestFirst.assign(ix->n + 1, 0);
-    std::unordered_map<std::uint32_t, std::uint32_t> at;  // arrival slot -> entry in `best`
-    for (std::uint32_t v = 0; v < ix->n; ++v) {
-        ix->bestFirst[v] = static_cast<std::uint32_t>(ix->best.size());
-        at.clear();
-        for (std::uint32_t a = ix->first[v]; a < ix->first[v + 1]; ++a) {
-            const Arc& arc = ix->arcs[a];
-            auto found = at.find(arc.to);
-            if (found == at.end()) {
-                at.emplace(arc.to, static_cast<std::uint32_t>(ix->best.size()));
-                ix->best.push_back(arc);
-                ix->bestArc.push_back(a);
-            } else if (arc.days < ix->best[found->second].days) {  // ascending numbers: equal days keep the first
-                ix->best[found->second] = arc;
-                ix->bestArc[found->second] = a;
-            }
-        }
-    }
-    ix->bestFirst[ix->n] = static_cast<std::uint32_t>(ix->best.size());
+    if (seats != nullptr)
+        seats->eachLimited([&](int flight, int, int from, int, int free) {
+            std::uint32_t slot;
+            if (!ix->slotOf(from, slot)) return;
+            const std::uint32_t id = ix->arcOf(flight, slot);
+            if (id != kNone) ix->setFree(id, free);
+        });
+    ix->pack();
     return ix;
 }
 
@@ -128,10 +363,14 @@ struct Plan {
     std::uint32_t viaSlot = 0;
     std::vector<std::uint32_t> sources;  // airport slots, ascending
     std::vector<char> target;            // per airport slot
+    std::vector<std::uint32_t> targets;  // the arrival airports' slots, each once
+    std::size_t targetArcs = 0;          // the flights into them
     std::vector<char> avoided;           // per airport slot
+    bool anyAvoided = false;
     std::vector<std::uint32_t> avoidedArcs;  // sorted
     bool hasMaxLegs = false;
     int maxLegs = 0;
+    int passengers = 0;  // 0: seats are not asked for
     bool negative = false;
     // Negative networks only: the states from which an arrival can be
     // reached; loops elsewhere cannot be part of a route.
@@ -143,8 +382,10 @@ struct Plan {
         return (via ? state >= n : true) && target[airport(state)] != 0;
     }
     int flightOf(std::uint32_t arc) const {
-        return arc == kTransition ? std::numeric_limits<int>::min() : ix->arcs[arc].flight;
+        return arc == kTransition ? std::numeric_limits<int>::min() : ix->numbers[arc];
     }
+    // The flight may carry the query's passengers.
+    bool seated(const ArcData& arc) const { return arc.free >= passengers; }
 };
 
 Plan prepare(const Index& ix, const Query& q, bool reach) {
@@ -162,8 +403,16 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
     p.avoided.assign(p.n, 0);
     for (int a : q.from) p.sources.push_back(slot(a));
     if (!reach)
-        for (int a : q.to) p.target[slot(a)] = 1;
+        for (int a : q.to) {
+            const std::uint32_t t = slot(a);
+            if (!p.target[t]) {
+                p.target[t] = 1;
+                p.targets.push_back(t);
+                p.targetArcs += ix.in[t].size();
+            }
+        }
     for (int a : q.avoidAirports) p.avoided[slot(a)] = 1;
+    p.anyAvoided = !q.avoidAirports.empty();
     for (int f : q.avoidFlights) {
         auto it = ix.byFlight.find(f);
         if (it == ix.byFlight.end()) throw Refused(Problem::UnknownFlight, f);
@@ -187,11 +436,15 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
         p.hasMaxLegs = true;
         p.maxLegs = q.maxLegs;
     }
+    if (q.hasPassengers) {
+        if (q.passengers < 1) throw Refused(Problem::PassengerCount, q.passengers);
+        p.passengers = q.passengers;
+    }
     std::sort(p.sources.begin(), p.sources.end());
     p.sources.erase(std::unique(p.sources.begin(), p.sources.end()), p.sources.end());
     std::sort(p.avoidedArcs.begin(), p.avoidedArcs.end());
     p.states = p.via ? 2 * p.n : p.n;
-    p.negative = ix.negative;
+    p.negative = ix.negative();
     return p;
 }
 
@@ -265,8 +518,6 @@ public:
 private:
     std::vector<HeapItem> items;
 };
-
-constexpr std::uint32_t kDialClasses = 1024;
 
 // Dial's buckets, for day counts 0 .. kDialClasses - 1: a ring of buckets
 // by total days. With zero-day flights a bucket is sorted by (legs, state)
@@ -406,18 +657,28 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         // Nothing rules out a single flight here: of parallel flights only
         // the one that would win is offered.
         const bool unblocked = !w.anyBlocked && p.relevant.empty();
-        for (std::uint32_t i = ix.bestFirst[a], end = ix.bestFirst[a + 1]; i != end; ++i) {
-            const Arc& arc = ix.best[i];
-            if (p.avoided[arc.to]) continue;
-            const std::uint32_t v = offset + arc.to;
+        const Best* bs = ix.bestBegin(a);
+        const BestFlight* flights = ix.flightsBegin(a);
+        for (std::uint32_t i = 0, count = ix.bestCount(a); i < count; ++i) {
+            const Best& b = bs[i];
+            if (p.anyAvoided && p.avoided[b.to]) continue;
+            const std::uint32_t v = offset + b.to;
             if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
-            f(v, ix.bestArc[i], arc.days, 1);
+            if (b.free < p.passengers) {
+                // The pair's winner lacks the seats: its other flights that
+                // have them are offered instead.
+                for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
+                    if (p.seated(ix.arcs[k])) f(v, k, ix.arcs[k].days, 1);
+                continue;
+            }
+            f(v, flights[i].arc, b.days, 1);
         }
         return;
     }
-    for (std::uint32_t i = ix.first[a], end = ix.first[a + 1]; i != end; ++i) {
-        const Arc& arc = ix.arcs[i];
+    for (std::uint32_t i : ix.out[a]) {
+        const ArcData& arc = ix.arcs[i];
         if (p.avoided[arc.to]) continue;
+        if (p.passengers > 0 && !p.seated(arc)) continue;
         const std::uint32_t v = offset + arc.to;
         if (w.blocked(v)) continue;
         if (!p.relevant.empty() && !p.relevant[v]) continue;
@@ -492,6 +753,89 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
         w.labels[s.state] = Label{s.days, s.legs, kNone, kNone, w.epoch, false, false};
         queue.push(HeapItem{key(s.state, s.days), s.legs, s.state});
     }
+    // Without flights of 0 days every step adds a day or more: a label at
+    // `reachLimit` days leads nowhere within it, and a label at the days of
+    // the best arrival found so far that is no arrival itself leads to none
+    // within them (the answer has those days or fewer). Neither is relaxed
+    // (or pushed). `via`'s transition adds nothing but leads to no arrival.
+    const bool dayPerStep = p.ix->zeros == 0;
+    std::int64_t arrivalDays = kInfinite;
+    for (const Start& s : starts)
+        if (endsHere(p, spur, s.state)) arrivalDays = std::min(arrivalDays, s.days);
+    // Once `via` before it has been taken, the states before it lead
+    // nowhere any more: every route passes `via`, whose label is final.
+    bool viaPassed = false;
+    // The step from u by `arc` to v, u's label final.
+    auto relax = [&](std::uint32_t u, std::int64_t du, int legsU, std::uint32_t v, std::uint32_t arc, int days,
+                     int legs) TAVRIK_INLINE {
+        if (viaPassed && v < p.n) return;
+        const std::int64_t cand = du + days;
+        const int candLegs = legsU + legs;
+        Label& lv = w.labels[v];
+        if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
+            if (!w.fresh(v) && lv.done) return;
+            if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
+            if (dayPerStep && settled == nullptr && cand >= arrivalDays) {
+                if (!endsHere(p, spur, v)) return;
+            } else if (settled == nullptr && cand < arrivalDays && endsHere(p, spur, v)) {
+                arrivalDays = cand;
+            }
+            lv = Label{cand, candLegs, u, arc, w.epoch, false, false};
+            queue.push(HeapItem{key(v, cand), candLegs, v});
+        } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
+                   stepBefore(p, du, u, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
+            lv.pred = u;
+            lv.arc = arc;
+        }
+    };
+    auto relaxAll = [&](std::uint32_t u) {
+        const std::int64_t du = w.labels[u].days;
+        const int legsU = w.labels[u].legs;
+        forEachStep(p, w, spur, u, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) TAVRIK_INLINE {
+            relax(u, du, legsU, v, arc, days, legs);
+        });
+    };
+    // The early end: once every label under arrivalDays - 1 days has been
+    // relaxed, the labels of arrivalDays - 1 days are final (no step of 0
+    // days can lower one), and only their flights straight into an arrival
+    // can still give an arrival arrivalDays days or fewer, with fewer legs
+    // or by the route order's last rule. Those flights are taken from the
+    // arrivals' side (each arrival's arriving flights), which costs far less
+    // than the flights of every airport reached in arrivalDays - 1 days.
+    const bool earlyEnd = dayPerStep && potential == nullptr && settled == nullptr && p.targetArcs <= kEarlyEndArcs;
+    auto endAtArrivals = [&]() {
+        const std::int64_t last = arrivalDays - 1;
+        if (p.via && !w.fresh(p.viaSlot) && !w.labels[p.viaSlot].done && w.labels[p.viaSlot].days <= last)
+            relaxAll(p.viaSlot);  // `via` after it, reached at the same days
+        const std::uint32_t offset = p.via ? p.n : 0;
+        const Index& ix = *p.ix;
+        std::uint32_t end = kNone;
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = offset + t;
+            if (w.blocked(ts)) continue;
+            for (const Into& into : ix.in[t]) {
+                const std::uint32_t us = offset + into.from;
+                if (w.fresh(us)) continue;
+                const Label& lu = w.labels[us];
+                if (lu.days != last || lu.days + into.days > arrivalDays) continue;
+                const std::uint32_t id = into.arc;
+                if (p.passengers > 0 && !p.seated(ix.arcs[id])) continue;
+                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
+                    continue;
+                if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
+                    continue;
+                relax(us, lu.days, lu.legs, ts, id, into.days, 1);
+            }
+        }
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = offset + t;
+            if (w.fresh(ts) || !endsHere(p, spur, ts)) continue;
+            const Label& l = w.labels[ts];
+            if (end == kNone || std::tie(l.days, l.legs, ts) < std::tie(w.labels[end].days, w.labels[end].legs, end))
+                end = ts;
+        }
+        *out = pathFromLabels(p, w, end);
+    };
     HeapItem top;
     while (queue.pop(top)) {
         Label& lu = w.labels[top.state];
@@ -499,6 +843,13 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
         if (settled != nullptr) {
             if (lu.days > reachLimit) break;
             settled->push_back(top.state);
+            if (dayPerStep && lu.days >= reachLimit) {
+                lu.done = true;
+                continue;
+            }
+        } else if (earlyEnd && arrivalDays != kInfinite && lu.days + 1 >= arrivalDays) {
+            endAtArrivals();
+            return true;
         } else if (endsHere(p, spur, top.state)) {
             // Unordered buckets: the first arrival in the route order among
             // the final labels of the same days.
@@ -515,23 +866,9 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
             return true;
         }
         lu.done = true;
-        const std::int64_t du = lu.days;
-        const int legsU = lu.legs;
-        forEachStep(p, w, spur, top.state, [&](std::uint32_t v, std::uint32_t arc, int days, int legs) {
-            const std::int64_t cand = du + days;
-            const int candLegs = legsU + legs;
-            Label& lv = w.labels[v];
-            if (w.fresh(v) || cand < lv.days || (cand == lv.days && candLegs < lv.legs)) {
-                if (!w.fresh(v) && lv.done) return;
-                if (potential != nullptr && potential[v] == kInfinite) return;  // no arrival from there
-                lv = Label{cand, candLegs, top.state, arc, w.epoch, false, false};
-                queue.push(HeapItem{key(v, cand), candLegs, v});
-            } else if (cand == lv.days && candLegs == lv.legs && !lv.done &&
-                       stepBefore(p, du, top.state, arc, w.labels[lv.pred].days, lv.pred, lv.arc)) {
-                lv.pred = top.state;
-                lv.arc = arc;
-            }
-        });
+        if (viaPassed && top.state < p.n) continue;
+        relaxAll(top.state);
+        if (p.via && top.state == p.viaSlot) viaPassed = true;
     }
     return false;
 }
@@ -544,8 +881,8 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
               std::int64_t reachLimit = -1, std::vector<std::uint32_t>* settled = nullptr,
               const std::int64_t* potential = nullptr) {
     w.begin(p.states);
-    if (potential == nullptr && p.ix->maxArcDays < static_cast<int>(kDialClasses)) {
-        w.dial.setOrdered(p.ix->zeroDays);
+    if (potential == nullptr && p.ix->longOnes == 0) {
+        w.dial.setOrdered(p.ix->zeros > 0);
         return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
     }
     return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
@@ -735,10 +1072,11 @@ void markRelevant(Plan& p, bool reach) {
         const std::uint32_t a = p.airport(v);
         const std::uint32_t offset = v - a;
         if (p.via && v >= p.n && a == p.viaSlot) mark(a);  // from `via` before it
-        for (std::uint32_t j = ix.rfirst[a]; j != ix.rfirst[a + 1]; ++j) {
-            const std::uint32_t arcIndex = ix.rarcs[j];
-            const std::uint32_t from = ix.arcFrom[arcIndex];
+        for (const Into& into : ix.in[a]) {
+            const std::uint32_t arcIndex = into.arc;
+            const std::uint32_t from = into.from;
             if (p.avoided[from]) continue;
+            if (p.passengers > 0 && !p.seated(ix.arcs[arcIndex])) continue;
             if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), arcIndex))
                 continue;
             if (p.via && offset == 0 && from == p.viaSlot) continue;  // `via` before it only moves on
@@ -778,14 +1116,48 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
 std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
     const Index& ix = *p.ix;
     std::vector<std::int64_t> h(p.states, kInfinite);
+    // Days within the bound only matter (the rest end as bound + 1), so
+    // with a small bound a bucket per day count replaces the heap.
+    const bool buckets = bound >= 0 && bound < static_cast<std::int64_t>(kDialClasses);
     auto backwards = [&](std::uint32_t offset, const std::vector<std::pair<std::int64_t, std::uint32_t>>& seeds) {
         std::vector<std::pair<std::int64_t, std::uint32_t>> heap;
+        std::vector<std::vector<std::uint32_t>> ring;
         const auto greater = std::greater<std::pair<std::int64_t, std::uint32_t>>();
+        auto push = [&](std::int64_t d, std::uint32_t v) {
+            if (buckets) {
+                if (d > bound) return;
+                if (ring.size() <= static_cast<std::size_t>(d)) ring.resize(static_cast<std::size_t>(d) + 1);
+                ring[static_cast<std::size_t>(d)].push_back(v);
+            } else {
+                heap.emplace_back(d, v);
+                std::push_heap(heap.begin(), heap.end(), greater);
+            }
+        };
+        auto relaxInto = [&](std::int64_t d, std::uint32_t v) {
+            for (const Into& into : ix.in[v]) {
+                const std::uint32_t u = into.from;
+                if (p.avoided[u]) continue;
+                if (p.passengers > 0 && !p.seated(ix.arcs[into.arc])) continue;
+                if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
+                const std::int64_t cand = d + into.days;
+                if (cand < h[offset + u]) {
+                    h[offset + u] = cand;
+                    push(cand, u);
+                }
+            }
+        };
         for (const auto& seed : seeds) {
             if (seed.first >= h[offset + seed.second]) continue;
             h[offset + seed.second] = seed.first;
-            heap.push_back(seed);
-            std::push_heap(heap.begin(), heap.end(), greater);
+            push(seed.first, seed.second);
+        }
+        if (buckets) {
+            for (std::size_t d = 0; d < ring.size(); ++d)
+                for (std::size_t k = 0; k < ring[d].size(); ++k) {
+                    const std::uint32_t v = ring[d][k];
+                    if (h[offset + v] == static_cast<std::int64_t>(d)) relaxInto(static_cast<std::int64_t>(d), v);
+                }
+            return;
         }
         while (!heap.empty()) {
             std::pop_heap(heap.begin(), heap.end(), greater);
@@ -793,18 +1165,7 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
             heap.pop_back();
             if (d != h[offset + v]) continue;
             if (d > bound) break;
-            for (std::uint32_t j = ix.rfirst[v]; j != ix.rfirst[v + 1]; ++j) {
-                const std::uint32_t a = ix.rarcs[j];
-                const std::uint32_t u = ix.arcFrom[a];
-                if (p.avoided[u]) continue;
-                if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
-                const std::int64_t cand = d + ix.arcs[a].days;
-                if (cand < h[offset + u]) {
-                    h[offset + u] = cand;
-                    heap.emplace_back(cand, u);
-                    std::push_heap(heap.begin(), heap.end(), greater);
-                }
-            }
+            relaxInto(d, v);
         }
     };
     std::vector<std::pair<std::int64_t, std::uint32_t>> seeds;
@@ -841,8 +1202,8 @@ Route toRoute(const Plan& p, const Path& path) {
     r.days = path.days;
     for (std::uint32_t arc : path.arcs) {
         if (arc == kTransition) continue;
-        const Arc& a = ix.arcs[arc];
-        r.legs.push_back(Leg{a.flight, ix.ids[ix.arcFrom[arc]], ix.ids[a.to], a.days});
+        const ArcData& a = ix.arcs[arc];
+        r.legs.push_back(Leg{a.flight, ix.ids[a.from], ix.ids[a.to], a.days});
     }
     return r;
 }
@@ -876,14 +1237,97 @@ bool samePath(const Path& a, const Path& b) { return a.states == b.states && a.a
 
 }  // namespace
 
-TChoices::TChoices(IDataAccess* data) : data(data) {}
-TChoices::~TChoices() = default;
+TChoices::TChoices(IDataAccess* data, IFreeSeats* seats) : data(data), seats(seats) {
+    data->addListener(this);
+    if (seats != nullptr) {
+        try {
+            seats->addWatcher(this);
+        } catch (...) {
+            data->removeListener(this);
+            throw;
+        }
+    }
+}
 
+TChoices::~TChoices() {
+    if (seats != nullptr) seats->removeWatcher(this);
+    data->removeListener(this);
+}
+
+// The copy is built by the first query and again by the first query after
+// something left it stale; a change the copy was not told of (its revision
+// differs from the store's) is caught the same way.
 std::shared_ptr<const Index> TChoices::index() {
     std::lock_guard<std::mutex> lock(guard);
-    if (!current || current->revision != data->getRevision()) current = buildIndex(*data);
+    if (!current || stale || current->revision != data->getRevision()) {
+        current = buildIndex(*data, seats);
+        stale = false;
+        ++buildCount;
+    }
     return current;
 }
+
+// ---- keeping the copy current (edits run alone: no query reads it) ----
+
+Index* TChoices::editable() noexcept {
+    if (!current || stale) return nullptr;
+    // Edits never overlap queries (the caller's lock), so the copy is
+    // changed in place.
+    ++current->revision;
+    return current.get();
+}
+
+// An edit that runs out of memory halfway leaves the copy to be rebuilt
+// rather than failing the store's edit: the copy is a cache.
+void TChoices::airportAdded(int airport) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    try {
+        if (!ix->addAirport(airport)) stale = true;  // below a number seen: slots out of order
+    } catch (...) {
+        stale = true;
+    }
+}
+
+void TChoices::airportRemoving(int airport, const std::map<int, TFlightLink>&) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t slot;
+    if (!ix->slotOf(airport, slot)) return;
+    ix->removeAirport(slot);
+    // Dead slots cost every search's per-state arrays: past the live ones,
+    // the next query builds a compact copy.
+    if (ix->dead > ix->slots.size() + 64) stale = true;
+}
+
+void TChoices::flightAdded(int flight, int days, int from, int to) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t a, b;
+    if (!ix->slotOf(from, a) || !ix->slotOf(to, b)) return;
+    try {
+        ix->addArc(flight, days, a, b, kNoLimit);
+    } catch (...) {
+        stale = true;
+    }
+}
+
+void TChoices::flightRemoved(int flight, int, int from, int) noexcept {
+    Index* ix = editable();
+    if (ix == nullptr) return;
+    std::uint32_t a;
+    if (ix->slotOf(from, a)) ix->removeArc(flight, a);
+}
+
+void TChoices::freeSeatsChanged(int flight, int, int from, int, int free) noexcept {
+    if (!current || stale) return;
+    std::uint32_t a;
+    if (!current->slotOf(from, a)) return;
+    const std::uint32_t id = current->arcOf(flight, a);
+    if (id != kNone) current->setFree(id, free);
+}
+
+void TChoices::freeSeatsReplaced() noexcept { stale = true; }
 
 FitAnswer TChoices::fit(const Query& query, int maxDays) {
     const std::shared_ptr<const Index> ix = index();

@@ -32,11 +32,21 @@
 // the loop). Otherwise every answer is exact; loops summing to zero or more
 // never help a route.
 //
-// The answers read a compact copy of the store's network (every flight,
-// parallel ones included), rebuilt when the store's revision has moved on
-// since the last query. Queries are safe from several threads at once while
-// nothing edits the store (the caller's shared lock); each thread searches
-// on a workspace of its own.
+// Passengers. A query for N passengers takes only flights with at least N
+// free seats (a flight without a capacity has seats without end); every rule
+// above then applies among the routes of those flights.
+//
+// The answers read a copy of the store's network (every flight, parallel
+// ones included, with its free seats), built by the first query and from
+// then on kept current edit by edit: the store tells it of every change of
+// airports and flights (INetworkListener), the seat service of every change
+// of a free-seat count (IFreeSeatsWatcher). An edit costs time in the degree
+// of the airports it touches. An airport added below the largest number the
+// copy has seen, a whole new seat state, or removed airports outnumbering
+// the live ones leave the copy to be rebuilt by the next query. Queries are
+// safe from several threads at once while nothing edits the store (the
+// caller's shared lock); edits run alone (its exclusive lock). Each thread
+// searches on a workspace of its own.
 
 #include <cstdint>
 #include <exception>
@@ -44,7 +54,9 @@
 #include <mutex>
 #include <vector>
 
+#include "fitting/IFreeSeats.h"
 #include "store/IDataAccess.h"
+#include "store/INetworkListener.h"
 
 namespace Choices {
 
@@ -60,6 +72,7 @@ enum class Problem : int {
     NegativeReachDays,  // a: the day count of a reach
     ViaInReach,         // a: `via`; reach takes no airport to pass through
     NegativeLoop,       // a: an airport on a loop of negative total days
+    PassengerCount,     // a: the number of passengers, below 1
 };
 
 struct Refused final : std::exception {
@@ -94,6 +107,8 @@ struct Query {
     int via = 0;                      // every route passes through this airport
     bool hasMaxLegs = false;
     int maxLegs = 0;                  // every route has at most this many legs
+    bool hasPassengers = false;
+    int passengers = 0;               // every flight has at least this many free seats
 };
 
 struct FitAnswer {
@@ -113,9 +128,11 @@ constexpr int kMaxAlternatives = 20;
 
 struct Index;
 
-class TChoices final {
+class TChoices final : private INetworkListener, private IFreeSeatsWatcher {
 public:
-    explicit TChoices(IDataAccess* data);
+    // The choices on `data`'s network; `seats`, if given, is where the free
+    // seats come from (without it every flight has seats without end).
+    explicit TChoices(IDataAccess* data, IFreeSeats* seats = nullptr);
     ~TChoices();
     TChoices(const TChoices&) = delete;
     TChoices& operator=(const TChoices&) = delete;
@@ -135,12 +152,29 @@ public:
     // order of (days, legs, airport number).
     std::vector<Reached> reach(const Query& query, int maxDays);
 
+    // For tests and benchmarks: how many times a query built the copy.
+    std::uint64_t builds() const { return buildCount; }
+
 private:
     std::shared_ptr<const Index> index();
 
+    void airportAdded(int airport) noexcept override;
+    void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override;
+    void flightAdded(int flight, int days, int from, int to) noexcept override;
+    void flightRemoved(int flight, int days, int from, int to) noexcept override;
+    void freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept override;
+    void freeSeatsReplaced() noexcept override;
+    // The copy to change in place, or null when there is none or it is to
+    // be rebuilt anyway.
+    Index* editable() noexcept;
+
     IDataAccess* data;
+    IFreeSeats* seats;
     std::mutex guard;
-    std::shared_ptr<const Index> current;
+    // Written by edits, which run alone; queries take it under `guard`.
+    std::shared_ptr<Index> current;
+    bool stale = false;
+    std::uint64_t buildCount = 0;
 };
 
 }  // namespace Choices

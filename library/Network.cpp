@@ -49,7 +49,7 @@ Network::Network(std::unique_ptr<IGetNewAirport> factory)
       management(owned->management),
       booking(owned->booking),
       seats(&owned->seats),
-      choices(std::make_unique<Choices::TChoices>(owned->store.get())) {}
+      choices(std::make_unique<Choices::TChoices>(owned->store.get(), &owned->seats)) {}
 
 Network::Network(IManagementFlight& management, IArmoringTicket& booking)
     : management(management), booking(booking) {}

@@ -24,6 +24,7 @@ Rule ruleOf(Choices::Problem problem) {
         case Choices::Problem::NegativeReachDays: return Rule::NegativeReachDays;
         case Choices::Problem::ViaInReach: return Rule::ViaInReach;
         case Choices::Problem::NegativeLoop: return Rule::NegativeLoop;
+        case Choices::Problem::PassengerCount: return Rule::PassengerCount;
     }
     throw std::logic_error("route choices refused a query by an unknown problem");
 }

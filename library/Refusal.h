@@ -38,6 +38,7 @@ enum class Rule : int {
     UnknownFlightNumber = 46,  // a: the flight number no flight has
     NoEndAirports = 47,      // a: 0 no departure airport, 1 no arrival airport
     NegativeLoop = 48,       // a: an airport on a loop of negative total days on the way
+    PassengerCount = 49,     // a: the number of passengers, below 1
 };
 
 struct Refusal final : std::exception {

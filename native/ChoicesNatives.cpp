@@ -47,13 +47,16 @@ JNIEXPORT jint JNICALL Java_tavrik_RouteQuery_nativeQuery(JNIEnv* env, jclass, j
         q.to = intsOf(env, to);
         q.avoidAirports = intsOf(env, avoid);
         q.avoidFlights = intsOf(env, avoidFlights);
-        const std::vector<int> o = intsOf(env, options);  // hasVia, via, hasMaxLegs, maxLegs, maxDays, k
-        if (o.size() != 6) throw tavrik::IllegalArgument{"the query's options have the wrong length"};
+        // hasVia, via, hasMaxLegs, maxLegs, maxDays, k, hasPassengers, passengers
+        const std::vector<int> o = intsOf(env, options);
+        if (o.size() != 8) throw tavrik::IllegalArgument{"the query's options have the wrong length"};
         q.hasVia = o[0] != 0;
         q.via = o[1];
         q.hasMaxLegs = o[2] != 0;
         q.maxLegs = o[3];
         const int maxDays = o[4], k = o[5];
+        q.hasPassengers = o[6] != 0;
+        q.passengers = o[7];
 
         LocalRef<jclass> type(env, classOf(env, out));
         tavrik::Network& network = tavrik::networkOf(address);

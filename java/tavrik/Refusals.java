@@ -33,7 +33,7 @@ final class Refusals {
     static final int KEY_REUSED = 24;
     /** {@code tavrik::Rule::NoRoute}: a = departure, b = arrival, c = passengers. */
     static final int NO_ROUTE = 25;
-    /** The route choices' rules: {@code tavrik::Rule::AlternativesCount} to {@code NegativeLoop}. */
+    /** The route choices' rules: {@code tavrik::Rule::AlternativesCount} to {@code PassengerCount}. */
     static final int ALTERNATIVES_COUNT = 40;
     static final int VIA_IS_END = 41;
     static final int AVOIDED_END = 42;
@@ -43,6 +43,7 @@ final class Refusals {
     static final int UNKNOWN_FLIGHT_NUMBER = 46;
     static final int NO_END_AIRPORTS = 47;
     static final int NEGATIVE_LOOP = 48;
+    static final int PASSENGER_COUNT = 49;
 
     /**
      * What the whole-route natives of {@link Routes} return when the route was fitted but its
@@ -134,6 +135,9 @@ final class Refusals {
                         a == 0 ? "no departure airport given" : "no arrival airport given");
             case NEGATIVE_LOOP:
                 return new NegativeLoopException(call, (int) a);
+            case PASSENGER_COUNT:
+                return query(call, RouteQueryException.Problem.PASSENGER_COUNT, a,
+                        "the number of passengers " + a + " is below 1");
             default:
                 throw new IllegalStateException("the library refused " + call + " by rule " + rule
                         + ", which this version of the Java classes does not know");

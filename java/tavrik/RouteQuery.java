@@ -20,11 +20,15 @@ import java.util.List;
  * q.avoid(4).fit(20);      // route [11, 12], 6 days
  * network.query().from(1).to(3).via(2).maxLegs(2).fit(20);   // route [11, 12], 6 days
  * network.query().from(1).reach(3);   // Rome 2 days 1 leg, Cairo 3 days 2 legs
+ * network.setSeats(2, 13, 1);   // one seat on Rome-Cairo
+ * network.query().from(1).to(3).passengers(2).fit(20);   // route [11, 12], 6 days
  * }</pre>
  *
  * <p><b>Routes</b> are loopless: no airport appears twice. With an airport to pass through
  * ({@link #via}), a route is a loopless route to it followed by a loopless route from it; the
- * two parts may share airports.
+ * two parts may share airports. With a number of passengers ({@link #passengers}) a route
+ * takes only flights with that many free seats or more (a flight without a capacity always
+ * has them); every rule below then applies among those routes.
  *
  * <p><b>The route order</b> decides every answer: fewer days, then fewer legs, then the smaller
  * arrival airport number, then leg by leg from the last back to the first: the leg whose
@@ -41,7 +45,8 @@ import java.util.List;
  * range or airports in two roles that exclude each other throw {@link RouteQueryException}. The
  * checks run in this order: the alternatives' count (or the reach's day count), the departure
  * and arrival sets not empty, unknown airports (departures, arrivals, avoided), unknown flight
- * numbers, the airport to pass through, avoided airports that are also ends, the leg limit.
+ * numbers, the airport to pass through, avoided airports that are also ends, the leg limit, the
+ * number of passengers.
  */
 public final class RouteQuery {
     /** The largest number of alternatives one query may ask for. */
@@ -56,6 +61,8 @@ public final class RouteQuery {
     private int via;
     private boolean hasMaxLegs;
     private int maxLegs;
+    private boolean hasPassengers;
+    private int passengers;
 
     RouteQuery(Network network) {
         this.network = network;
@@ -134,6 +141,20 @@ public final class RouteQuery {
     }
 
     /**
+     * Sets the number of passengers: every route takes only flights with at least that many
+     * free seats (see {@link Network#setSeats}); a flight without a capacity always has them.
+     *
+     * @param n the number of passengers; below 1 the query throws {@link RouteQueryException}
+     *     ({@link RouteQueryException.Problem#PASSENGER_COUNT}) when it is asked
+     * @return this query
+     */
+    public RouteQuery passengers(int n) {
+        hasPassengers = true;
+        passengers = n;
+        return this;
+    }
+
+    /**
      * The first route in the route order, if it keeps within {@code maxDays}.
      *
      * @param maxDays the most days the route may take
@@ -145,7 +166,7 @@ public final class RouteQuery {
      */
     public FitAnswer fit(int maxDays) {
         if (from.length == 1 && to.length == 1 && avoid.length == 0 && avoidFlights.length == 0 && !hasVia
-                && !hasMaxLegs) {
+                && !hasMaxLegs && !hasPassengers) {
             return network.fit(maxDays, from[0], to[0]);
         }
         ChoiceCollector out = run(KIND_FIT, maxDays, 0);
@@ -217,7 +238,8 @@ public final class RouteQuery {
 
     private ChoiceCollector run(int kind, int maxDays, int k) {
         ChoiceCollector out = new ChoiceCollector();
-        int[] options = {hasVia ? 1 : 0, via, hasMaxLegs ? 1 : 0, maxLegs, maxDays, k};
+        int[] options = {hasVia ? 1 : 0, via, hasMaxLegs ? 1 : 0, maxLegs, maxDays, k,
+            hasPassengers ? 1 : 0, passengers};
         long address = network.enter();
         try {
             out.kind = nativeQuery(address, kind, from, to, avoid, avoidFlights, options, out);
@@ -235,6 +257,7 @@ public final class RouteQuery {
         return "RouteQuery[from=" + Arrays.toString(from) + ", to=" + Arrays.toString(to)
                 + ", avoid=" + Arrays.toString(avoid) + ", avoidFlights="
                 + Arrays.toString(avoidFlights) + (hasVia ? ", via=" + via : "")
-                + (hasMaxLegs ? ", maxLegs=" + maxLegs : "") + "]";
+                + (hasMaxLegs ? ", maxLegs=" + maxLegs : "")
+                + (hasPassengers ? ", passengers=" + passengers : "") + "]";
     }
 }

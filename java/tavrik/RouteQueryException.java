@@ -25,7 +25,9 @@ public final class RouteQueryException extends NetworkException {
         /** An avoided flight number is not the number of any flight. */
         UNKNOWN_FLIGHT_NUMBER,
         /** No departure airport (value 0) or no arrival airport (value 1) was given. */
-        NO_END_AIRPORTS
+        NO_END_AIRPORTS,
+        /** The number of passengers is below 1. */
+        PASSENGER_COUNT
     }
 
     /** What is wrong with the query. */
@@ -57,7 +59,8 @@ public final class RouteQueryException extends NetworkException {
     }
 
     /**
-     * The value concerned: the count, airport, leg limit, day count or flight number.
+     * The value concerned: the count, airport, leg limit, day count, flight number or
+     * number of passengers.
      *
      * @return the value
      */

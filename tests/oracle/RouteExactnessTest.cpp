@@ -105,6 +105,9 @@ public:
         flightHigh = flightLow + pick(1, 30);
     }
 
+    // Capacities and sales for N passengers among the changes.
+    bool seats = false;
+
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool chance(double p) { return std::bernoulli_distribution(p)(rng); }
 
@@ -165,7 +168,7 @@ public:
 
     // One change of the network, or a booking.
     void mutate(World& w) {
-        const int kind = pick(0, 9);
+        const int kind = pick(0, seats ? 11 : 9);
         if (kind <= 3) {
             // Removes an existing flight through either of its airports.
             const int at = airport(w);
@@ -183,8 +186,24 @@ public:
             w.removeAirport(airport(w));
         } else if (kind == 7) {
             w.addAirport(pick(idLow - 1, idHigh + 1));
-        } else {
+        } else if (kind <= 9) {
             w.book();
+        } else if (kind == 10) {
+            // A capacity of 0 to 4 on an existing flight (now and then a
+            // number no flight has).
+            const int at = airport(w);
+            const auto* table = w.store().getFlights(at);
+            int flight = pick(flightLow, flightHigh);
+            if (table != nullptr && !table->empty() && chance(0.8)) {
+                auto it = table->begin();
+                std::advance(it, pick(0, static_cast<int>(table->size()) - 1));
+                flight = it->first;
+            }
+            w.setSeats(at, flight, pick(0, 4));
+        } else {
+            // A sale for one to three passengers, which takes seats the
+            // choices for N passengers then lack.
+            w.sell(INT_MAX, airport(w), airport(w), pick(1, 3));
         }
     }
 
@@ -1219,6 +1238,7 @@ robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seed
         const std::uint64_t seed = firstSeed + static_cast<std::uint64_t>(s);
         World w(std::string(label) + " seed " + std::to_string(seed), robustness::Checks{true, true, true, true});
         RandomNetwork gen(seed, days, span);
+        gen.seats = true;
         gen.build(w);
         const int steps = gen.pick(5, 20);
         for (int i = 0; i < steps && w.mismatches() == 0; ++i) {
@@ -1235,10 +1255,14 @@ robustness::OpDriver::Outcomes runChoices(const char* label, Days days, int seed
         if (failedSeeds >= 3) break;
     }
     EXPECT_EQ(0, failedSeeds) << label << ": networks with a difference";
-    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped\n",
+    std::printf("[oracle] choices %s: %llu answers of two or more, %llu negative loops refused, %llu skipped, "
+                "%llu for passengers some flight lacked seats for\n",
                 label, static_cast<unsigned long long>(seen.choiceAnswers),
-                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped));
+                static_cast<unsigned long long>(seen.choiceLoops), static_cast<unsigned long long>(seen.choiceSkipped),
+                static_cast<unsigned long long>(seen.choiceSeatLimited));
     EXPECT_GT(seen.choiceAnswers, static_cast<std::uint64_t>(seeds));
+    EXPECT_GT(seen.choiceSeatLimited, static_cast<std::uint64_t>(seeds / 10));
+    EXPECT_GT(seen.choicePassengerRefusals, 0u);
     return seen;
 }
 
@@ -1377,6 +1401,76 @@ TEST_F(OpenFlightsExactness, FrontsFewestDaysPointIsTheSingleFit) {
     }
     std::printf("[oracle] front on OpenFlights: %d queries, %d with the single fit's legs\n", compared, sameLegs);
     EXPECT_GT(sameLegs, compared / 2);
+}
+
+// The route choices' copy of the network follows edits and seat sales on
+// the whole bundled network without being built again: after every edit
+// its answers (for one and for two passengers) equal those of a copy built
+// from scratch.
+TEST(OpenFlightsChoicesCopy, FollowsEditsAndSeatsWithoutRebuilding) {
+    const openflights::Network data = openflights::read(TAVRIK_OPENFLIGHTS_DIR);
+    World w("OpenFlights choices", robustness::Checks{false, false, false});
+    w.setProbing(false);
+    ASSERT_EQ(0, openflights::enter(data, w.management()));
+    IFreeSeats* free = World::freeSeatsOf(w.seatService());
+    Choices::TChoices kept(&w.store(), free);
+    std::vector<int> served;
+    for (const auto& a : *w.store().getAirports())
+        if (!a.second.pAirport->getFlights()->empty()) served.push_back(a.first);
+    std::mt19937_64 rng(90210);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto any = [&] { return served[static_cast<std::size_t>(pick(0, static_cast<int>(served.size()) - 1))]; };
+    auto text = [](const std::vector<Choices::Route>& routes) {
+        std::ostringstream o;
+        for (const Choices::Route& r : routes) {
+            o << '[' << r.days << "d " << r.from;
+            for (const Choices::Leg& l : r.legs) o << " -F" << l.flight << "-> " << l.to;
+            o << "] ";
+        }
+        return o.str();
+    };
+    int compared = 0, limited = 0;
+    std::vector<int> departures;
+    for (int i = 0; i < 12; ++i) departures.push_back(any());
+    for (int step = 0; step < scaled(60); ++step) {
+        const int from = departures[static_cast<std::size_t>(pick(0, 11))];
+        const int to = any();
+        Choices::Query q;
+        q.from = {from};
+        q.to = {to};
+        // An edit around the route of (from, to): one of its flights gone or
+        // short of seats, a sale along it, or a new flight near it.
+        const std::vector<Choices::Route> now = kept.alternatives(q, INT_MAX, 1);
+        const int kind = pick(0, 3);
+        if (!now.empty() && !now.front().legs.empty()) {
+            const Choices::Leg& leg = now.front().legs[static_cast<std::size_t>(
+                pick(0, static_cast<int>(now.front().legs.size()) - 1))];
+            if (kind == 0) w.removeFlight(leg.from, leg.flight);
+            if (kind == 1) w.setSeats(leg.from, leg.flight, pick(0, 2));
+            if (kind == 2) w.sell(INT_MAX, from, to, pick(1, 2));
+        }
+        if (kind == 3) w.addFlight(900000 + step, pick(0, 2), from, any());
+        q.hasPassengers = pick(0, 1) == 1;
+        q.passengers = pick(1, 2);
+        Choices::TChoices fresh(&w.store(), free);
+        const std::vector<Choices::Route> a = kept.front(q, INT_MAX), b = fresh.front(q, INT_MAX);
+        EXPECT_EQ(text(b), text(a)) << "front " << from << " -> " << to << " step " << step;
+        const std::vector<Choices::Route> c = kept.alternatives(q, INT_MAX, 3), d = fresh.alternatives(q, INT_MAX, 3);
+        EXPECT_EQ(text(d), text(c)) << "alternatives " << from << " -> " << to << " step " << step;
+        Choices::Query r = q;
+        r.to.clear();
+        const std::vector<Choices::Reached> e = kept.reach(r, 2), f = fresh.reach(r, 2);
+        EXPECT_EQ(e.size(), f.size()) << "reach from " << from << " step " << step;
+        for (std::size_t i = 0; i < std::min(e.size(), f.size()); ++i)
+            EXPECT_TRUE(e[i].airport == f[i].airport && e[i].days == f[i].days && e[i].legs == f[i].legs);
+        ++compared;
+        limited += q.hasPassengers && kind != 3;
+    }
+    EXPECT_EQ(1u, kept.builds());
+    EXPECT_GT(limited, 0);
+    EXPECT_EQ(0u, w.mismatches()) << w.reportText();
+    std::printf("[oracle] choices copy on OpenFlights: %d edits followed, %d queries for passengers\n", compared,
+                limited);
 }
 
 // Removing a flight of a found route changes the network's revision: the

@@ -186,6 +186,10 @@ public:
         std::uint64_t choiceAnswers = 0;
         std::uint64_t choiceLoops = 0;
         std::uint64_t choiceSkipped = 0;
+        // Choice queries answered for N passengers where some flight lacked
+        // the seats, and refusals of a passenger count below 1.
+        std::uint64_t choiceSeatLimited = 0;
+        std::uint64_t choicePassengerRefusals = 0;
         // Typed operations: routes and over-the-limit answers, batch loads
         // taken and refused.
         std::uint64_t typedRoutes = 0;
@@ -214,6 +218,8 @@ public:
             choiceAnswers += o.choiceAnswers;
             choiceLoops += o.choiceLoops;
             choiceSkipped += o.choiceSkipped;
+            choiceSeatLimited += o.choiceSeatLimited;
+            choicePassengerRefusals += o.choicePassengerRefusals;
             typedRoutes += o.typedRoutes;
             typedOverLimit += o.typedOverLimit;
             loadsTaken += o.loadsTaken;
@@ -247,6 +253,7 @@ public:
     // directly with the model check off).
     DataAccess::TDataAccess& store() { return lib->store; }
     IManagementFlight& management() { return lib->management; }
+    ISeatBooking& seatService() { return lib->seats; }
     IArmoringTicket& booking() { return lib->booking; }
     tavrik::Network& network() { return *lib->network; }
     NetworkProbe& networkProbe() { return *probe; }
@@ -283,6 +290,37 @@ public:
                       [&] { return lib->management.removeAirport(airport); });
     }
     // Books the current list: counts change, routes must not.
+    // A capacity, and a sale for N passengers, as the seat operations make
+    // them, for callers that build their own networks: the route choices'
+    // free seats follow both.
+    void setSeats(int airport, int flight, int capacity) {
+        ++ops;
+        std::ostringstream what;
+        what << "seats.setSeats(" << airport << ", " << flight << ", " << capacity << ')';
+        const SeatRule actual = lib->seats.setSeats(airport, flight, capacity).rule;
+        if (checks.model) expectRule(what.str(), mod.setSeats(airport, flight, capacity), actual);
+        note(what.str() + " -> " + ruleName(actual));
+        if (checks.model) compareState(what.str());
+    }
+    void sell(int maxDays, int from, int to, int passengers) {
+        ++ops;
+        std::ostringstream what;
+        Keyed r;
+        r.fitted = true;
+        r.maxDays = maxDays;
+        r.from = from;
+        r.to = to;
+        r.passengers = passengers;
+        if (!checks.model) {
+            what << "seats.fitAndBook(" << maxDays << ", " << from << ", " << to << ", n" << passengers << ')';
+            note(what.str() + " -> " + ruleName(lib->seats.fitAndBook(maxDays, from, to, passengers, nullptr).rule));
+            return;
+        }
+        sellBoth(what, r, nullptr);
+        note(what.str());
+        compareState(what.str());
+    }
+
     int book() {
         ++ops;
         const int actual = lib->booking.armoringTickets();
@@ -660,7 +698,7 @@ private:
         // The driver's own search indexes edges from two on and keeps one
         // idle state, so that small networks take the large ones' paths.
         if (checks.literal) direct.reset(new FitingFlight::TFitingFlight(&lib->store, NetworkProbe::probeTuning()));
-        if (checks.choices) choices.reset(new Choices::TChoices(&lib->store));
+        if (checks.choices) choices.reset(new Choices::TChoices(&lib->store, freeSeatsOf(lib->seats)));
         haveSnapshot = false;
         queriedRevision.reset();
     }
@@ -744,6 +782,21 @@ private:
 
     // ---- route choices against the brute-force reference ----
 
+    // The network without the flights that lack `passengers` free seats.
+    oracle::Network seated(const oracle::Network& net, int passengers, bool& dropped) {
+        oracle::Network out = net;
+        dropped = false;
+        for (auto& a : out)
+            for (auto f = a.second.begin(); f != a.second.end();) {
+                TFlightSeats s;
+                lib->seats.seatsOf(a.first, f->first, s);
+                const bool full = s.limited() && static_cast<long long>(s.seats) - s.sold < passengers;
+                dropped = dropped || full;
+                f = full ? a.second.erase(f) : std::next(f);
+            }
+        return out;
+    }
+
     // A random choice query around (from, to): more airports at either end,
     // airports and flights to avoid, one to pass through, a leg limit, now
     // and then a value that must be refused; then the query's answer against
@@ -778,6 +831,10 @@ private:
             q.hasMaxLegs = true;
             q.maxLegs = std::uniform_int_distribution<int>(chance(30) ? -1 : 0, 4)(g);
         }
+        if (chance(3)) {
+            q.hasPassengers = true;
+            q.passengers = std::uniform_int_distribution<int>(chance(10) ? -1 : 1, 4)(g);
+        }
         const int kind = std::uniform_int_distribution<int>(0, 3)(g);  // fit, front, alternatives, reach
         const int limit = chance(3) ? INT_MAX : maxDays;
         const int k = chance(30) ? (chance(2) ? 0 : Choices::kMaxAlternatives + 1)
@@ -793,6 +850,7 @@ private:
         for (int f : q.avoidFlights) what << ' ' << f;
         if (q.hasVia) what << " via " << q.via;
         if (q.hasMaxLegs) what << " maxLegs " << q.maxLegs;
+        if (q.hasPassengers) what << " passengers " << q.passengers;
         what << " limit " << limit << " k " << k;
         const bool reach = kind == 3;
 
@@ -826,7 +884,14 @@ private:
                 if (avoids(a)) refuse(P::AvoidedEnd, a);
         if (q.hasVia && avoids(q.via)) refuse(P::AvoidedEnd, q.via);
         if (q.hasMaxLegs && q.maxLegs < 0) refuse(P::NegativeLegLimit, q.maxLegs);
-        if (!refusal && oracle::negativeLoopOnTheWay(net, q, reach)) refuse(P::NegativeLoop, 0);
+        if (q.hasPassengers && q.passengers < 1) refuse(P::PassengerCount, q.passengers);
+        // For N passengers the reference sees only the flights with N free
+        // seats, as the seat service counts them.
+        bool dropped = false;
+        const oracle::Network seatedNet =
+            q.hasPassengers && !refusal ? seated(net, q.passengers, dropped) : oracle::Network{};
+        const oracle::Network& usable = q.hasPassengers && !refusal ? seatedNet : net;
+        if (!refusal && oracle::negativeLoopOnTheWay(usable, q, reach)) refuse(P::NegativeLoop, 0);
 
         std::ostringstream got;
         std::optional<std::pair<Choices::Problem, std::int64_t>> refusedAs;
@@ -855,13 +920,15 @@ private:
                 mismatch(what.str(), d.str());
             }
             if (refusal && refusal->first == P::NegativeLoop) ++seen.choiceLoops;
+            if (refusal && refusal->first == P::PassengerCount) ++seen.choicePassengerRefusals;
             return;
         }
-        const oracle::ChoiceEnumeration all = oracle::enumerateRoutes(net, q, reach);
+        const oracle::ChoiceEnumeration all = oracle::enumerateRoutes(usable, q, reach);
         if (!all.complete) {
             ++seen.choiceSkipped;
             return;
         }
+        if (dropped) ++seen.choiceSeatLimited;
         auto text = [](const Choices::Route& r) {
             std::ostringstream o;
             o << '[' << r.days << "d " << r.from;
@@ -1520,7 +1587,13 @@ private:
     std::unique_ptr<DrivenNetwork> lib;
     std::unique_ptr<NetworkProbe> probe;  // on lib->store: goes first
     std::unique_ptr<FitingFlight::TFitingFlight> direct;  // on lib->store (checks.literal)
-    std::unique_ptr<Choices::TChoices> choices;           // on lib->store (checks.choices)
+    std::unique_ptr<Choices::TChoices> choices;           // on lib->store and its seats (checks.choices)
+public:
+    static IFreeSeats* freeSeatsOf(ISeatBooking& seats) {
+        IFreeSeats* free = dynamic_cast<IFreeSeats*>(&seats);
+        if (free == nullptr) throw std::logic_error("the seat service keeps no free seats");
+        return free;
+    }
     std::mt19937_64 choiceRng{20261209};
     NetworkProbe::Counts probeBefore;     // of the libraries before a restart
     model::Network mod;

@@ -37,7 +37,7 @@ final class RouteChoices {
     }
 
     void route(String fromText, String toText, String maxDaysText, Path map, String alternatives, boolean front,
-            String avoid, String via, String maxLegs) {
+            String avoid, String via, String maxLegs, String passengers) {
         if (front && alternatives != null)
             throw new Shell.UsageError("--front and --alternatives exclude each other");
         int maxDays = maxDaysText == null ? Integer.MAX_VALUE
@@ -49,6 +49,7 @@ final class RouteChoices {
         if (avoid != null) q.avoid(ints(avoided(avoid)));
         if (via != null) q.via(asOption(() -> directory.resolve(via), "--via"));
         if (maxLegs != null) q.maxLegs(option(maxLegs, "--max-legs"));
+        if (passengers != null) q.passengers(option(passengers, "--passengers"));
         Shell.checkMapName(map);
         listSet("From", fromText, from);
         listSet("To", toText, to);
@@ -213,14 +214,18 @@ final class RouteChoices {
 
     /** A refused query's message with airports by code. */
     private String inWords(RouteQueryException e) {
-        String airport = directory.get((int) e.value()).shortLabel();
         return switch (e.problem()) {
-            case VIA_IS_END -> "--via " + airport + " is also the departure or the arrival";
-            case AVOIDED_END -> "--avoid " + airport + " is also the departure, the arrival or --via";
+            case VIA_IS_END -> "--via " + airportOf(e) + " is also the departure or the arrival";
+            case AVOIDED_END -> "--avoid " + airportOf(e) + " is also the departure, the arrival or --via";
             case ALTERNATIVES_COUNT -> "--alternatives must be 1 to " + RouteQuery.MAX_ALTERNATIVES + ", not "
                     + e.value();
+            case PASSENGER_COUNT -> "--passengers must be at least 1, not " + e.value();
             default -> e.getMessage();
         };
+    }
+
+    private String airportOf(RouteQueryException e) {
+        return directory.get((int) e.value()).shortLabel();
     }
 
     private static int[] ints(List<Integer> list) {

@@ -56,6 +56,7 @@ final class Shell {
             "      [--alternatives K] [--front]          the K best routes (1 to 20), or the trade-off of",
             "                                            days against flights (one route per point)",
             "      [--avoid A,B] [--via C] [--max-legs N] airports to avoid, one to pass, most flights",
+            "      [--passengers N]                      only flights with N free seats or more",
             "  reach AIRPORT DAYS [--map FILE]           every airport within DAYS days, by days",
             "  book [N]                                  book N seats (default 1) on every flight of the last",
             "                                            route; prints the booking's id",
@@ -110,7 +111,7 @@ final class Shell {
         // A one-shot command builds one parser: picocli's reading of the annotations is most of
         // its start-up cost.
         add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE] [--alternatives K] [--front] [--avoid A,B]"
-                + " [--via C] [--max-legs N]", "route");
+                + " [--via C] [--max-legs N] [--passengers N]", "route");
         add(ReachCommand::new, "reach AIRPORT DAYS [--map FILE]", "reach");
         add(BookCommand::new, "book [N]", "book");
         add(CancelCommand::new, "cancel ID", "cancel");
@@ -283,14 +284,16 @@ final class Shell {
         @Option(names = "--avoid", paramLabel = "A,B") String avoid;
         @Option(names = "--via", paramLabel = "C") String via;
         @Option(names = "--max-legs", paramLabel = "N") String maxLegs;
+        @Option(names = "--passengers", paramLabel = "N") String passengers;
 
         @Override
         public void run() {
             if (alternatives == null && !front && avoid == null && via == null && maxLegs == null
+                    && passengers == null
                     && directory.resolveSet(from).size() == 1 && directory.resolveSet(to).size() == 1) {
                 route(from, to, maxDays, map);
             } else {
-                choices.route(from, to, maxDays, map, alternatives, front, avoid, via, maxLegs);
+                choices.route(from, to, maxDays, map, alternatives, front, avoid, via, maxLegs, passengers);
             }
         }
     }

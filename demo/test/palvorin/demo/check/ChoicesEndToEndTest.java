@@ -42,12 +42,13 @@ class ChoicesEndToEndTest {
                 "route LHR JFK --max-legs 1",
                 "route London Sydney",
                 "reach LHR 1 --map reach.svg",
-                "route JFK SYD --alternatives 3 --map alternatives.png"));
+                "route JFK SYD --alternatives 3 --map alternatives.png",
+                "route LHR SYD --passengers 2 --alternatives 2"));
         DemoEndToEndTest.Output out = DemoEndToEndTest.run(List.of(DemoEndToEndTest.property("demo.launcher"),
                 "--script", "choices.txt"), null, true, "", dir);
         assertEquals(0, out.exitCode(), out.text() + out.err());
         blocks = DemoEndToEndTest.blocks(out.text());
-        assertEquals(8, blocks.size(), out.text());
+        assertEquals(9, blocks.size(), out.text());
     }
 
     static int fewest(String from, String to) {
@@ -86,6 +87,15 @@ class ChoicesEndToEndTest {
         assertFalse(List.of(firstRoute(blocks.get(2)).split("-")).contains("NRT"), blocks.get(2).toString());
         assertTrue(List.of(firstRoute(blocks.get(3)).split("-")).contains("LAX"), blocks.get(3).toString());
         assertEquals("LHR-JFK", firstRoute(blocks.get(4)));
+        // For two passengers: routes over the flights with two free seats, none shorter than
+        // the fewest days over all flights.
+        List<Integer> days = new ArrayList<>();
+        for (String line : blocks.get(8).lines()) {
+            Matcher m = ALTERNATIVE.matcher(line);
+            if (m.matches()) days.add(Integer.parseInt(m.group(3)));
+        }
+        assertEquals(2, days.size(), blocks.get(8).toString());
+        assertTrue(days.get(0) >= fewest("LHR", "SYD"), blocks.get(8).toString());
     }
 
     static String firstRoute(DemoEndToEndTest.Block block) {
@@ -117,6 +127,8 @@ class ChoicesEndToEndTest {
             {"route", "LHR", "SYD", "--alternatives", "0"},
             {"route", "LHR", "SYD", "--via", "SYD"},
             {"reach", "LHR", "-2"},
+            {"route", "LHR", "SYD", "--passengers", "0"},
+            {"route", "LHR", "SYD", "--passengers", "two"},
         };
         for (String[] args : bad) {
             DemoEndToEndTest.Output out = run(args);

@@ -564,7 +564,8 @@ class DemoEndToEndTest {
                 // A bad command line is status 2.
                 new Hostile("a command without its arguments", "\"$T\" route", null, 2,
                         Pattern.quote("error: missing argument; usage: route FROM TO [MAXDAYS] [--map FILE]"
-                                + " [--alternatives K] [--front] [--avoid A,B] [--via C] [--max-legs N]")),
+                                + " [--alternatives K] [--front] [--avoid A,B] [--via C] [--max-legs N]"
+                                + " [--passengers N]")),
                 new Hostile("an unknown command", "\"$T\" fly " + HUB, null, 2,
                         Pattern.quote("error: unknown command 'fly' (type help for the list)")),
                 new Hostile("a script that is a folder", "mkdir d; \"$T\" --script d", null, 2,

@@ -63,6 +63,18 @@ class RouteQueryTest extends JniCheckedTest {
             assertEquals(9L, over.fewestDays().getAsLong());
 
             assertEquals(List.of(new Reached(2, 2, 1), new Reached(4, 3, 2)), n.query().from(1).reach(3));
+
+            // One seat on Rome-Cairo: two passengers go by Rome-Lima; a sale of that seat then
+            // leaves none for one passenger either, and the reach loses Cairo.
+            n.setSeats(2, 13, 1);
+            FitAnswer two = n.query().from(1).to(3).passengers(2).fit(20);
+            assertEquals(List.of(11, 12), flights(two.route().orElseThrow()));
+            assertEquals(List.of(11, 13, 14), flights(n.query().from(1).to(3).passengers(1).fit(20).route().orElseThrow()));
+            n.book(n.query().from(2).to(4).fit(20).route().orElseThrow(), 1);
+            assertEquals(List.of(List.of(10), List.of(11, 12)),
+                    n.query().from(1).to(3).passengers(1).front(20).stream().map(RouteQueryTest::flights).toList());
+            assertEquals(List.of(new Reached(2, 2, 1), new Reached(3, 6, 2)), n.query().from(1).passengers(1).reach(9));
+            assertEquals(3, n.query().from(1).to(3).alternatives(5, 20).size());
         }
     }
 
@@ -101,6 +113,8 @@ class RouteQueryTest extends JniCheckedTest {
                     q -> q.from(1).to(3).avoidFlights(99).fit(9));
             expectProblem(RouteQueryException.Problem.NO_END_AIRPORTS, 1, q -> q.from(1).front(9));
             expectProblem(RouteQueryException.Problem.VIA_IN_REACH, 2, q -> q.from(1).via(2).reach(9));
+            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, 0, q -> q.from(1).to(3).passengers(0).fit(9));
+            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, -4, q -> q.from(1).passengers(-4).reach(9));
             UnknownAirportException avoid = assertThrows(UnknownAirportException.class,
                     () -> n.query().from(1).to(3).avoid(77).fit(9));
             assertEquals(77, avoid.airport());
