@@ -1327,6 +1327,10 @@ void TChoices::freeSeatsChanged(int flight, int, int from, int, int free) noexce
     if (id != kNone) current->setFree(id, free);
 }
 
+// A network built whole was not told item by item: the next query builds the
+// copy from the store.
+void TChoices::networkBuilt() noexcept { stale = true; }
+
 void TChoices::freeSeatsReplaced() noexcept { stale = true; }
 
 FitAnswer TChoices::fit(const Query& query, int maxDays) {

@@ -162,6 +162,7 @@ private:
     void airportRemoving(int airport, const std::map<int, TFlightLink>& flights) noexcept override;
     void flightAdded(int flight, int days, int from, int to) noexcept override;
     void flightRemoved(int flight, int days, int from, int to) noexcept override;
+    void networkBuilt() noexcept override;
     void freeSeatsChanged(int flight, int days, int from, int to, int free) noexcept override;
     void freeSeatsReplaced() noexcept override;
     // The copy to change in place, or null when there is none or it is to
