@@ -110,12 +110,21 @@ void TSeatBooking::dropFlight(int from, int flight) noexcept {
         }
         if (l.flights.empty()) limits.erase(airport);
     }
-    auto held = holders.find(keyOf(from, flight));
-    if (held == holders.end()) return;
-    for (std::int64_t id : held->second) {
+    const auto markGone = [&](std::int64_t id) {
         for (TBookedLeg& leg : sold[static_cast<std::size_t>(id - 1)].record.legs)
             if (leg.from == from && leg.flight == flight) leg.gone = true;
+    };
+    auto replayed = replayFlights.find(keyOf(from, flight));
+    if (replayed != replayFlights.end()) {
+        // A cancelled booking no longer holds the flight: its leg stays as
+        // it was, as when it has left the list below.
+        for (std::int64_t id : replayed->second.held)
+            if (!sold[static_cast<std::size_t>(id - 1)].record.cancelled) markGone(id);
+        replayFlights.erase(replayed);
     }
+    auto held = holders.find(keyOf(from, flight));
+    if (held == holders.end()) return;
+    for (std::int64_t id : held->second) markGone(id);
     holders.erase(held);
 }
 
@@ -141,6 +150,64 @@ const TSeatBooking::LimitRow* TSeatBooking::findRow(int from, int flight) const 
     if (airport == limits.end()) return nullptr;
     const std::ptrdiff_t i = airport->second.indexOf(flight);
     return i < 0 ? nullptr : &airport->second.rows[static_cast<std::size_t>(i)];
+}
+
+TSeatOutcome TSeatBooking::findLeg(int from, int flight, Found& out) {
+    if (!replaying) return find(from, flight, out);
+    const std::uint64_t key = keyOf(from, flight);
+    auto known = replayFlights.find(key);
+    if (known != replayFlights.end()) {
+        out = known->second.found;
+        return TSeatOutcome{};
+    }
+    TSeatOutcome o = find(from, flight, out);
+    // Kept only under the flight's departure, the key its removal clears
+    // (a leg named from its arrival is refused anyway).
+    if (o.done() && out.from == from) replayFlights.emplace(key, ReplayFlight{out, {}});
+    return o;
+}
+
+std::vector<std::int64_t>& TSeatBooking::holdersOf(std::uint64_t flight) {
+    // While replaying, findLeg has put the flight in the table.
+    return replaying ? replayFlights.find(flight)->second.held : holders[flight];
+}
+
+void TSeatBooking::unhold(std::uint64_t flight) noexcept {
+    if (replaying) {
+        auto r = replayFlights.find(flight);
+        if (r != replayFlights.end() && !r->second.held.empty()) r->second.held.pop_back();
+        return;
+    }
+    auto h = holders.find(flight);
+    if (h == holders.end()) return;
+    if (!h->second.empty()) h->second.pop_back();
+    if (h->second.empty()) holders.erase(h);
+}
+
+void TSeatBooking::beginReplay() noexcept {
+    replayFlights.clear();
+    replaying = true;
+}
+
+void TSeatBooking::endReplay() {
+    if (!replaying) return;
+    // Every id gathered is above every id already in the lists (the
+    // replay's sales come last), so appending keeps them ascending.
+    for (auto& [flight, r] : replayFlights) {
+        std::vector<std::int64_t>& ids = r.held;
+        ids.erase(std::remove_if(ids.begin(), ids.end(),
+                                 [&](std::int64_t id) { return sold[static_cast<std::size_t>(id - 1)].record.cancelled; }),
+                  ids.end());
+        if (ids.empty()) continue;
+        auto h = holders.find(flight);
+        if (h == holders.end())
+            holders.emplace(flight, std::move(ids));
+        else
+            h->second.insert(h->second.end(), ids.begin(), ids.end());
+        ids.clear();
+    }
+    replayFlights.clear();
+    replaying = false;
 }
 
 // ---- capacities ----
@@ -293,7 +360,7 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
     std::vector<Found> found(legs.size());
     for (std::size_t i = 0; i < legs.size(); ++i) {
         const TLegRequest& leg = legs[i];
-        TSeatOutcome o = find(leg.from, leg.flight, found[i]);
+        TSeatOutcome o = findLeg(leg.from, leg.flight, found[i]);
         if (!o.done()) return o;
         if (found[i].from != leg.from || found[i].to != leg.to)
             return refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight);
@@ -321,7 +388,7 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
     sale.record.legs.reserve(legs.size());
     for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
     if (key != nullptr) sale.record.key = *key;
-    sale.entries = found;
+    sale.entries = std::move(found);
     request.booking = id;
     // Room for the record first (growing geometrically), so that keeping it
     // cannot fail once the holders and the key are in.
@@ -329,27 +396,27 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
     std::size_t held = 0;
     try {
         // New ids are the largest, so each list stays in ascending order.
-        for (; held < legs.size(); ++held) holders[keyOf(legs[held].from, legs[held].flight)].push_back(id);
+        for (; held < legs.size(); ++held) holdersOf(keyOf(legs[held].from, legs[held].flight)).push_back(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
     } catch (...) {
-        // The leg whose insertion failed may have left an empty list behind.
+        // The leg whose insertion failed may have left an empty list behind
+        // (unhold takes it away without popping an id it does not hold).
         if (held < legs.size()) {
             auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
-            if (h != holders.end() && h->second.empty()) holders.erase(h);
+            if (!replaying && h != holders.end() && h->second.empty()) holders.erase(h);
         }
         while (held > 0) {
             --held;
-            auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
-            h->second.pop_back();
-            if (h->second.empty()) holders.erase(h);
+            unhold(keyOf(legs[held].from, legs[held].flight));
         }
         throw;
     }
     // From here on nothing can fail.
     sold.push_back(std::move(sale));
+    const std::vector<Found>& entries = sold.back().entries;
     for (std::size_t i = 0; i < legs.size(); ++i) {
-        found[i].atFrom->booked += passengers;
-        found[i].atTo->booked += passengers;
+        entries[i].atFrom->booked += passengers;
+        entries[i].atTo->booked += passengers;
         refresh(legs[i].from, legs[i].flight);
     }
     TSeatOutcome o;

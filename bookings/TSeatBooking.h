@@ -66,6 +66,18 @@ public:
     void saveState(std::string& out) const;
     void restoreState(tavrik::durable::Reader& in);
 
+    // Replaying a journal, when a durable network opens: from beginReplay
+    // to endReplay the sales look their flights up in a table of their own,
+    // filled on first use, instead of four lookups in the store each, and
+    // the live bookings they add are gathered beside that table and joined
+    // to the per-flight lists once, by endReplay. Every rule is checked as
+    // in any sale (the seats included). Nothing may read the per-flight
+    // lists in between (bookingsOf, saveState, copyFrom): only the changing
+    // calls run. endReplay may throw std::bad_alloc, after which the
+    // service may only be destroyed.
+    void beginReplay() noexcept;
+    void endReplay();
+
 private:
     struct LimitRow {
         int seats;
@@ -104,6 +116,13 @@ private:
         TBooking record;
         std::vector<Found> entries;
     };
+    // A flight as the replay found it, under keyOf(departure, number), and
+    // the bookings of the replay that hold it (ascending; a cancelled one
+    // stays until endReplay drops it).
+    struct ReplayFlight {
+        Found found;
+        std::vector<std::int64_t> held;
+    };
     // (departure airport, flight number) as one key.
     static std::uint64_t keyOf(int a, int b) {
         return static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32 | static_cast<std::uint32_t>(b);
@@ -119,6 +138,12 @@ private:
     // The flight `flight` of `airport` (either end), or a refusal.
     TSeatOutcome find(int airport, int flight, Found& out) const;
     const LimitRow* findRow(int from, int flight) const;
+    // find for the legs of a sale, through the replay's table while
+    // replaying.
+    TSeatOutcome findLeg(int from, int flight, Found& out);
+    // The list a new booking of the flight goes to, and its undoing.
+    std::vector<std::int64_t>& holdersOf(std::uint64_t flight);
+    void unhold(std::uint64_t flight) noexcept;
     // Tells the route search the free seats of the flight from its entries,
     // if it has a capacity.
     void refresh(int from, int flight) noexcept;
@@ -136,6 +161,8 @@ private:
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
     std::vector<Sale> sold;  // booking id - 1
     std::unordered_map<std::string, KeyedRequest> keys;
+    bool replaying = false;
+    std::unordered_map<std::uint64_t, ReplayFlight> replayFlights;
 };
 
 }  // namespace SeatBooking

@@ -150,6 +150,8 @@ void TSeatBooking::restoreState(Reader& r) {
     holders.swap(newHolders);
     sold.swap(newSold);
     keys.swap(newKeys);
+    // A replay's bookings were those of the state replaced.
+    replayFlights.clear();
     // The route search forgets the old counts and reads the restored ones.
     tickets->setFreeSeats(this);
 }
