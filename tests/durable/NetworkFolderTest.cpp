@@ -171,3 +171,57 @@ TEST(NetworkFolder, PowerCutAtEveryFileOperationOpensAnAcknowledgedState) {
     EXPECT_GT(cases, 1000);
     std::cout << cases << " power cuts of a network\n";
 }
+
+// Reopening trusts nothing a booking record says about seats: a journal
+// spliced onto a snapshot of another history that shares its start (same
+// store, generation and record numbers) is replayed, and a booking it holds
+// that the snapshot has no room for refuses the open instead of overselling.
+// The same splice with room opens, with the booking's recorded id.
+TEST(NetworkFolder, JournalThatOversellsItsSnapshotRefusesToOpen) {
+    MemoryFiles start;
+    {
+        auto n = Network::open("/net", Durability::Full, start);
+        n->insertAirport(1, "one");
+        n->insertAirport(2, "two");
+        n->insertFlight(7, "seven", 1, 1, 2);
+        n->setSeats(1, 7, 3);
+        n->closeFolder();
+    }
+    const std::vector<TLegRequest> leg{{7, 1, 2}};
+    // One history: a seat, a checkpoint, then two seats in the new journal.
+    MemoryFiles journaled = start.afterCut(Disk::Kept, 0);
+    {
+        auto n = Network::open("/net", Durability::Full, journaled);
+        n->bookRoute(leg, 1, nullptr);
+        n->checkpoint();
+        EXPECT_EQ(n->bookRoute(leg, 2, nullptr).id, 2);
+        n->closeFolder();
+    }
+    for (int firstSale : {1, 2}) {
+        // The other: `firstSale` seats, then the checkpoint.
+        MemoryFiles other = start.afterCut(Disk::Kept, 0);
+        {
+            auto n = Network::open("/net", Durability::Full, other);
+            n->bookRoute(leg, firstSale, nullptr);
+            n->checkpoint();
+            n->closeFolder();
+        }
+        ASSERT_TRUE(other.exists("/net/journal-1.log"));
+        other.bytes("/net/journal-1.log") = journaled.bytes("/net/journal-1.log");
+        if (firstSale == 1) {
+            auto n = Network::open("/net", Durability::Full, other);
+            EXPECT_EQ(n->readSeats(1, 7).sold, 3);
+            EXPECT_EQ(n->readBooking(2).passengers, 2);
+            continue;
+        }
+        try {
+            auto n = Network::open("/net", Durability::Full, other);
+            FAIL() << "opened with " << n->readSeats(1, 7).sold << " of 3 seats sold";
+        } catch (const StorageError& e) {
+            EXPECT_EQ(e.kind(), StorageError::Kind::Corrupt);
+            const std::string text = e.what();
+            EXPECT_NE(text.find("journal-1.log"), std::string::npos) << text;
+            EXPECT_NE(text.find("offset"), std::string::npos) << text;
+        }
+    }
+}
