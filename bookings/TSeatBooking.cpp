@@ -356,48 +356,64 @@ TSeatOutcome TSeatBooking::fitAndBook(int maxDays, int from, int to, int passeng
 TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passengers, const std::string* key,
                                 KeyedRequest request) {
     if (legs.empty()) return refused(SeatRule::NotARoute);
+    // The legs' entries go to the end of legEntries as they are found, into
+    // room made first, so that nothing below allocates for them; a refusal
+    // or a failure takes them away again.
+    const std::size_t first = legEntries.size();
+    if (legEntries.capacity() - first < legs.size())
+        legEntries.reserve(std::max({std::size_t(16), legEntries.capacity() * 2, first + legs.size()}));
+    const auto dropEntries = [&] { legEntries.erase(legEntries.begin() + static_cast<std::ptrdiff_t>(first), legEntries.end()); };
+    const auto refusal = [&](const TSeatOutcome& o) {
+        dropEntries();
+        return o;
+    };
     // Every test first, in leg order; nothing changes until all pass.
-    std::vector<Found> found(legs.size());
     for (std::size_t i = 0; i < legs.size(); ++i) {
         const TLegRequest& leg = legs[i];
-        TSeatOutcome o = findLeg(leg.from, leg.flight, found[i]);
-        if (!o.done()) return o;
-        if (found[i].from != leg.from || found[i].to != leg.to)
-            return refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight);
-        if (i > 0 && legs[i - 1].to != leg.from) return refused(SeatRule::NotARoute);
+        Found f;
+        TSeatOutcome o = findLeg(leg.from, leg.flight, f);
+        if (!o.done()) return refusal(o);
+        if (f.from != leg.from || f.to != leg.to)
+            return refusal(refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight));
+        if (i > 0 && legs[i - 1].to != leg.from) return refusal(refused(SeatRule::NotARoute));
         for (std::size_t j = 0; j < i; ++j)
-            if (legs[j].from == leg.from && legs[j].flight == leg.flight) return refused(SeatRule::NotARoute);
+            if (legs[j].from == leg.from && legs[j].flight == leg.flight) return refusal(refused(SeatRule::NotARoute));
+        legEntries.push_back(LegEntries{f.atFrom, f.atTo});
     }
     for (std::size_t i = 0; i < legs.size(); ++i) {
-        const int soldNow = found[i].sold();
+        const LegEntries& e = legEntries[first + i];
+        const int soldNow = std::max(e.atFrom->booked, e.atTo->booked);
         const LimitRow* row = findRow(legs[i].from, legs[i].flight);
         if (row != nullptr && static_cast<std::int64_t>(row->seats) - soldNow < passengers) {
             TSeatOutcome o = refusedAt(SeatRule::NoFreeSeats, legs[i].from, legs[i].flight);
             o.seats = row->seats - soldNow;
             o.passengers = passengers;
-            return o;
+            return refusal(o);
         }
-        if (soldNow > INT_MAX - passengers) return refusedAt(SeatRule::CountAtLargest, legs[i].from, legs[i].flight);
+        if (soldNow > INT_MAX - passengers)
+            return refusal(refusedAt(SeatRule::CountAtLargest, legs[i].from, legs[i].flight));
     }
 
     // Everything that allocates, each step undone if a later one fails.
     const std::int64_t id = static_cast<std::int64_t>(sold.size()) + 1;
-    Sale sale;
-    sale.record.id = id;
-    sale.record.passengers = passengers;
-    sale.record.legs.reserve(legs.size());
-    for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
-    if (key != nullptr) sale.record.key = *key;
-    sale.entries = std::move(found);
-    request.booking = id;
-    // Room for the record first (growing geometrically), so that keeping it
-    // cannot fail once the holders and the key are in.
-    if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
     std::size_t held = 0;
     try {
+        Sale sale;
+        sale.record.id = id;
+        sale.record.passengers = passengers;
+        sale.record.legs.reserve(legs.size());
+        for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
+        if (key != nullptr) sale.record.key = *key;
+        sale.firstLeg = first;
+        request.booking = id;
+        // Room for the record first (growing geometrically), so that keeping
+        // it cannot fail once the holders and the key are in.
+        if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
         // New ids are the largest, so each list stays in ascending order.
         for (; held < legs.size(); ++held) holdersOf(keyOf(legs[held].from, legs[held].flight)).push_back(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
+        // From here on nothing can fail.
+        sold.push_back(std::move(sale));
     } catch (...) {
         // The leg whose insertion failed may have left an empty list behind
         // (unhold takes it away without popping an id it does not hold).
@@ -409,14 +425,13 @@ TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passen
             --held;
             unhold(keyOf(legs[held].from, legs[held].flight));
         }
+        dropEntries();
         throw;
     }
-    // From here on nothing can fail.
-    sold.push_back(std::move(sale));
-    const std::vector<Found>& entries = sold.back().entries;
     for (std::size_t i = 0; i < legs.size(); ++i) {
-        entries[i].atFrom->booked += passengers;
-        entries[i].atTo->booked += passengers;
+        const LegEntries& e = legEntries[first + i];
+        e.atFrom->booked += passengers;
+        e.atTo->booked += passengers;
         refresh(legs[i].from, legs[i].flight);
     }
     TSeatOutcome o;
@@ -450,7 +465,7 @@ TSeatOutcome TSeatBooking::cancel(std::int64_t id, bool& cancelledNow) {
             if (at != ids.end() && *at == id) ids.erase(at);
             if (ids.empty()) holders.erase(h);
         }
-        Found& f = sale.entries[i];
+        const LegEntries& f = legEntries[sale.firstLeg + i];
         f.atFrom->booked -= std::min(f.atFrom->booked, b.passengers);
         f.atTo->booked -= std::min(f.atTo->booked, b.passengers);
         refresh(leg.from, leg.flight);
@@ -490,17 +505,22 @@ void TSeatBooking::copyFrom(const TSeatBooking& other) {
         }
     }
     std::vector<Sale> newSold = other.sold;
-    for (Sale& sale : newSold)
-        for (std::size_t i = 0; i < sale.record.legs.size(); ++i) {
-            const TBookedLeg& leg = sale.record.legs[i];
-            sale.entries[i] = Found{};
-            if (!leg.gone) find(leg.from, leg.flight, sale.entries[i]);
+    std::vector<LegEntries> newEntries;
+    newEntries.reserve(other.legEntries.size());
+    for (Sale& sale : newSold) {
+        sale.firstLeg = newEntries.size();
+        for (const TBookedLeg& leg : sale.record.legs) {
+            Found f;
+            if (!leg.gone) find(leg.from, leg.flight, f);
+            newEntries.push_back(LegEntries{f.atFrom, f.atTo});
         }
+    }
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders = other.holders;
     std::unordered_map<std::string, KeyedRequest> newKeys = other.keys;
     limits.swap(newLimits);
     holders.swap(newHolders);
     sold.swap(newSold);
+    legEntries.swap(newEntries);
     keys.swap(newKeys);
     // The route search forgets the old counts and reads the new ones (only
     // calls that allocate nothing).

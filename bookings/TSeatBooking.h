@@ -110,11 +110,17 @@ private:
         TFlightLink* atTo = nullptr;
         int sold() const;
     };
-    // A booking with the entries of its legs in the store (valid while the
-    // leg is not gone), so that a cancel looks nothing up.
+    // The two store entries of one leg of a booking (valid while the leg is
+    // not gone; null for a leg that was gone when the booking was copied or
+    // restored), so that a cancel looks nothing up.
+    struct LegEntries {
+        TFlightLink* atFrom;
+        TFlightLink* atTo;
+    };
+    // A booking, its legs' entries at legEntries[firstLeg ...].
     struct Sale {
         TBooking record;
-        std::vector<Found> entries;
+        std::size_t firstLeg = 0;
     };
     // A flight as the replay found it, under keyOf(departure, number), and
     // the bookings of the replay that hold it (ascending; a cancelled one
@@ -160,6 +166,9 @@ private:
     // Live bookings per flight (keyOf(departure, number)), ascending id.
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
     std::vector<Sale> sold;  // booking id - 1
+    // The entries of every booking's legs, booking after booking: one table
+    // rather than an allocation per booking.
+    std::vector<LegEntries> legEntries;
     std::unordered_map<std::string, KeyedRequest> keys;
     bool replaying = false;
     std::unordered_map<std::uint64_t, ReplayFlight> replayFlights;

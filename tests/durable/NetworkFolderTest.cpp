@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "durable/Bytes.h"
 #include "library/Network.h"
 #include "tests/support/MemoryFiles.h"
 #include "tests/support/NetworkChanges.h"
@@ -224,4 +225,44 @@ TEST(NetworkFolder, JournalThatOversellsItsSnapshotRefusesToOpen) {
             EXPECT_NE(text.find("offset"), std::string::npos) << text;
         }
     }
+}
+
+// A snapshot's bookings are read against its flights: a live booking whose
+// leg (not marked gone) names no flight of the network is refused (before,
+// a cancel of it followed a null entry); a cancelled one may name a flight
+// removed since, and a live one restored gives its seats back when
+// cancelled.
+TEST(NetworkFolder, SnapshotWhoseLiveBookingNamesNoFlightIsRefused) {
+    for (int flight : {7, 8})
+        for (bool cancelled : {false, true}) {
+            std::string bytes;
+            tavrik::durable::Writer w(bytes);
+            w.u32(2);
+            w.i32(1);
+            w.str("one");
+            w.i32(2);
+            w.str("two");
+            w.u32(1);  // flight 7 from 1 to 2, one seat booked at both ends
+            for (int v : {7}) w.i32(v);
+            w.str("seven");
+            for (int v : {1, 1, 2, cancelled ? 0 : 1, cancelled ? 0 : 1}) w.i32(v);
+            w.u32(0);  // no capacities
+            w.u32(1);  // one booking of one passenger on `flight`
+            w.i32(1);
+            w.u32(1);
+            for (int v : {flight, 1, 2}) w.i32(v);
+            w.u8(0);
+            w.str("");
+            w.u8(cancelled);
+            w.u32(0);  // no lists of live bookings, no keys
+            w.u32(0);
+            Network n;
+            if (flight == 8 && !cancelled) {
+                EXPECT_THROW(n.restoreState(bytes), std::runtime_error);
+                continue;
+            }
+            n.restoreState(bytes);
+            EXPECT_EQ(n.cancelBooking(1), !cancelled) << flight;
+            EXPECT_EQ(n.readSeats(1, 7).sold, 0) << flight;
+        }
 }
