@@ -19,9 +19,9 @@ struct TBookedLeg {
 struct TBooking {
     std::int64_t id = 0;         // 1, 2, ... in the order of sale
     int passengers = 0;
+    bool cancelled = false;      // its seats on the legs not gone were given back
     std::vector<TBookedLeg> legs; // in travel order
     std::string key;             // the request key it was sold under; empty: none
-    bool cancelled = false;      // its seats on the legs not gone were given back
 };
 
 // One leg of a route to book: the flight `flight` departing `from` for `to`.

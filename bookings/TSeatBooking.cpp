@@ -130,12 +130,21 @@ void TSeatBooking::dropFlight(int from, int flight) noexcept {
         }
         if (l.flights.empty()) limits.erase(airport);
     }
-    auto held = holders.find(keyOf(from, flight));
-    if (held == holders.end()) return;
-    for (std::int64_t id : held->second) {
+    const auto markGone = [&](std::int64_t id) {
         for (TBookedLeg& leg : sold[static_cast<std::size_t>(id - 1)].record.legs)
             if (leg.from == from && leg.flight == flight) leg.gone = true;
+    };
+    auto replayed = replayFlights.find(keyOf(from, flight));
+    if (replayed != replayFlights.end()) {
+        // A cancelled booking no longer holds the flight: its leg stays as
+        // it was, as when it has left the list below.
+        for (std::int64_t id : replayed->second.held)
+            if (!sold[static_cast<std::size_t>(id - 1)].record.cancelled) markGone(id);
+        replayFlights.erase(replayed);
     }
+    auto held = holders.find(keyOf(from, flight));
+    if (held == holders.end()) return;
+    for (std::int64_t id : held->second) markGone(id);
     holders.erase(held);
 }
 
@@ -161,6 +170,64 @@ const TSeatBooking::LimitRow* TSeatBooking::findRow(int from, int flight) const 
     if (airport == limits.end()) return nullptr;
     const std::ptrdiff_t i = airport->second.indexOf(flight);
     return i < 0 ? nullptr : &airport->second.rows[static_cast<std::size_t>(i)];
+}
+
+TSeatOutcome TSeatBooking::findLeg(int from, int flight, Found& out) {
+    if (!replaying) return find(from, flight, out);
+    const std::uint64_t key = keyOf(from, flight);
+    auto known = replayFlights.find(key);
+    if (known != replayFlights.end()) {
+        out = known->second.found;
+        return TSeatOutcome{};
+    }
+    TSeatOutcome o = find(from, flight, out);
+    // Kept only under the flight's departure, the key its removal clears
+    // (a leg named from its arrival is refused anyway).
+    if (o.done() && out.from == from) replayFlights.emplace(key, ReplayFlight{out, {}});
+    return o;
+}
+
+std::vector<std::int64_t>& TSeatBooking::holdersOf(std::uint64_t flight) {
+    // While replaying, findLeg has put the flight in the table.
+    return replaying ? replayFlights.find(flight)->second.held : holders[flight];
+}
+
+void TSeatBooking::unhold(std::uint64_t flight) noexcept {
+    if (replaying) {
+        auto r = replayFlights.find(flight);
+        if (r != replayFlights.end() && !r->second.held.empty()) r->second.held.pop_back();
+        return;
+    }
+    auto h = holders.find(flight);
+    if (h == holders.end()) return;
+    if (!h->second.empty()) h->second.pop_back();
+    if (h->second.empty()) holders.erase(h);
+}
+
+void TSeatBooking::beginReplay() noexcept {
+    replayFlights.clear();
+    replaying = true;
+}
+
+void TSeatBooking::endReplay() {
+    if (!replaying) return;
+    // Every id gathered is above every id already in the lists (the
+    // replay's sales come last), so appending keeps them ascending.
+    for (auto& [flight, r] : replayFlights) {
+        std::vector<std::int64_t>& ids = r.held;
+        ids.erase(std::remove_if(ids.begin(), ids.end(),
+                                 [&](std::int64_t id) { return sold[static_cast<std::size_t>(id - 1)].record.cancelled; }),
+                  ids.end());
+        if (ids.empty()) continue;
+        auto h = holders.find(flight);
+        if (h == holders.end())
+            holders.emplace(flight, std::move(ids));
+        else
+            h->second.insert(h->second.end(), ids.begin(), ids.end());
+        ids.clear();
+    }
+    replayFlights.clear();
+    replaying = false;
 }
 
 // ---- capacities ----
@@ -309,67 +376,82 @@ TSeatOutcome TSeatBooking::fitAndBook(int maxDays, int from, int to, int passeng
 TSeatOutcome TSeatBooking::sell(const std::vector<TLegRequest>& legs, int passengers, const std::string* key,
                                 KeyedRequest request) {
     if (legs.empty()) return refused(SeatRule::NotARoute);
+    // The legs' entries go to the end of legEntries as they are found, into
+    // room made first, so that nothing below allocates for them; a refusal
+    // or a failure takes them away again.
+    const std::size_t first = legEntries.size();
+    if (legEntries.capacity() - first < legs.size())
+        legEntries.reserve(std::max({std::size_t(16), legEntries.capacity() * 2, first + legs.size()}));
+    const auto dropEntries = [&] { legEntries.erase(legEntries.begin() + static_cast<std::ptrdiff_t>(first), legEntries.end()); };
+    const auto refusal = [&](const TSeatOutcome& o) {
+        dropEntries();
+        return o;
+    };
     // Every test first, in leg order; nothing changes until all pass.
-    std::vector<Found> found(legs.size());
     for (std::size_t i = 0; i < legs.size(); ++i) {
         const TLegRequest& leg = legs[i];
-        TSeatOutcome o = find(leg.from, leg.flight, found[i]);
-        if (!o.done()) return o;
-        if (found[i].from != leg.from || found[i].to != leg.to)
-            return refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight);
-        if (i > 0 && legs[i - 1].to != leg.from) return refused(SeatRule::NotARoute);
+        Found f;
+        TSeatOutcome o = findLeg(leg.from, leg.flight, f);
+        if (!o.done()) return refusal(o);
+        if (f.from != leg.from || f.to != leg.to)
+            return refusal(refusedAt(SeatRule::UnknownFlight, leg.from, leg.flight));
+        if (i > 0 && legs[i - 1].to != leg.from) return refusal(refused(SeatRule::NotARoute));
         for (std::size_t j = 0; j < i; ++j)
-            if (legs[j].from == leg.from && legs[j].flight == leg.flight) return refused(SeatRule::NotARoute);
+            if (legs[j].from == leg.from && legs[j].flight == leg.flight) return refusal(refused(SeatRule::NotARoute));
+        legEntries.push_back(LegEntries{f.atFrom, f.atTo});
     }
     for (std::size_t i = 0; i < legs.size(); ++i) {
-        const int soldNow = found[i].sold();
+        const LegEntries& e = legEntries[first + i];
+        const int soldNow = std::max(e.atFrom->booked, e.atTo->booked);
         const LimitRow* row = findRow(legs[i].from, legs[i].flight);
         if (row != nullptr && static_cast<std::int64_t>(row->seats) - soldNow < passengers) {
             TSeatOutcome o = refusedAt(SeatRule::NoFreeSeats, legs[i].from, legs[i].flight);
             o.seats = row->seats - soldNow;
             o.passengers = passengers;
-            return o;
+            return refusal(o);
         }
-        if (soldNow > INT_MAX - passengers) return refusedAt(SeatRule::CountAtLargest, legs[i].from, legs[i].flight);
+        if (soldNow > INT_MAX - passengers)
+            return refusal(refusedAt(SeatRule::CountAtLargest, legs[i].from, legs[i].flight));
     }
 
     // Everything that allocates, each step undone if a later one fails.
     const std::int64_t id = static_cast<std::int64_t>(sold.size()) + 1;
-    Sale sale;
-    sale.record.id = id;
-    sale.record.passengers = passengers;
-    sale.record.legs.reserve(legs.size());
-    for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
-    if (key != nullptr) sale.record.key = *key;
-    sale.entries = found;
-    request.booking = id;
-    // Room for the record first (growing geometrically), so that keeping it
-    // cannot fail once the holders and the key are in.
-    if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
     std::size_t held = 0;
     try {
+        Sale sale;
+        sale.record.id = id;
+        sale.record.passengers = passengers;
+        sale.record.legs.reserve(legs.size());
+        for (const TLegRequest& leg : legs) sale.record.legs.push_back(TBookedLeg{leg.flight, leg.from, leg.to, false});
+        if (key != nullptr) sale.record.key = *key;
+        sale.firstLeg = first;
+        request.booking = id;
+        // Room for the record first (growing geometrically), so that keeping
+        // it cannot fail once the holders and the key are in.
+        if (sold.size() == sold.capacity()) sold.reserve(std::max<std::size_t>(16, sold.capacity() * 2));
         // New ids are the largest, so each list stays in ascending order.
-        for (; held < legs.size(); ++held) holders[keyOf(legs[held].from, legs[held].flight)].push_back(id);
+        for (; held < legs.size(); ++held) holdersOf(keyOf(legs[held].from, legs[held].flight)).push_back(id);
         if (key != nullptr) keys.emplace(*key, std::move(request));
+        // From here on nothing can fail.
+        sold.push_back(std::move(sale));
     } catch (...) {
-        // The leg whose insertion failed may have left an empty list behind.
+        // The leg whose insertion failed may have left an empty list behind
+        // (unhold takes it away without popping an id it does not hold).
         if (held < legs.size()) {
             auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
-            if (h != holders.end() && h->second.empty()) holders.erase(h);
+            if (!replaying && h != holders.end() && h->second.empty()) holders.erase(h);
         }
         while (held > 0) {
             --held;
-            auto h = holders.find(keyOf(legs[held].from, legs[held].flight));
-            h->second.pop_back();
-            if (h->second.empty()) holders.erase(h);
+            unhold(keyOf(legs[held].from, legs[held].flight));
         }
+        dropEntries();
         throw;
     }
-    // From here on nothing can fail.
-    sold.push_back(std::move(sale));
     for (std::size_t i = 0; i < legs.size(); ++i) {
-        found[i].atFrom->booked += passengers;
-        found[i].atTo->booked += passengers;
+        const LegEntries& e = legEntries[first + i];
+        e.atFrom->booked += passengers;
+        e.atTo->booked += passengers;
         refresh(legs[i].from, legs[i].flight);
     }
     TSeatOutcome o;
@@ -403,7 +485,7 @@ TSeatOutcome TSeatBooking::cancel(std::int64_t id, bool& cancelledNow) {
             if (at != ids.end() && *at == id) ids.erase(at);
             if (ids.empty()) holders.erase(h);
         }
-        Found& f = sale.entries[i];
+        const LegEntries& f = legEntries[sale.firstLeg + i];
         f.atFrom->booked -= std::min(f.atFrom->booked, b.passengers);
         f.atTo->booked -= std::min(f.atTo->booked, b.passengers);
         refresh(leg.from, leg.flight);
@@ -443,17 +525,22 @@ void TSeatBooking::copyFrom(const TSeatBooking& other) {
         }
     }
     std::vector<Sale> newSold = other.sold;
-    for (Sale& sale : newSold)
-        for (std::size_t i = 0; i < sale.record.legs.size(); ++i) {
-            const TBookedLeg& leg = sale.record.legs[i];
-            sale.entries[i] = Found{};
-            if (!leg.gone) find(leg.from, leg.flight, sale.entries[i]);
+    std::vector<LegEntries> newEntries;
+    newEntries.reserve(other.legEntries.size());
+    for (Sale& sale : newSold) {
+        sale.firstLeg = newEntries.size();
+        for (const TBookedLeg& leg : sale.record.legs) {
+            Found f;
+            if (!leg.gone) find(leg.from, leg.flight, f);
+            newEntries.push_back(LegEntries{f.atFrom, f.atTo});
         }
+    }
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders = other.holders;
     std::unordered_map<std::string, KeyedRequest> newKeys = other.keys;
     limits.swap(newLimits);
     holders.swap(newHolders);
     sold.swap(newSold);
+    legEntries.swap(newEntries);
     keys.swap(newKeys);
     // The route search forgets the old counts and reads the new ones (only
     // calls that allocate nothing).

@@ -73,6 +73,18 @@ public:
     void saveState(std::string& out) const;
     void restoreState(tavrik::durable::Reader& in);
 
+    // Replaying a journal, when a durable network opens: from beginReplay
+    // to endReplay the sales look their flights up in a table of their own,
+    // filled on first use, instead of four lookups in the store each, and
+    // the live bookings they add are gathered beside that table and joined
+    // to the per-flight lists once, by endReplay. Every rule is checked as
+    // in any sale (the seats included). Nothing may read the per-flight
+    // lists in between (bookingsOf, saveState, copyFrom): only the changing
+    // calls run. endReplay may throw std::bad_alloc, after which the
+    // service may only be destroyed.
+    void beginReplay() noexcept;
+    void endReplay();
+
 private:
     struct LimitRow {
         int seats;
@@ -105,11 +117,24 @@ private:
         TFlightLink* atTo = nullptr;
         int sold() const;
     };
-    // A booking with the entries of its legs in the store (valid while the
-    // leg is not gone), so that a cancel looks nothing up.
+    // The two store entries of one leg of a booking (valid while the leg is
+    // not gone; null for a leg that was gone when the booking was copied or
+    // restored), so that a cancel looks nothing up.
+    struct LegEntries {
+        TFlightLink* atFrom;
+        TFlightLink* atTo;
+    };
+    // A booking, its legs' entries at legEntries[firstLeg ...].
     struct Sale {
         TBooking record;
-        std::vector<Found> entries;
+        std::size_t firstLeg = 0;
+    };
+    // A flight as the replay found it, under keyOf(departure, number), and
+    // the bookings of the replay that hold it (ascending; a cancelled one
+    // stays until endReplay drops it).
+    struct ReplayFlight {
+        Found found;
+        std::vector<std::int64_t> held;
     };
     // (departure airport, flight number) as one key.
     static std::uint64_t keyOf(int a, int b) {
@@ -127,6 +152,12 @@ private:
     // The flight `flight` of `airport` (either end), or a refusal.
     TSeatOutcome find(int airport, int flight, Found& out) const;
     const LimitRow* findRow(int from, int flight) const;
+    // find for the legs of a sale, through the replay's table while
+    // replaying.
+    TSeatOutcome findLeg(int from, int flight, Found& out);
+    // The list a new booking of the flight goes to, and its undoing.
+    std::vector<std::int64_t>& holdersOf(std::uint64_t flight);
+    void unhold(std::uint64_t flight) noexcept;
     // Tells the route search the free seats of the flight from its entries,
     // if it has a capacity.
     void refresh(int from, int flight) noexcept;
@@ -143,10 +174,15 @@ private:
     // Live bookings per flight (keyOf(departure, number)), ascending id.
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> holders;
     std::vector<Sale> sold;  // booking id - 1
+    // The entries of every booking's legs, booking after booking: one table
+    // rather than an allocation per booking.
+    std::vector<LegEntries> legEntries;
     std::unordered_map<std::string, KeyedRequest> keys;
     std::vector<IFreeSeatsWatcher*> watchers;
     // Tells the route search and the watchers that every count is new.
     void republish();
+    bool replaying = false;
+    std::unordered_map<std::uint64_t, ReplayFlight> replayFlights;
 };
 
 }  // namespace SeatBooking

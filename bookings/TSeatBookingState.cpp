@@ -149,23 +149,35 @@ void TSeatBooking::restoreState(Reader& r, const std::vector<TFlightEntries>* bu
         l.rows.push_back(LimitRow{seats, f.atFrom, f.atTo});
     }
     std::vector<Sale> newSold(r.count(9));
+    std::vector<LegEntries> newEntries;
     for (std::size_t i = 0; i < newSold.size(); ++i) {
         TBooking& b = newSold[i].record;
         b.id = std::int64_t(i) + 1;
         b.passengers = r.i32();
         b.legs.resize(r.count(13));
-        newSold[i].entries.resize(b.legs.size());
-        for (std::size_t k = 0; k < b.legs.size(); ++k) {
-            TBookedLeg& l = b.legs[k];
+        newSold[i].firstLeg = newEntries.size();
+        for (TBookedLeg& l : b.legs) {
             l.flight = r.i32();
             l.from = r.i32();
             l.to = r.i32();
             l.gone = r.u8() != 0;
             // As copyFrom: the entries of the legs that are not gone.
-            if (!l.gone) locate(l.from, l.flight, newSold[i].entries[k]);
+            Found f;
+            if (!l.gone) locate(l.from, l.flight, f);
+            newEntries.push_back(LegEntries{f.atFrom, f.atTo});
         }
         b.key = r.str();
         b.cancelled = r.u8() != 0;
+        // A live booking holds seats on each leg not gone, through its
+        // entries: each must be that flight of this network.
+        for (std::size_t k = 0; k < b.legs.size() && !b.cancelled; ++k) {
+            const TBookedLeg& l = b.legs[k];
+            const LegEntries& e = newEntries[newSold[i].firstLeg + k];
+            if (!l.gone && (e.atFrom == nullptr || e.atFrom->from != l.from || e.atFrom->to != l.to))
+                throw std::runtime_error("booking " + std::to_string(b.id) + " holds flight " + std::to_string(l.flight) +
+                                         " from airport " + std::to_string(l.from) + " to " + std::to_string(l.to) +
+                                         ", which is not there");
+        }
     }
     std::unordered_map<std::uint64_t, std::vector<std::int64_t>> newHolders;
     for (std::uint32_t n = r.count(12); n > 0; --n) {
@@ -188,7 +200,10 @@ void TSeatBooking::restoreState(Reader& r, const std::vector<TFlightEntries>* bu
     limits.swap(newLimits);
     holders.swap(newHolders);
     sold.swap(newSold);
+    legEntries.swap(newEntries);
     keys.swap(newKeys);
+    // A replay's bookings were those of the state replaced.
+    replayFlights.clear();
     // The route search forgets the old counts and reads the restored ones.
     republish();
 }

@@ -1,6 +1,11 @@
 #include "durable/Crc32c.h"
 
 #include <array>
+#include <cstring>
+
+#if defined(__x86_64__)
+#include <nmmintrin.h>
+#endif
 
 namespace tavrik::durable {
 namespace {
@@ -23,9 +28,7 @@ struct Tables {
 
 constexpr Tables tables;
 
-}  // namespace
-
-std::uint32_t crc32c(const void* data, std::size_t size, std::uint32_t crc) {
+std::uint32_t crc32cTables(const void* data, std::size_t size, std::uint32_t crc) {
     const auto* p = static_cast<const unsigned char*>(data);
     const auto& t = tables.t;
     crc = ~crc;
@@ -39,6 +42,43 @@ std::uint32_t crc32c(const void* data, std::size_t size, std::uint32_t crc) {
     }
     while (size-- > 0) crc = (crc >> 8) ^ t[0][(crc ^ *p++) & 0xFF];
     return ~crc;
+}
+
+#if defined(__x86_64__)
+// The processor's CRC-32C instruction (SSE 4.2), eight bytes per step: the
+// journal of a million bookings is checked in a few milliseconds.
+__attribute__((target("sse4.2"))) std::uint32_t crc32cInstruction(const void* data, std::size_t size,
+                                                                    std::uint32_t crc) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::uint64_t c = ~crc;
+    while (size >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        c = _mm_crc32_u64(c, word);
+        p += 8;
+        size -= 8;
+    }
+    auto c32 = static_cast<std::uint32_t>(c);
+    while (size-- > 0) c32 = _mm_crc32_u8(c32, *p++);
+    return ~c32;
+}
+
+using Sum = std::uint32_t (*)(const void*, std::size_t, std::uint32_t);
+Sum choose() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse4.2") ? crc32cInstruction : crc32cTables;
+}
+const Sum chosen = choose();
+#endif
+
+}  // namespace
+
+std::uint32_t crc32c(const void* data, std::size_t size, std::uint32_t crc) {
+#if defined(__x86_64__)
+    return chosen(data, size, crc);
+#else
+    return crc32cTables(data, size, crc);
+#endif
 }
 
 }  // namespace tavrik::durable

@@ -42,10 +42,15 @@ std::unique_ptr<Network> Network::open(const std::string& folder, durable::Durab
                                        durable::FileSystem& files) {
     auto network = std::make_unique<Network>();
     Network* n = network.get();
+    // The journal's bookings are sold through the seat service's replay
+    // path (see TSeatBooking::beginReplay), finished before anything reads.
+    auto* seatService = static_cast<SeatBooking::TSeatBooking*>(n->seats);
+    seatService->beginReplay();
     // Empty at first, so an empty network's bytes are the first snapshot.
     auto disk = durable::Store::open(
         files, folder, mode, [n] { return n->saveState(); }, [n](std::string_view state) { n->restoreState(state); },
         [n](std::string_view record) { n->replay(record); });
+    seatService->endReplay();
     network->disk = std::move(disk);
     return network;
 }
@@ -153,14 +158,14 @@ void Network::restoreState(std::string_view state) {
 
 namespace {
 
-std::vector<TLegRequest> readLegs(Reader& r) {
-    std::vector<TLegRequest> legs(r.count(12));
+// Into `legs`, which keeps its room from one record to the next.
+void readLegs(Reader& r, std::vector<TLegRequest>& legs) {
+    legs.resize(r.count(12));
     for (TLegRequest& l : legs) {
         l.flight = r.i32();
         l.from = r.i32();
         l.to = r.i32();
     }
-    return legs;
 }
 
 void expectBooking(std::int64_t got, std::int64_t recorded) {
@@ -232,7 +237,10 @@ void Network::replay(std::string_view record) {
             break;
         }
         case records::Kind::Book: {
-            const std::vector<TLegRequest> legs = readLegs(r);
+            // Opening replays on one thread; the room for the legs is kept
+            // between records rather than allocated for each.
+            static thread_local std::vector<TLegRequest> legs;
+            readLegs(r, legs);
             const int passengers = r.i32();
             std::string key;
             const bool keyed = r.u8() != 0;

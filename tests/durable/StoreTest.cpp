@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "durable/Crc32c.h"
 #include "durable/Format.h"
 #include "durable/Store.h"
 #include "tests/support/MemoryFiles.h"
@@ -91,6 +92,29 @@ public:
 };
 
 }  // namespace
+
+// The checksum of every record and snapshot, whichever way this machine
+// computes it, against the polynomial worked bit by bit: every length up to
+// a few words, at every alignment, and continued sums.
+TEST(Store, ChecksumIsCrc32cAtEveryLengthAndAlignment) {
+    const auto bitwise = [](const unsigned char* p, std::size_t n, std::uint32_t crc) {
+        crc = ~crc;
+        while (n-- > 0) {
+            crc ^= *p++;
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    };
+    EXPECT_EQ(tavrik::durable::crc32c("123456789", 9), 0xE3069283u);
+    unsigned char bytes[96];
+    for (std::size_t i = 0; i < sizeof bytes; ++i) bytes[i] = static_cast<unsigned char>(i * 167 + 13);
+    for (std::size_t at = 0; at < 8; ++at)
+        for (std::size_t n = 0; at + n <= sizeof bytes; ++n) {
+            ASSERT_EQ(tavrik::durable::crc32c(bytes + at, n), bitwise(bytes + at, n, 0)) << at << " " << n;
+            const std::uint32_t head = tavrik::durable::crc32c(bytes + at, n / 3);
+            ASSERT_EQ(tavrik::durable::crc32c(bytes + at + n / 3, n - n / 3, head), bitwise(bytes + at, n, 0));
+        }
+}
 
 TEST(Store, ReopenGivesBackEveryRecordAcrossCheckpoints) {
     for (Durability mode : {Durability::Full, Durability::Normal}) {
