@@ -310,7 +310,9 @@ TEST(SearchNetworkSeats, KeptFlightFollowsEditsCountsAndCompaction) {
                     int flight = -1, days = -1;
                     const bool kept = net.keptFlight(u, e, passengers, flight, days);
                     ASSERT_EQ(want.second != INT_MAX, kept) << "step " << step;
-                    if (kept) ASSERT_EQ(want, std::make_pair(days, flight)) << "step " << step;
+                    if (kept) {
+                        ASSERT_EQ(want, std::make_pair(days, flight)) << "step " << step;
+                    }
                     standIns += kept && flight != net.flightOfEdge(e);
                     ++checks;
                 }

@@ -165,8 +165,9 @@ TEST(NetworkFolder, PowerCutAtEveryFileOperationOpensAnAcknowledgedState) {
                 for (int k = int(states.size()) - 1; k >= 0 && found < 0; --k)
                     if (states[std::size_t(k)] == state) found = k;
                 ASSERT_GE(found, 0) << "cut at " << at << ", variant " << variant << ": a state never acknowledged";
-                if (mode == Durability::Full)
+                if (mode == Durability::Full) {
                     ASSERT_GE(found, w.acknowledged) << "cut at " << at << ", variant " << variant;
+                }
             }
     }
     EXPECT_GT(cases, 1000);
