@@ -651,22 +651,8 @@ private:
         const auto expected = loadedModel.load(airports, flights);
         auto fresh = std::make_unique<DrivenNetwork>();
         auto freshProbe = std::make_unique<NetworkProbe>(fresh->store);
-        std::optional<model::Network::LoadRefusal> actual;
-        try {
-            fresh->network->load(airports, flights);
-        } catch (const tavrik::Refusal& r) {
-            actual = model::Network::LoadRefusal{Broken{r.rule, r.a, r.b}, static_cast<std::size_t>(r.index),
-                                                 r.flightItem};
-        }
-        auto text = [](const std::optional<model::Network::LoadRefusal>& r) {
-            if (!r) return std::string("loaded");
-            return describeRefusal(r->broken) + " at " + (r->flightItem ? "flight " : "airport ") + std::to_string(r->index);
-        };
-        if (expected.has_value() != actual.has_value() ||
-            (expected && (!(expected->broken == actual->broken) || expected->index != actual->index ||
-                          expected->flightItem != actual->flightItem)))
-            mismatch(what.str(), text(actual) + ", model " + text(expected));
-        if (expected || actual) {
+        const bool refused = compareLoad(*fresh->network, airports, flights, expected, what.str());
+        if (expected || refused) {
             ++seen.wholeLoadsRefused;
             if (!fresh->store.getAirports()->empty()) mismatch(what.str(), "a refused load left airports behind");
             return;
@@ -1087,6 +1073,31 @@ private:
         if (!unknown && expected.kind == 1 && expected.fewestDays >= 0) ++seen.typedOverLimit;
     }
 
+    // Loads the batch into `into` in one call and reports a mismatch unless
+    // it is refused exactly as the model's load was (`expected`: rule,
+    // numbers and the item named), or taken as the model's was. Returns
+    // whether the library refused it.
+    bool compareLoad(tavrik::Network& into, const std::vector<tavrik::AirportItem>& airports,
+                     const std::vector<tavrik::FlightItem>& flights,
+                     const std::optional<model::Network::LoadRefusal>& expected, const std::string& what) {
+        std::optional<model::Network::LoadRefusal> actual;
+        try {
+            into.load(airports, flights);
+        } catch (const tavrik::Refusal& r) {
+            actual = model::Network::LoadRefusal{Broken{r.rule, r.a, r.b}, static_cast<std::size_t>(r.index),
+                                                 r.flightItem};
+        }
+        auto text = [](const std::optional<model::Network::LoadRefusal>& r) {
+            if (!r) return std::string("loaded");
+            return describeRefusal(r->broken) + " at " + (r->flightItem ? "flight " : "airport ") + std::to_string(r->index);
+        };
+        if (expected.has_value() != actual.has_value() ||
+            (expected && (!(expected->broken == actual->broken) || expected->index != actual->index ||
+                          expected->flightItem != actual->flightItem)))
+            mismatch(what, text(actual) + ", model " + text(expected));
+        return actual.has_value();
+    }
+
     // A small random batch: taken whole, or refused at its first bad item
     // with nothing left of it.
     template <class Source>
@@ -1102,21 +1113,7 @@ private:
         }
         what << "network.load(" << a << " airports, " << f << " flights)";
         const auto expected = mod.load(airports, flights);
-        std::optional<model::Network::LoadRefusal> actual;
-        try {
-            lib->network->load(airports, flights);
-        } catch (const tavrik::Refusal& r) {
-            actual = model::Network::LoadRefusal{Broken{r.rule, r.a, r.b}, static_cast<std::size_t>(r.index),
-                                                 r.flightItem};
-        }
-        auto text = [](const std::optional<model::Network::LoadRefusal>& r) {
-            if (!r) return std::string("loaded");
-            return describeRefusal(r->broken) + " at " + (r->flightItem ? "flight " : "airport ") + std::to_string(r->index);
-        };
-        if (expected.has_value() != actual.has_value() ||
-            (expected && (!(expected->broken == actual->broken) || expected->index != actual->index ||
-                          expected->flightItem != actual->flightItem)))
-            mismatch(what.str(), text(actual) + ", model " + text(expected));
+        compareLoad(*lib->network, airports, flights, expected, what.str());
         if (expected) ++seen.loadsRefused;
         else if (a + f > 0) ++seen.loadsTaken;
     }
