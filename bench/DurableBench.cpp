@@ -146,22 +146,31 @@ double journalRate(const std::string& folder, Durability mode, int threads, doub
     });
 }
 
+// Stops the benchmark when a compared store's call fails: a failing call
+// returns at once and would be counted as a commit.
+void must(bool ok, const char* what, const std::string& detail) {
+    if (ok) return;
+    std::fprintf(stderr, "benchmark: %s failed: %s\n", what, detail.c_str());
+    std::exit(1);
+}
+
 double sqliteRate(const std::string& folder, bool full, int threads, double span) {
     wipe(folder);
     (void)!std::system(("mkdir -p '" + folder + "'").c_str());
     sqlite3* db = nullptr;
-    sqlite3_open((folder + "/db").c_str(), &db);
-    sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "CREATE TABLE journal(n INTEGER PRIMARY KEY, bytes BLOB)", nullptr, nullptr, nullptr);
+    must(sqlite3_open((folder + "/db").c_str(), &db) == SQLITE_OK, "sqlite3_open", folder);
+    for (const char* sql : {"PRAGMA journal_mode=WAL", full ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL",
+                            "CREATE TABLE journal(n INTEGER PRIMARY KEY, bytes BLOB)"})
+        must(sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK, sql, sqlite3_errmsg(db));
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO journal(bytes) VALUES (?)", -1, &insert, nullptr);
+    must(sqlite3_prepare_v2(db, "INSERT INTO journal(bytes) VALUES (?)", -1, &insert, nullptr) == SQLITE_OK,
+         "sqlite3_prepare_v2", sqlite3_errmsg(db));
     // One writer at a time: SQLite serialises write transactions.
     std::mutex writer;
     const double rate = appendRate(threads, span, [&] {
         std::lock_guard<std::mutex> lock(writer);
         sqlite3_bind_blob(insert, 1, record.data(), int(record.size()), SQLITE_STATIC);
-        sqlite3_step(insert);
+        must(sqlite3_step(insert) == SQLITE_DONE, "INSERT", sqlite3_errmsg(db));
         sqlite3_reset(insert);
     });
     sqlite3_finalize(insert);
@@ -173,25 +182,28 @@ double lmdbRate(const std::string& folder, bool sync, int threads, double span) 
     wipe(folder);
     (void)!std::system(("mkdir -p '" + folder + "'").c_str());
     MDB_env* env = nullptr;
-    mdb_env_create(&env);
-    mdb_env_set_mapsize(env, std::size_t(1) << 30);
-    mdb_env_open(env, folder.c_str(), sync ? 0 : MDB_NOSYNC, 0644);
+    auto lmdb = [](int rc, const char* what) { must(rc == MDB_SUCCESS, what, mdb_strerror(rc)); };
+    lmdb(mdb_env_create(&env), "mdb_env_create");
+    lmdb(mdb_env_set_mapsize(env, std::size_t(1) << 30), "mdb_env_set_mapsize");
+    lmdb(mdb_env_open(env, folder.c_str(), sync ? 0 : MDB_NOSYNC, 0644), "mdb_env_open");
     MDB_dbi dbi;
     {
         MDB_txn* txn;
-        mdb_txn_begin(env, nullptr, 0, &txn);
-        mdb_dbi_open(txn, nullptr, 0, &dbi);
-        mdb_txn_commit(txn);
+        lmdb(mdb_txn_begin(env, nullptr, 0, &txn), "mdb_txn_begin");
+        lmdb(mdb_dbi_open(txn, nullptr, 0, &dbi), "mdb_dbi_open");
+        lmdb(mdb_txn_commit(txn), "mdb_txn_commit");
     }
     std::atomic<std::uint64_t> next{0};
     const double rate = appendRate(threads, span, [&] {
         // LMDB has one write transaction at a time; begin waits for it.
         MDB_txn* txn;
-        mdb_txn_begin(env, nullptr, 0, &txn);
-        std::uint64_t key = ++next;
+        lmdb(mdb_txn_begin(env, nullptr, 0, &txn), "mdb_txn_begin");
+        // Big-endian, so that LMDB's byte order is the number's and every
+        // key goes at the end (MDB_APPEND refuses any other).
+        std::uint64_t key = __builtin_bswap64(++next);
         MDB_val k{sizeof key, &key}, v{record.size(), const_cast<char*>(record.data())};
-        mdb_put(txn, dbi, &k, &v, MDB_APPEND);
-        mdb_txn_commit(txn);
+        lmdb(mdb_put(txn, dbi, &k, &v, MDB_APPEND), "mdb_put");
+        lmdb(mdb_txn_commit(txn), "mdb_txn_commit");
     });
     mdb_env_close(env);
     return rate;
