@@ -2,15 +2,10 @@ package tavrik;
 
 /**
  * A booking was refused because a flight's booked count is at its largest value; nothing was
- * booked.
+ * booked. {@link #airport()} is the airport whose entry of the flight is full.
  */
-public final class BookedOutException extends NetworkException {
+public final class BookedOutException extends FlightException {
     private static final long serialVersionUID = 1L;
-
-    /** The flight number. */
-    private final int flight;
-    /** The airport whose entry of the flight is full. */
-    private final int airport;
 
     /**
      * Makes the exception.
@@ -22,27 +17,7 @@ public final class BookedOutException extends NetworkException {
      * @param airport the airport whose entry of the flight has its largest booked count
      */
     public BookedOutException(String call, int index, boolean flightItem, int flight, int airport) {
-        super(call, index, flightItem, "flight " + flight + " at airport " + airport
+        super(call, index, flightItem, flight, airport, "flight " + flight + " at airport " + airport
                 + " is booked as often as a count can hold");
-        this.flight = flight;
-        this.airport = airport;
-    }
-
-    /**
-     * The flight's number.
-     *
-     * @return the number
-     */
-    public int flight() {
-        return flight;
-    }
-
-    /**
-     * The airport whose entry of the flight is full.
-     *
-     * @return its number
-     */
-    public int airport() {
-        return airport;
     }
 }

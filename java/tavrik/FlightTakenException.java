@@ -2,15 +2,11 @@ package tavrik;
 
 /**
  * A flight was added under a number that one of its two airports already has: a flight number
- * names at most one flight at each airport.
+ * names at most one flight at each airport. {@link #airport()} is the airport that already has a
+ * flight with this number (the departure airport when both have one).
  */
-public final class FlightTakenException extends NetworkException {
+public final class FlightTakenException extends FlightException {
     private static final long serialVersionUID = 1L;
-
-    /** The flight number. */
-    private final int flight;
-    /** The airport that already has a flight with it. */
-    private final int airport;
 
     /**
      * Makes the exception.
@@ -22,26 +18,6 @@ public final class FlightTakenException extends NetworkException {
      * @param airport the airport that already has a flight with that number
      */
     public FlightTakenException(String call, int index, boolean flightItem, int flight, int airport) {
-        super(call, index, flightItem, "flight number " + flight + " is taken at airport " + airport);
-        this.flight = flight;
-        this.airport = airport;
-    }
-
-    /**
-     * The flight number that is taken.
-     *
-     * @return the number
-     */
-    public int flight() {
-        return flight;
-    }
-
-    /**
-     * The airport that already has a flight with this number.
-     *
-     * @return its number (the departure airport when both have one)
-     */
-    public int airport() {
-        return airport;
+        super(call, index, flightItem, flight, airport, "flight number " + flight + " is taken at airport " + airport);
     }
 }

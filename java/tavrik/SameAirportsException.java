@@ -1,13 +1,11 @@
 package tavrik;
 
-/** A flight was added whose departure and arrival airports are the same. */
-public final class SameAirportsException extends NetworkException {
+/**
+ * A flight was added whose departure and arrival airports are the same; {@link #airport()} is
+ * that airport.
+ */
+public final class SameAirportsException extends FlightException {
     private static final long serialVersionUID = 1L;
-
-    /** The flight number. */
-    private final int flight;
-    /** The airport given as both ends. */
-    private final int airport;
 
     /**
      * Makes the exception.
@@ -19,26 +17,7 @@ public final class SameAirportsException extends NetworkException {
      * @param airport the airport given as both departure and arrival
      */
     public SameAirportsException(String call, int index, boolean flightItem, int flight, int airport) {
-        super(call, index, flightItem, "flight " + flight + " would leave and reach the same airport " + airport);
-        this.flight = flight;
-        this.airport = airport;
-    }
-
-    /**
-     * The flight's number.
-     *
-     * @return the number
-     */
-    public int flight() {
-        return flight;
-    }
-
-    /**
-     * The airport given as both departure and arrival.
-     *
-     * @return its number
-     */
-    public int airport() {
-        return airport;
+        super(call, index, flightItem, flight, airport,
+                "flight " + flight + " would leave and reach the same airport " + airport);
     }
 }
