@@ -45,6 +45,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "bookings/TSeatBooking.h"
 #include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
@@ -55,29 +56,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double microsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-struct Stats {
-    double median = 0, mean = 0, p99 = 0;
-};
-
-Stats stats(std::vector<double> v) {
-    Stats s;
-    if (v.empty()) return s;
-    std::sort(v.begin(), v.end());
-    s.median = v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-    s.mean = std::accumulate(v.begin(), v.end(), 0.0) / static_cast<double>(v.size());
-    s.p99 = v[std::min(v.size() - 1, static_cast<std::size_t>(std::ceil(0.99 * v.size())) - 1)];
-    return s;
-}
-
-void row(const std::string& what, const Stats& s, const std::string& note) {
-    std::printf("ROW\t%s\t%.2f\t%.2f\t%.2f\t%s\n", what.c_str(), s.median, s.mean, s.p99, note.c_str());
-}
+using tavrik::bench::Clock;
+using tavrik::bench::microsSince;
+using tavrik::bench::row;
+using tavrik::bench::stats;
+using tavrik::bench::Stats;
 
 void target(const std::string& what, double ratio, double goal) {
     std::printf("TARGET\t%s\t%.2fx\t<= %.1fx\t%s\n", what.c_str(), ratio, goal, ratio <= goal ? "met" : "MISSED");

@@ -58,6 +58,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "fitting/TFitingFlight.h"
 #include "openflights/OpenFlightsNetwork.h"
 #include "flights/TManagementFlight.h"
@@ -67,22 +68,16 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double microsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-struct Stats {
-    double median = 0, mean = 0, p99 = 0;
-};
+using tavrik::bench::Clock;
+using tavrik::bench::microsSince;
+using tavrik::bench::row;
+using tavrik::bench::Stats;
 
 // The 99th percentile (nearest rank) of one benchmark's repetitions.
 double percentile99(const std::vector<double>& values) {
-    if (values.empty()) return 0;
     std::vector<double> sorted(values);
     std::sort(sorted.begin(), sorted.end());
-    return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(std::ceil(0.99 * sorted.size())) - 1)];
+    return tavrik::bench::percentile99Sorted(sorted);
 }
 
 // Keeps the aggregates of every benchmark run, in microseconds, instead of
@@ -129,10 +124,6 @@ Stats measure(const std::string& name, std::size_t count, const std::function<do
     benchmark::ClearRegisteredBenchmarks();
     const auto found = collector().figures.find(name);
     return found == collector().figures.end() ? Stats{} : found->second;
-}
-
-void row(const std::string& what, const Stats& s, const std::string& note) {
-    std::printf("ROW\t%s\t%.2f\t%.2f\t%.2f\t%s\n", what.c_str(), s.median, s.mean, s.p99, note.c_str());
 }
 
 void rowValue(const std::string& what, const std::string& value, const std::string& note) {

@@ -29,36 +29,17 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "library/Network.h"
 #include "openflights/OpenFlightsNetwork.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double microsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
-}
-
-struct Stats {
-    double median = 0, mean = 0, p99 = 0;
-};
-
-Stats stats(std::vector<double> us) {
-    Stats s;
-    if (us.empty()) return s;
-    std::sort(us.begin(), us.end());
-    s.median = us[us.size() / 2];
-    double sum = 0;
-    for (double u : us) sum += u;
-    s.mean = sum / static_cast<double>(us.size());
-    s.p99 = us[std::min(us.size() - 1, static_cast<std::size_t>(0.99 * static_cast<double>(us.size())))];
-    return s;
-}
-
-void row(const std::string& what, const Stats& s, const std::string& note) {
-    std::printf("ROW\t%s\t%.2f\t%.2f\t%.2f\t%s\n", what.c_str(), s.median, s.mean, s.p99, note.c_str());
-}
+using tavrik::bench::Clock;
+using tavrik::bench::microsSince;
+using tavrik::bench::row;
+using tavrik::bench::stats;
+using tavrik::bench::Stats;
 
 void rowValue(const std::string& what, const std::string& value, const std::string& note) {
     std::printf("ROW\t%s\t%s\t\t\t%s\n", what.c_str(), value.c_str(), note.c_str());
