@@ -49,7 +49,7 @@ final class RouteChoices {
         if (avoid != null) q.avoid(ints(avoided(avoid)));
         if (via != null) q.via(asOption(() -> directory.resolve(via), "--via"));
         if (maxLegs != null) q.maxLegs(option(maxLegs, "--max-legs"));
-        if (passengers != null) q.passengers(option(passengers, "--passengers"));
+        if (passengers != null) q.passengers(option(passengers, "--passengers", 1));
         Shell.checkMapName(map);
         listSet("From", fromText, from);
         listSet("To", toText, to);
@@ -205,8 +205,12 @@ final class RouteChoices {
     }
 
     private static int option(String text, String option) {
+        return option(text, option, 0);
+    }
+
+    private static int option(String text, String option, int lowest) {
         try {
-            return Shell.number(text, option, "");
+            return Shell.number(text, option, lowest, "");
         } catch (UserError e) {
             throw new Shell.UsageError(e.getMessage());
         }

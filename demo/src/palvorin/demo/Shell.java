@@ -379,7 +379,7 @@ final class Shell {
 
         @Override
         public void run() {
-            book(passengers == null ? 1 : number(passengers, "N", ""));
+            book(passengers == null ? 1 : number(passengers, "N", 1, ""));
         }
     }
 
@@ -817,7 +817,15 @@ final class Shell {
 
     /** A whole number from 0 to the largest int; the message says that range. */
     static int number(String text, String what, String note) {
-        String range = what + " must be a whole number from 0 to " + Integer.MAX_VALUE + note;
+        return number(text, what, 0, note);
+    }
+
+    /**
+     * A whole number to the largest int, parsed from 0 up; the message names {@code lowest} as the
+     * start of the range (a number below it is refused by the caller, with its own message).
+     */
+    static int number(String text, String what, int lowest, String note) {
+        String range = what + " must be a whole number from " + lowest + " to " + Integer.MAX_VALUE + note;
         if (!Directory.isNumber(text)) throw new UserError(range + ", not " + UserError.quote(text));
         try {
             return Integer.parseInt(text);
