@@ -4,11 +4,9 @@
 #include <deque>
 #include <limits>
 #include <tuple>
-#include <unordered_map>
 #include <utility>
 
-#include "store/TAirportLink.h"
-#include "store/TFlightLink.h"
+#include "choices/ChoiceNetwork.h"
 
 // The relaxation of a step, called for every flight a search looks at:
 // inlined into the loops over the flights.
@@ -22,336 +20,13 @@ namespace Choices {
 
 namespace {
 
-constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // The step from `via` before it to `via` after it: no flight, no leg, no day.
 constexpr std::uint32_t kTransition = kNone - 1;
 constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
 
-// One flight of the copy, by its arc id.
-struct ArcData {
-    std::uint32_t from;  // slot of the departure airport; kNone for an id not in use
-    std::uint32_t to;    // slot of the arrival airport
-    int days;
-    int flight;
-    int free;  // free seats, kNoLimit without a capacity
-    std::uint32_t sibling;  // the next flight joining the same two airports that way, or kNone
-};
-
 // A search ends early from the arrivals' side only while they have at most
 // this many arriving flights in all (past it, the usual end is cheaper).
 constexpr std::size_t kEarlyEndArcs = 4096;
-
-// Of the flights from one airport to another, the one a search takes when
-// it may take any (fewest days, then smallest flight number): what the
-// search reads, with that flight's free seats, and beside it (BestFlight)
-// which flight that is.
-struct Best {
-    std::uint32_t to;
-    int days;
-    int free;
-};
-struct BestFlight {
-    std::uint32_t arc;
-    std::uint32_t first;  // every flight of the pair: first, then each one's sibling
-};
-
-// A flight as its arrival airport lists it.
-struct Into {
-    std::uint32_t from;
-    int days;
-    std::uint32_t arc;
-};
-
-constexpr int kNoLimit = std::numeric_limits<int>::max();
-
-}  // namespace
-
-// The store's network as the searches read it: airports in ascending number
-// (so comparing slots compares numbers; a removed airport leaves a dead slot
-// that nothing leads to), each with its departing and arriving flights by
-// arc id, parallel flights included, in no particular order (every search
-// decides ties by the flights' numbers, not by their places).
-struct Index {
-    // The store's revision this copy stands for: each edit it is told of
-    // moves it on by one, as the store's own.
-    std::uint64_t revision = 0;
-    std::uint32_t n = 0;
-    std::vector<int> ids;
-    std::unordered_map<int, std::uint32_t> slots;  // live airports only
-    std::vector<ArcData> arcs;
-    std::vector<int> numbers;  // each arc's flight number, for the ties the searches decide by it
-    std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
-    std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
-    std::vector<std::vector<Into>> in;            // per slot, arriving flights
-    // Per slot, one entry per arrival airport, in one range of a shared pool
-    // (`best`, and `bestFlight` beside it): a range that fills up moves to
-    // the end of the pool with twice the room, and the pool is packed again
-    // (slot by slot, each range as long as it is) once the ranges it left
-    // behind pass half of it. A search reads the entries of an airport
-    // from one place, and those of neighbouring slots lie near each other.
-    struct Range {
-        std::uint32_t begin = 0;
-        std::uint32_t size = 0;
-        std::uint32_t room = 0;
-    };
-    std::vector<Range> bestRange;
-    std::vector<Best> best;
-    std::vector<BestFlight> bestFlight;
-    std::size_t wasted = 0;  // pool entries no range uses
-    std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
-    std::size_t negatives = 0;  // flights of fewer than 0 days
-    std::size_t zeros = 0;      // flights of 0 days
-    std::size_t longOnes = 0;   // flights of kDialClasses days or more
-    std::size_t dead = 0;       // slots of removed airports
-    bool anyAirport = false;
-    int largest = 0;            // the largest airport number any slot had
-
-    bool negative() const { return negatives > 0; }
-    const Best* bestBegin(std::uint32_t slot) const { return best.data() + bestRange[slot].begin; }
-    std::uint32_t bestCount(std::uint32_t slot) const { return bestRange[slot].size; }
-    const BestFlight* flightsBegin(std::uint32_t slot) const { return bestFlight.data() + bestRange[slot].begin; }
-    void appendBest(std::uint32_t slot, const Best& b, const BestFlight& f);
-    void eraseBest(std::uint32_t slot, std::uint32_t i);
-    // Every range packed, slot by slot.
-    void pack();
-    bool slotOf(int airport, std::uint32_t& slot) const {
-        auto it = slots.find(airport);
-        if (it == slots.end()) return false;
-        slot = it->second;
-        return true;
-    }
-    // False when the airport cannot take a slot in number order.
-    bool addAirport(int airport);
-    void removeAirport(std::uint32_t slot);
-    void addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free);
-    void removeArc(int flight, std::uint32_t from);
-    // The free seats of a flight, also where it wins its pair.
-    void setFree(std::uint32_t id, int free);
-    // The arc id of flight `flight` from slot `from`, or kNone.
-    std::uint32_t arcOf(int flight, std::uint32_t from) const;
-    void countDays(int days, int delta);
-};
-
-namespace {
-
-constexpr std::uint32_t kDialClasses = 1024;
-
-void eraseValue(std::vector<std::uint32_t>& v, std::uint32_t value) {
-    auto it = std::find(v.begin(), v.end(), value);
-    if (it == v.end()) return;
-    *it = v.back();
-    v.pop_back();
-}
-
-}  // namespace
-
-void Index::countDays(int days, int delta) {
-    if (days < 0) negatives += static_cast<std::size_t>(delta);
-    if (days == 0) zeros += static_cast<std::size_t>(delta);
-    if (days >= static_cast<int>(kDialClasses)) longOnes += static_cast<std::size_t>(delta);
-}
-
-bool Index::addAirport(int airport) {
-    if (anyAirport && airport <= largest) return false;
-    ids.push_back(airport);
-    out.emplace_back();
-    in.emplace_back();
-    bestRange.emplace_back();
-    slots.emplace(airport, n);
-    ++n;
-    anyAirport = true;
-    largest = airport;
-    return true;
-}
-
-void Index::removeAirport(std::uint32_t slot) {
-    while (!out[slot].empty()) removeArc(arcs[out[slot].back()].flight, slot);
-    while (!in[slot].empty()) {
-        const ArcData& a = arcs[in[slot].back().arc];
-        removeArc(a.flight, a.from);
-    }
-    slots.erase(ids[slot]);
-    ++dead;
-}
-
-void Index::setFree(std::uint32_t id, int free) {
-    ArcData& a = arcs[id];
-    a.free = free;
-    const Range& r = bestRange[a.from];
-    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
-        if (best[i].to == a.to) {
-            if (bestFlight[i].arc == id) best[i].free = free;
-            return;
-        }
-}
-
-void Index::appendBest(std::uint32_t slot, const Best& b, const BestFlight& f) {
-    Range& r = bestRange[slot];
-    if (r.size == r.room) {
-        const std::uint32_t room = std::max<std::uint32_t>(4, 2 * r.room);
-        const std::size_t at = best.size();
-        best.resize(at + room);
-        bestFlight.resize(at + room);
-        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, best.begin() + static_cast<std::ptrdiff_t>(at));
-        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size,
-                  bestFlight.begin() + static_cast<std::ptrdiff_t>(at));
-        wasted += r.room;
-        r.begin = static_cast<std::uint32_t>(at);
-        r.room = room;
-    }
-    best[r.begin + r.size] = b;
-    bestFlight[r.begin + r.size] = f;
-    ++r.size;
-    if (wasted > best.size() / 2 + 4096) pack();
-}
-
-void Index::eraseBest(std::uint32_t slot, std::uint32_t i) {
-    Range& r = bestRange[slot];
-    const std::uint32_t last = r.begin + r.size - 1;
-    best[i] = best[last];
-    bestFlight[i] = bestFlight[last];
-    --r.size;
-}
-
-void Index::pack() {
-    std::size_t total = 0;
-    for (const Range& r : bestRange) total += r.size;
-    std::vector<Best> packed(total);
-    std::vector<BestFlight> packedFlights(total);
-    std::uint32_t at = 0;
-    for (Range& r : bestRange) {
-        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, packed.begin() + at);
-        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size, packedFlights.begin() + at);
-        r.begin = at;
-        r.room = r.size;
-        at += r.size;
-    }
-    best.swap(packed);
-    bestFlight.swap(packedFlights);
-    wasted = 0;
-}
-
-std::uint32_t Index::arcOf(int flight, std::uint32_t from) const {
-    auto it = byFlight.find(flight);
-    if (it == byFlight.end()) return kNone;
-    for (std::uint32_t id : it->second)
-        if (arcs[id].from == from) return id;
-    return kNone;
-}
-
-void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, int free) {
-    std::uint32_t id;
-    if (!unused.empty()) {
-        id = unused.back();
-        unused.pop_back();
-        arcs[id] = ArcData{from, to, days, flight, free, kNone};
-        numbers[id] = flight;
-    } else {
-        id = static_cast<std::uint32_t>(arcs.size());
-        arcs.push_back(ArcData{from, to, days, flight, free, kNone});
-        try {
-            numbers.push_back(flight);
-        } catch (...) {
-            arcs.pop_back();
-            throw;
-        }
-    }
-    out[from].push_back(id);
-    in[to].push_back(Into{from, days, id});
-    byFlight[flight].push_back(id);
-    countDays(days, 1);
-    const Range& r = bestRange[from];
-    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
-        if (best[i].to == to) {
-            BestFlight& bf = bestFlight[i];
-            arcs[id].sibling = bf.first;
-            bf.first = id;
-            const ArcData& cur = arcs[bf.arc];
-            if (days < cur.days || (days == cur.days && flight < cur.flight)) {
-                bf.arc = id;
-                best[i].days = days;
-                best[i].free = free;
-            }
-            return;
-        }
-    appendBest(from, Best{to, days, free}, BestFlight{id, id});
-}
-
-void Index::removeArc(int flight, std::uint32_t from) {
-    const std::uint32_t id = arcOf(flight, from);
-    if (id == kNone) return;
-    const ArcData gone = arcs[id];
-    eraseValue(out[from], id);
-    std::vector<Into>& into = in[gone.to];
-    for (std::size_t i = 0; i < into.size(); ++i)
-        if (into[i].arc == id) {
-            into[i] = into.back();
-            into.pop_back();
-            break;
-        }
-    auto listed = byFlight.find(flight);
-    eraseValue(listed->second, id);
-    if (listed->second.empty()) byFlight.erase(listed);
-    countDays(gone.days, -1);
-    arcs[id].from = kNone;
-    unused.push_back(id);
-    const Range& r = bestRange[from];
-    for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i) {
-        if (best[i].to != gone.to) continue;
-        BestFlight& b = bestFlight[i];
-        // Out of the pair's chain; the last one takes the entry with it.
-        if (b.first == id) {
-            b.first = gone.sibling;
-        } else {
-            std::uint32_t at = b.first;
-            while (arcs[at].sibling != id) at = arcs[at].sibling;
-            arcs[at].sibling = gone.sibling;
-        }
-        if (b.first == kNone) {
-            eraseBest(from, i);
-        } else if (b.arc == id) {
-            // The best of the pair's flights left.
-            std::uint32_t next = b.first;
-            for (std::uint32_t at = arcs[next].sibling; at != kNone; at = arcs[at].sibling)
-                if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
-                    next = at;
-            b.arc = next;
-            best[i].days = arcs[next].days;
-            best[i].free = arcs[next].free;
-        }
-        return;
-    }
-}
-
-namespace {
-
-std::shared_ptr<Index> buildIndex(IDataAccess& store, IFreeSeats* seats) {
-    auto ix = std::make_shared<Index>();
-    ix->revision = store.getRevision();
-    const std::map<int, TAirportLink>& airports = *store.getAirports();
-    ix->ids.reserve(airports.size());
-    ix->slots.reserve(airports.size());
-    for (const auto& a : airports) ix->addAirport(a.first);
-    std::uint32_t s = 0;
-    for (const auto& a : airports) {
-        for (const auto& f : *a.second.pAirport->getFlights()) {
-            if (f.second.from != a.first) continue;
-            std::uint32_t to;
-            if (!ix->slotOf(f.second.to, to)) continue;
-            ix->addArc(f.first, f.second.days, s, to, kNoLimit);
-        }
-        ++s;
-    }
-    if (seats != nullptr)
-        seats->eachLimited([&](int flight, int, int from, int, int free) {
-            std::uint32_t slot;
-            if (!ix->slotOf(from, slot)) return;
-            const std::uint32_t id = ix->arcOf(flight, slot);
-            if (id != kNone) ix->setFree(id, free);
-        });
-    ix->pack();
-    return ix;
-}
 
 // A query checked against the index. States: one per airport, or with `via`
 // two (state s + n is airport s after `via` was passed).
@@ -888,6 +563,241 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
     return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
 }
 
+// ---- The lean search: Dijkstra's search for the common case ----
+// Where every flight takes 1 .. kDialClasses - 1 days, a search from the
+// departures without blocked states or bounds (a fit, the first of the
+// alternatives, reach) runs on lean labels: (days, legs) packed into one
+// 64-bit key per state (so one comparison orders them), the last step's
+// state and arc in arrays of their own that only an improvement writes, and
+// Dial's buckets holding bare states. Each step adds a day or more, so a
+// label is final when its bucket's turn comes, and a state needs one entry
+// per day count it takes (an improvement in legs alone keeps its entry).
+// The order and the ends are those of `dijkstraWith`.
+
+constexpr int kLegBits = 24;
+constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
+
+struct LeanSpace {
+    std::vector<std::uint64_t> key;  // days << kLegBits | legs; kUnreached when not reached
+    std::vector<std::uint32_t> pred;
+    std::vector<std::uint32_t> arc;
+    std::vector<std::uint32_t> touched;  // the states whose key is set
+    std::vector<std::vector<std::uint32_t>> ring;
+    bool dirty = false;  // buckets may hold entries of an unfinished search
+
+    void begin(std::uint32_t states) {
+        for (std::uint32_t s : touched) key[s] = kUnreached;
+        touched.clear();
+        if (key.size() < states) {
+            key.resize(states, kUnreached);
+            pred.resize(states);
+            arc.resize(states);
+        }
+        if (ring.size() < kDialClasses) ring.resize(kDialClasses);
+        if (dirty)
+            for (auto& b : ring) b.clear();
+        dirty = true;
+    }
+    static std::int64_t days(std::uint64_t k) { return static_cast<std::int64_t>(k >> kLegBits); }
+    static int legs(std::uint64_t k) { return static_cast<int>(k & ((std::uint64_t{1} << kLegBits) - 1)); }
+};
+
+LeanSpace& leanSpace() {
+    thread_local LeanSpace s;
+    return s;
+}
+
+// The lean search applies: day counts from 1 to kDialClasses - 1, and room
+// for the legs in a key.
+bool leanApplies(const Plan& p) {
+    const Index& ix = *p.ix;
+    return !p.negative && ix.zeros == 0 && ix.longOnes == 0 && p.states < (std::uint32_t{1} << kLegBits);
+}
+
+Path leanPath(const Plan& p, const LeanSpace& l, std::uint32_t end) {
+    Path path;
+    path.days = LeanSpace::days(l.key[end]);
+    for (std::uint32_t s = end;;) {
+        path.states.push_back(s);
+        const std::uint32_t from = l.pred[s];
+        if (from == kNone) break;
+        path.arcs.push_back(l.arc[s]);
+        if (l.arc[s] != kTransition) ++path.legs;
+        s = from;
+    }
+    std::reverse(path.states.begin(), path.states.end());
+    std::reverse(path.arcs.begin(), path.arcs.end());
+    (void)p;
+    return path;
+}
+
+// A fit (out != null: the first route in the route order into `out`, false
+// when there is none) or a reach (settled != null: every state within
+// reachLimit days, in the order settled).
+bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std::int64_t reachLimit,
+                std::vector<std::uint32_t>* settled) {
+    LeanSpace& l = leanSpace();
+    l.begin(p.states);
+    const Index& ix = *p.ix;
+    std::uint64_t* key = l.key.data();
+    std::uint32_t* pred = l.pred.data();
+    std::uint32_t* arcOf = l.arc.data();
+    const bool reach = settled != nullptr;
+    const std::uint32_t targetBase = p.via ? p.n : 0;
+    const char* target = p.target.data();
+    auto isTarget = [&](std::uint32_t s) { return s >= targetBase && target[s - targetBase] != 0; };
+    std::size_t pending = 0;
+    std::int64_t first = kInfinite, lastPushed = 0;
+    auto push = [&](std::uint32_t s, std::int64_t days) {
+        l.ring[static_cast<std::size_t>(days) % kDialClasses].push_back(s);
+        ++pending;
+        lastPushed = std::max(lastPushed, days);
+    };
+    std::int64_t arrivalDays = kInfinite;
+    for (const Start& s : starts) {
+        const std::uint64_t k = static_cast<std::uint64_t>(s.days) << kLegBits | static_cast<std::uint64_t>(s.legs);
+        if (key[s.state] == kUnreached) l.touched.push_back(s.state);
+        key[s.state] = k;
+        pred[s.state] = kNone;
+        arcOf[s.state] = kNone;
+        push(s.state, s.days);
+        first = std::min(first, s.days);
+        if (!reach && isTarget(s.state)) arrivalDays = std::min(arrivalDays, s.days);
+    }
+    bool viaPassed = false;
+    const int passengers = p.passengers;
+    // The step from u (its label final, of `du` days) by arc `id` to v.
+    auto relax = [&](std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t v, int days, std::uint64_t legs,
+                     std::uint32_t id) TAVRIK_INLINE {
+        if (viaPassed && v < p.n) return;
+        const std::int64_t cand = du + days;
+        const std::uint64_t ck = ku + (static_cast<std::uint64_t>(days) << kLegBits) + legs;
+        const std::uint64_t kv = key[v];
+        if (ck < kv) {
+            if (reach) {
+                if (cand > reachLimit) return;
+            } else if (cand >= arrivalDays) {
+                if (!isTarget(v)) return;
+            } else if (isTarget(v)) {
+                arrivalDays = cand;
+            }
+            if (kv == kUnreached) l.touched.push_back(v);
+            key[v] = ck;
+            pred[v] = u;
+            arcOf[v] = id;
+            if (LeanSpace::days(kv) != cand) push(v, cand);
+        } else if (ck == kv) {
+            const std::uint32_t w = pred[v];
+            if (stepBefore(p, du, u, id, LeanSpace::days(key[w]), w, arcOf[v])) {
+                pred[v] = u;
+                arcOf[v] = id;
+            }
+        }
+    };
+    auto relaxAll = [&](std::uint32_t u) {
+        const std::uint64_t ku = key[u];
+        const std::int64_t du = LeanSpace::days(ku);
+        const std::uint32_t a = p.airport(u);
+        if (p.via && u < p.n && a == p.viaSlot) {
+            relax(u, du, ku, u + p.n, 0, 0, kTransition);
+            return;
+        }
+        const std::uint32_t offset = u - a;
+        if (p.avoidedArcs.empty()) {
+            const Best* bs = ix.bestBegin(a);
+            const BestFlight* flights = ix.flightsBegin(a);
+            for (std::uint32_t i = 0, count = ix.bestCount(a); i < count; ++i) {
+                const Best& b = bs[i];
+                if (p.anyAvoided && p.avoided[b.to]) continue;
+                if (b.free < passengers) {
+                    for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
+                        if (p.seated(ix.arcs[k])) relax(u, du, ku, offset + b.to, ix.arcs[k].days, 1, k);
+                    continue;
+                }
+                relax(u, du, ku, offset + b.to, b.days, 1, flights[i].arc);
+            }
+            return;
+        }
+        for (std::uint32_t i : ix.out[a]) {
+            const ArcData& arc = ix.arcs[i];
+            if (p.avoided[arc.to]) continue;
+            if (passengers > 0 && !p.seated(arc)) continue;
+            if (std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), i)) continue;
+            relax(u, du, ku, offset + arc.to, arc.days, 1, i);
+        }
+    };
+    // As in dijkstraWith: once the labels under arrivalDays - 1 days are
+    // relaxed, only flights straight into an arrival from a label of
+    // arrivalDays - 1 days can still matter, taken from the arrivals' side.
+    const bool earlyEnd = !reach && p.targetArcs <= kEarlyEndArcs;
+    auto endAtArrivals = [&]() {
+        const std::int64_t last = arrivalDays - 1;
+        if (p.via && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) == last && !viaPassed)
+            relaxAll(p.viaSlot);  // `via` after it, reached at the same days
+        std::uint32_t end = kNone;
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = targetBase + t;
+            for (const Into& into : ix.in[t]) {
+                const std::uint32_t us = targetBase + into.from;
+                const std::uint64_t ku = key[us];
+                if (ku == kUnreached || LeanSpace::days(ku) != last || last + into.days > arrivalDays) continue;
+                const std::uint32_t id = into.arc;
+                if (passengers > 0 && !p.seated(ix.arcs[id])) continue;
+                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
+                    continue;
+                relax(us, last, ku, ts, into.days, 1, id);
+            }
+        }
+        for (std::uint32_t t : p.targets) {
+            const std::uint32_t ts = targetBase + t;
+            if (key[ts] == kUnreached) continue;
+            if (end == kNone || std::tie(key[ts], ts) < std::tie(key[end], end)) end = ts;
+        }
+        *out = leanPath(p, l, end);
+    };
+    bool found = false;
+    std::int64_t day = first;
+    for (; pending > 0 && !found; ++day) {
+        if (reach && day > reachLimit) break;
+        std::vector<std::uint32_t>& bucket = l.ring[static_cast<std::size_t>(day) % kDialClasses];
+        // The bucket grows while it is read (`via`'s transition adds no day).
+        for (std::size_t i = 0; i < bucket.size(); ++i) {
+            --pending;
+            const std::uint32_t u = bucket[i];
+            if (LeanSpace::days(key[u]) != day) continue;
+            if (reach) {
+                settled->push_back(u);
+                if (day >= reachLimit) continue;
+            } else if (earlyEnd && arrivalDays != kInfinite && day + 1 >= arrivalDays) {
+                endAtArrivals();
+                found = true;
+                break;
+            } else if (isTarget(u)) {
+                // The first arrival in the route order among the final
+                // labels of these days: fewest legs, then smallest slot.
+                std::uint32_t end = u;
+                for (std::size_t j = i + 1; j < bucket.size(); ++j) {
+                    const std::uint32_t o = bucket[j];
+                    if (LeanSpace::days(key[o]) == day && isTarget(o) && std::tie(key[o], o) < std::tie(key[end], end))
+                        end = o;
+                }
+                *out = leanPath(p, l, end);
+                found = true;
+                break;
+            }
+            if (viaPassed && u < p.n) continue;
+            relaxAll(u);
+            if (p.via && u == p.viaSlot) viaPassed = true;
+        }
+        if (!found) bucket.clear();
+    }
+    // Buckets left with entries are emptied now, so the next search starts clean.
+    for (std::int64_t d = std::max<std::int64_t>(first, day - 1); d <= lastPushed && d < day - 1 + kDialClasses; ++d)
+        l.ring[static_cast<std::size_t>(d) % kDialClasses].clear();
+    l.dirty = false;
+    return found;
+}
+
 [[noreturn]] void refuseLoop(const Plan& p, const Workspace& w, std::uint32_t v) {
     // Walking back as many steps as there are states ends on the loop.
     for (std::uint32_t i = 0; i < p.states && w.labels[v].pred != kNone; ++i) v = w.labels[v].pred;
@@ -1104,6 +1014,8 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
         return true;
     }
     if (p.negative) return labelCorrecting(p, w, starts, spur, out);
+    if (spur.state == kNone && potential == nullptr && !w.anyBlocked && leanApplies(p))
+        return leanSearch(p, starts, out, -1, nullptr);
     return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
 }
 
@@ -1358,8 +1270,21 @@ std::vector<Route> TChoices::front(const Query& query, int maxDays) {
     Workspace& w = workspace();
     checkLoops(p, w, false);
     w.block(nullptr, 0, p.states);
-    const std::vector<std::uint32_t> points = rounds(p, w, sourceStarts(p), Spur{}, p.maxLegs, p.hasMaxLegs, maxDays);
     std::vector<Route> out;
+    if (!p.hasMaxLegs && leanApplies(p)) {
+        // The fewest-days point is the fit's route, and every other point
+        // has fewer legs: the rounds stop one leg short of it.
+        Path fewest;
+        if (!leanSearch(p, sourceStarts(p), &fewest, -1, nullptr) || fewest.days > maxDays) return out;
+        if (fewest.legs > 1)
+            for (std::uint32_t label : rounds(p, w, sourceStarts(p), Spur{}, fewest.legs - 1, true, maxDays)) {
+                const Path path = pathFromRounds(w, label);
+                if (path.days <= maxDays) out.push_back(toRoute(p, path));
+            }
+        out.push_back(toRoute(p, fewest));
+        return out;
+    }
+    const std::vector<std::uint32_t> points = rounds(p, w, sourceStarts(p), Spur{}, p.maxLegs, p.hasMaxLegs, maxDays);
     // Ordered by legs, so by falling days: the points within the limit are
     // the last ones.
     for (std::uint32_t label : points) {
@@ -1496,8 +1421,14 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
             if (!w.fresh(s)) add(s, w.labels[s].days, w.labels[s].legs);
     } else {
         std::vector<std::uint32_t> settled;
-        dijkstra(p, w, sourceStarts(p), Spur{}, nullptr, maxDays, &settled);
-        for (std::uint32_t s : settled) add(s, w.labels[s].days, w.labels[s].legs);
+        if (leanApplies(p)) {
+            leanSearch(p, sourceStarts(p), nullptr, maxDays, &settled);
+            const LeanSpace& l = leanSpace();
+            for (std::uint32_t s : settled) add(s, LeanSpace::days(l.key[s]), LeanSpace::legs(l.key[s]));
+        } else {
+            dijkstra(p, w, sourceStarts(p), Spur{}, nullptr, maxDays, &settled);
+            for (std::uint32_t s : settled) add(s, w.labels[s].days, w.labels[s].legs);
+        }
     }
     std::sort(out.begin(), out.end(), [](const Reached& a, const Reached& b) {
         return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
