@@ -4,9 +4,11 @@
 #include <deque>
 #include <limits>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "choices/ChoiceNetwork.h"
+#include "fitting/SearchQueues.h"
 
 // The relaxation of a step, called for every flight a search looks at:
 // inlined into the loops over the flights.
@@ -577,13 +579,21 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
 constexpr int kLegBits = 24;
 constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
 
+// A spur's heap entry: (days + bound) << kLegBits | legs, and the state.
+struct LeanEntry {
+    std::uint64_t key;
+    std::uint32_t state;
+    bool operator<(const LeanEntry& o) const { return key < o.key || (key == o.key && state < o.state); }
+};
+
 struct LeanSpace {
     std::vector<std::uint64_t> key;  // days << kLegBits | legs; kUnreached when not reached
     std::vector<std::uint32_t> pred;
     std::vector<std::uint32_t> arc;
     std::vector<std::uint32_t> touched;  // the states whose key is set
-    std::vector<std::vector<std::uint32_t>> ring;
-    bool dirty = false;  // buckets may hold entries of an unfinished search
+    std::vector<std::vector<std::uint32_t>> ring;  // Dial's buckets by days
+    FitingFlight::Heap<LeanEntry> heap;             // the spurs' queue
+    bool dirty = false;  // buckets or heap may hold entries of an unfinished search
 
     void begin(std::uint32_t states) {
         for (std::uint32_t s : touched) key[s] = kUnreached;
@@ -594,8 +604,10 @@ struct LeanSpace {
             arc.resize(states);
         }
         if (ring.size() < kDialClasses) ring.resize(kDialClasses);
-        if (dirty)
+        if (dirty) {
             for (auto& b : ring) b.clear();
+            heap.clear();
+        }
         dirty = true;
     }
     static std::int64_t days(std::uint64_t k) { return static_cast<std::int64_t>(k >> kLegBits); }
@@ -631,11 +643,23 @@ Path leanPath(const Plan& p, const LeanSpace& l, std::uint32_t end) {
     return path;
 }
 
+// A spur of the k best: its blocks and the bound that orders its search.
+struct LeanSpur {
+    const Workspace* w;
+    const Spur* spur;
+    const std::int64_t* potential;  // as dijkstraWith's; never null here
+};
+
 // A fit (out != null: the first route in the route order into `out`, false
 // when there is none) or a reach (settled != null: every state within
-// reachLimit days, in the order settled).
+// reachLimit days, in the order settled). With kSpur, a spur of the k best
+// (`spur` says what it may not take): A* on days plus the potential, in a
+// heap ordered by (that sum, legs, state), which settles each state's
+// (days, legs) in order as the potential never falls by more than a
+// step's days (a step that adds nothing to the sum adds a leg).
+template <bool kSpur>
 bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std::int64_t reachLimit,
-                std::vector<std::uint32_t>* settled) {
+                std::vector<std::uint32_t>* settled, const LeanSpur* spur = nullptr) {
     LeanSpace& l = leanSpace();
     l.begin(p.states);
     const Index& ix = *p.ix;
@@ -645,48 +669,62 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
     const bool reach = settled != nullptr;
     const std::uint32_t targetBase = p.via ? p.n : 0;
     const char* target = p.target.data();
-    auto isTarget = [&](std::uint32_t s) { return s >= targetBase && target[s - targetBase] != 0; };
+    const std::int64_t* potential = kSpur ? spur->potential : nullptr;
+    const std::uint32_t spurState = kSpur ? spur->spur->state : kNone;
+    auto isEnd = [&](std::uint32_t s) {
+        if (s < targetBase || target[s - targetBase] == 0) return false;
+        return !kSpur || !(s == spurState && spur->spur->noEnd);
+    };
+    auto blocked = [&](std::uint32_t s) { return kSpur && spur->w->anyBlocked && spur->w->blocked(s); };
     std::size_t pending = 0;
     std::int64_t first = kInfinite, lastPushed = 0;
-    auto push = [&](std::uint32_t s, std::int64_t days) {
-        l.ring[static_cast<std::size_t>(days) % kDialClasses].push_back(s);
-        ++pending;
-        lastPushed = std::max(lastPushed, days);
+    auto push = [&](std::uint32_t s, std::int64_t days, std::uint64_t k) {
+        if constexpr (kSpur) {
+            l.heap.push(LeanEntry{k + (static_cast<std::uint64_t>(potential[s]) << kLegBits), s});
+        } else {
+            (void)k;
+            l.ring[static_cast<std::size_t>(days) % kDialClasses].push_back(s);
+            ++pending;
+            lastPushed = std::max(lastPushed, days);
+        }
     };
     std::int64_t arrivalDays = kInfinite;
     for (const Start& s : starts) {
+        if (kSpur && potential[s.state] == kInfinite) continue;
         const std::uint64_t k = static_cast<std::uint64_t>(s.days) << kLegBits | static_cast<std::uint64_t>(s.legs);
         if (key[s.state] == kUnreached) l.touched.push_back(s.state);
         key[s.state] = k;
         pred[s.state] = kNone;
         arcOf[s.state] = kNone;
-        push(s.state, s.days);
+        push(s.state, s.days, k);
         first = std::min(first, s.days);
-        if (!reach && isTarget(s.state)) arrivalDays = std::min(arrivalDays, s.days);
+        if (!reach && isEnd(s.state)) arrivalDays = std::min(arrivalDays, s.days);
     }
     bool viaPassed = false;
     const int passengers = p.passengers;
-    // The step from u (its label final, of `du` days) by arc `id` to v.
-    auto relax = [&](std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t v, int days, std::uint64_t legs,
-                     std::uint32_t id) TAVRIK_INLINE {
-        if (viaPassed && v < p.n) return;
-        const std::int64_t cand = du + days;
-        const std::uint64_t ck = ku + (static_cast<std::uint64_t>(days) << kLegBits) + legs;
-        const std::uint64_t kv = key[v];
+    // The step from u (its label final, of `du` days) by arc `id` to v, with
+    // v's key `kv` and the step's `ck`, no greater. Most steps improve
+    // nothing: one comparison of keys ends them before this. (No step leads
+    // back before `via` once it is passed: the states before it are not
+    // relaxed from any more, and only they lead there.)
+    auto better = [&](std::uint32_t u, std::int64_t du, std::uint32_t v, std::int64_t cand, std::uint64_t ck,
+                      std::uint64_t kv, std::uint32_t id) {
         if (ck < kv) {
+            if (blocked(v)) return;
+            if (kSpur && potential[v] == kInfinite) return;  // no arrival from there
             if (reach) {
                 if (cand > reachLimit) return;
             } else if (cand >= arrivalDays) {
-                if (!isTarget(v)) return;
-            } else if (isTarget(v)) {
+                if (!isEnd(v)) return;
+            } else if (isEnd(v)) {
                 arrivalDays = cand;
             }
             if (kv == kUnreached) l.touched.push_back(v);
             key[v] = ck;
             pred[v] = u;
             arcOf[v] = id;
-            if (LeanSpace::days(kv) != cand) push(v, cand);
-        } else if (ck == kv) {
+            if (kSpur || LeanSpace::days(kv) != cand) push(v, cand, ck);
+        } else {
             const std::uint32_t w = pred[v];
             if (stepBefore(p, du, u, id, LeanSpace::days(key[w]), w, arcOf[v])) {
                 pred[v] = u;
@@ -694,38 +732,97 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
             }
         }
     };
+    auto relax = [&](std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t v, int days, std::uint64_t legs,
+                     std::uint32_t id) TAVRIK_INLINE {
+        const std::uint64_t ck = ku + (static_cast<std::uint64_t>(days) << kLegBits) + legs;
+        const std::uint64_t kv = key[v];
+        if (ck > kv) return;
+        better(u, du, v, du + days, ck, kv, id);
+    };
+    // The winning flights of each pair out of airport `a`, with the checks
+    // the query needs compiled in.
+    auto scanBest = [&](auto avoid, auto seats, std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t a)
+                        TAVRIK_INLINE {
+        const std::uint32_t offset = u - a;
+        const Best* bs = ix.bestBegin(a);
+        const Best* end = bs + ix.bestCount(a);
+        const char* avoided = p.avoided.data();
+        for (const Best* b = bs; b != end; ++b) {
+            if (decltype(avoid)::value && avoided[b->to]) continue;
+            const std::uint32_t v = offset + b->to;
+            if (decltype(seats)::value && b->free < passengers) {
+                // The pair's winner lacks the seats: its other flights that
+                // have them are offered instead.
+                const BestFlight& f = ix.flightsBegin(a)[b - bs];
+                for (std::uint32_t k = f.first; k != kNone; k = ix.arcs[k].sibling)
+                    if (p.seated(ix.arcs[k])) relax(u, du, ku, v, ix.arcs[k].days, 1, k);
+                continue;
+            }
+            const std::uint64_t ck = ku + (static_cast<std::uint64_t>(static_cast<std::uint32_t>(b->days)) << kLegBits) + 1;
+            const std::uint64_t kv = key[v];
+            if (ck > kv) continue;
+            better(u, du, v, du + b->days, ck, kv, ix.flightsBegin(a)[b - bs].arc);
+        }
+    };
+    auto spurBlocks = [&](std::uint32_t u, std::uint32_t id) {
+        if (!kSpur || u != spurState) return false;
+        const std::vector<std::uint32_t>& arcs = spur->spur->arcs;
+        return std::find(arcs.begin(), arcs.end(), id) != arcs.end();
+    };
     auto relaxAll = [&](std::uint32_t u) {
         const std::uint64_t ku = key[u];
         const std::int64_t du = LeanSpace::days(ku);
         const std::uint32_t a = p.airport(u);
         if (p.via && u < p.n && a == p.viaSlot) {
-            relax(u, du, ku, u + p.n, 0, 0, kTransition);
+            if (!spurBlocks(u, kTransition)) relax(u, du, ku, u + p.n, 0, 0, kTransition);
             return;
         }
-        const std::uint32_t offset = u - a;
-        if (p.avoidedArcs.empty()) {
-            const Best* bs = ix.bestBegin(a);
-            const BestFlight* flights = ix.flightsBegin(a);
-            for (std::uint32_t i = 0, count = ix.bestCount(a); i < count; ++i) {
-                const Best& b = bs[i];
-                if (p.anyAvoided && p.avoided[b.to]) continue;
-                if (b.free < passengers) {
-                    for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
-                        if (p.seated(ix.arcs[k])) relax(u, du, ku, offset + b.to, ix.arcs[k].days, 1, k);
-                    continue;
-                }
-                relax(u, du, ku, offset + b.to, b.days, 1, flights[i].arc);
+        // At the spur's state a pair's winner may be ruled out while its
+        // other flights are not: every flight is looked at there.
+        if (p.avoidedArcs.empty() && !(kSpur && u == spurState)) {
+            using Yes = std::true_type;
+            using No = std::false_type;
+            if (p.anyAvoided) {
+                if (passengers > 0) scanBest(Yes{}, Yes{}, u, du, ku, a);
+                else scanBest(Yes{}, No{}, u, du, ku, a);
+            } else {
+                if (passengers > 0) scanBest(No{}, Yes{}, u, du, ku, a);
+                else scanBest(No{}, No{}, u, du, ku, a);
             }
             return;
         }
+        const std::uint32_t offset = u - a;
         for (std::uint32_t i : ix.out[a]) {
             const ArcData& arc = ix.arcs[i];
             if (p.avoided[arc.to]) continue;
             if (passengers > 0 && !p.seated(arc)) continue;
-            if (std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), i)) continue;
+            if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), i)) continue;
+            if (spurBlocks(u, i)) continue;
             relax(u, du, ku, offset + arc.to, arc.days, 1, i);
         }
     };
+    if constexpr (kSpur) {
+        // The first arrival taken from the heap is the answer: the heap's
+        // order at an arrival (bound 0) is (days, legs, state).
+        while (!l.heap.empty()) {
+            const LeanEntry e = l.heap.front();
+            l.heap.pop();
+            const std::uint32_t u = e.state;
+            const std::uint64_t ku = key[u];
+            if (ku + (static_cast<std::uint64_t>(potential[u]) << kLegBits) != e.key) continue;  // stale
+            if (isEnd(u)) {
+                *out = leanPath(p, l, u);
+                l.heap.clear();
+                l.dirty = false;
+                return true;
+            }
+            if (viaPassed && u < p.n) continue;
+            relaxAll(u);
+            if (p.via && u == p.viaSlot) viaPassed = true;
+        }
+        l.dirty = false;
+        return false;
+    }
     // As in dijkstraWith: once the labels under arrivalDays - 1 days are
     // relaxed, only flights straight into an arrival from a label of
     // arrivalDays - 1 days can still matter, taken from the arrivals' side.
@@ -772,13 +869,13 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
                 endAtArrivals();
                 found = true;
                 break;
-            } else if (isTarget(u)) {
+            } else if (isEnd(u)) {
                 // The first arrival in the route order among the final
                 // labels of these days: fewest legs, then smallest slot.
                 std::uint32_t end = u;
                 for (std::size_t j = i + 1; j < bucket.size(); ++j) {
                     const std::uint32_t o = bucket[j];
-                    if (LeanSpace::days(key[o]) == day && isTarget(o) && std::tie(key[o], o) < std::tie(key[end], end))
+                    if (LeanSpace::days(key[o]) == day && isEnd(o) && std::tie(key[o], o) < std::tie(key[end], end))
                         end = o;
                 }
                 *out = leanPath(p, l, end);
@@ -1014,8 +1111,14 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
         return true;
     }
     if (p.negative) return labelCorrecting(p, w, starts, spur, out);
-    if (spur.state == kNone && potential == nullptr && !w.anyBlocked && leanApplies(p))
-        return leanSearch(p, starts, out, -1, nullptr);
+    if (leanApplies(p)) {
+        if (spur.state == kNone && potential == nullptr && !w.anyBlocked)
+            return leanSearch<false>(p, starts, out, -1, nullptr);
+        if (potential != nullptr) {
+            const LeanSpur s{&w, &spur, potential};
+            return leanSearch<true>(p, starts, out, -1, nullptr, &s);
+        }
+    }
     return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
 }
 
@@ -1275,7 +1378,7 @@ std::vector<Route> TChoices::front(const Query& query, int maxDays) {
         // The fewest-days point is the fit's route, and every other point
         // has fewer legs: the rounds stop one leg short of it.
         Path fewest;
-        if (!leanSearch(p, sourceStarts(p), &fewest, -1, nullptr) || fewest.days > maxDays) return out;
+        if (!leanSearch<false>(p, sourceStarts(p), &fewest, -1, nullptr) || fewest.days > maxDays) return out;
         if (fewest.legs > 1)
             for (std::uint32_t label : rounds(p, w, sourceStarts(p), Spur{}, fewest.legs - 1, true, maxDays)) {
                 const Path path = pathFromRounds(w, label);
@@ -1422,7 +1525,7 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
     } else {
         std::vector<std::uint32_t> settled;
         if (leanApplies(p)) {
-            leanSearch(p, sourceStarts(p), nullptr, maxDays, &settled);
+            leanSearch<false>(p, sourceStarts(p), nullptr, maxDays, &settled);
             const LeanSpace& l = leanSpace();
             for (std::uint32_t s : settled) add(s, LeanSpace::days(l.key[s]), LeanSpace::legs(l.key[s]));
         } else {
