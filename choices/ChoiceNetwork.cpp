@@ -54,26 +54,28 @@ void Index::setFree(std::uint32_t id, int free) {
     const Range& r = bestRange[a.from];
     for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
         if (best[i].to == a.to) {
-            if (bestFlight[i].arc == id) best[i].free = free;
+            if (bestFlight[i].arc == id) bestFree[i] = free;
             return;
         }
 }
 
-void Index::appendBest(std::uint32_t slot, const Best& b, const BestFlight& f) {
+void Index::appendBest(std::uint32_t slot, const Best& b, int free, const BestFlight& f) {
     Range& r = bestRange[slot];
     if (r.size == r.room) {
         const std::uint32_t room = std::max<std::uint32_t>(4, 2 * r.room);
         const std::size_t at = best.size();
         best.resize(at + room);
+        bestFree.resize(at + room);
         bestFlight.resize(at + room);
-        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, best.begin() + static_cast<std::ptrdiff_t>(at));
-        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size,
-                  bestFlight.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy_n(best.begin() + r.begin, r.size, best.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy_n(bestFree.begin() + r.begin, r.size, bestFree.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy_n(bestFlight.begin() + r.begin, r.size, bestFlight.begin() + static_cast<std::ptrdiff_t>(at));
         wasted += r.room;
         r.begin = static_cast<std::uint32_t>(at);
         r.room = room;
     }
     best[r.begin + r.size] = b;
+    bestFree[r.begin + r.size] = free;
     bestFlight[r.begin + r.size] = f;
     ++r.size;
     if (wasted > best.size() / 2 + 4096) pack();
@@ -83,6 +85,7 @@ void Index::eraseBest(std::uint32_t slot, std::uint32_t i) {
     Range& r = bestRange[slot];
     const std::uint32_t last = r.begin + r.size - 1;
     best[i] = best[last];
+    bestFree[i] = bestFree[last];
     bestFlight[i] = bestFlight[last];
     --r.size;
 }
@@ -91,16 +94,19 @@ void Index::pack() {
     std::size_t total = 0;
     for (const Range& r : bestRange) total += r.size;
     std::vector<Best> packed(total);
+    std::vector<int> packedFree(total);
     std::vector<BestFlight> packedFlights(total);
     std::uint32_t at = 0;
     for (Range& r : bestRange) {
-        std::copy(best.begin() + r.begin, best.begin() + r.begin + r.size, packed.begin() + at);
-        std::copy(bestFlight.begin() + r.begin, bestFlight.begin() + r.begin + r.size, packedFlights.begin() + at);
+        std::copy_n(best.begin() + r.begin, r.size, packed.begin() + at);
+        std::copy_n(bestFree.begin() + r.begin, r.size, packedFree.begin() + at);
+        std::copy_n(bestFlight.begin() + r.begin, r.size, packedFlights.begin() + at);
         r.begin = at;
         r.room = r.size;
         at += r.size;
     }
     best.swap(packed);
+    bestFree.swap(packedFree);
     bestFlight.swap(packedFlights);
     wasted = 0;
 }
@@ -144,11 +150,11 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
             if (days < cur.days || (days == cur.days && flight < cur.flight)) {
                 bf.arc = id;
                 best[i].days = days;
-                best[i].free = free;
+                bestFree[i] = free;
             }
             return;
         }
-    appendBest(from, Best{to, days, free}, BestFlight{id, id});
+    appendBest(from, Best{to, days}, free, BestFlight{id, id});
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -191,7 +197,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
                     next = at;
             b.arc = next;
             best[i].days = arcs[next].days;
-            best[i].free = arcs[next].free;
+            bestFree[i] = arcs[next].free;
         }
         return;
     }

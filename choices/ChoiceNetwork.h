@@ -31,12 +31,12 @@ struct ArcData {
 
 // Of the flights from one airport to another, the one a search takes when
 // it may take any (fewest days, then smallest flight number): what the
-// search reads, with that flight's free seats, and beside it (BestFlight)
-// which flight that is.
+// search reads (8 bytes, so that a scan of an airport's entries reads as
+// little as it can), and beside it that flight's free seats, read only by
+// queries for passengers, and (BestFlight) which flight that is.
 struct Best {
     std::uint32_t to;
     int days;
-    int free;
 };
 struct BestFlight {
     std::uint32_t arc;
@@ -86,6 +86,7 @@ struct Index {
     };
     std::vector<Range> bestRange;
     std::vector<Best> best;
+    std::vector<int> bestFree;
     std::vector<BestFlight> bestFlight;
     std::size_t wasted = 0;  // pool entries no range uses
     std::unordered_map<int, std::vector<std::uint32_t>> byFlight;
@@ -99,8 +100,9 @@ struct Index {
     bool negative() const { return negatives > 0; }
     const Best* bestBegin(std::uint32_t slot) const { return best.data() + bestRange[slot].begin; }
     std::uint32_t bestCount(std::uint32_t slot) const { return bestRange[slot].size; }
+    const int* freeBegin(std::uint32_t slot) const { return bestFree.data() + bestRange[slot].begin; }
     const BestFlight* flightsBegin(std::uint32_t slot) const { return bestFlight.data() + bestRange[slot].begin; }
-    void appendBest(std::uint32_t slot, const Best& b, const BestFlight& f);
+    void appendBest(std::uint32_t slot, const Best& b, int free, const BestFlight& f);
     void eraseBest(std::uint32_t slot, std::uint32_t i);
     // Every range packed, slot by slot.
     void pack();

@@ -335,13 +335,14 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         // the one that would win is offered.
         const bool unblocked = !w.anyBlocked && p.relevant.empty();
         const Best* bs = ix.bestBegin(a);
+        const int* free = ix.freeBegin(a);
         const BestFlight* flights = ix.flightsBegin(a);
         for (std::uint32_t i = 0, count = ix.bestCount(a); i < count; ++i) {
             const Best& b = bs[i];
             if (p.anyAvoided && p.avoided[b.to]) continue;
             const std::uint32_t v = offset + b.to;
             if (!unblocked && (w.blocked(v) || (!p.relevant.empty() && !p.relevant[v]))) continue;
-            if (b.free < p.passengers) {
+            if (free[i] < p.passengers) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
                 for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
@@ -586,10 +587,14 @@ struct LeanEntry {
     bool operator<(const LeanEntry& o) const { return key < o.key || (key == o.key && state < o.state); }
 };
 
+struct Step {
+    std::uint32_t pred;  // the state it leaves, kNone for a start
+    std::uint32_t arc;
+};
+
 struct LeanSpace {
     std::vector<std::uint64_t> key;  // days << kLegBits | legs; kUnreached when not reached
-    std::vector<std::uint32_t> pred;
-    std::vector<std::uint32_t> arc;
+    std::vector<Step> last;  // the last step into each state
     std::vector<std::uint32_t> touched;  // the states whose key is set
     std::vector<std::vector<std::uint32_t>> ring;  // Dial's buckets by days
     FitingFlight::Heap<LeanEntry> heap;             // the spurs' queue
@@ -600,8 +605,7 @@ struct LeanSpace {
         touched.clear();
         if (key.size() < states) {
             key.resize(states, kUnreached);
-            pred.resize(states);
-            arc.resize(states);
+            last.resize(states);
         }
         if (ring.size() < kDialClasses) ring.resize(kDialClasses);
         if (dirty) {
@@ -631,10 +635,10 @@ Path leanPath(const Plan& p, const LeanSpace& l, std::uint32_t end) {
     path.days = LeanSpace::days(l.key[end]);
     for (std::uint32_t s = end;;) {
         path.states.push_back(s);
-        const std::uint32_t from = l.pred[s];
+        const std::uint32_t from = l.last[s].pred;
         if (from == kNone) break;
-        path.arcs.push_back(l.arc[s]);
-        if (l.arc[s] != kTransition) ++path.legs;
+        path.arcs.push_back(l.last[s].arc);
+        if (l.last[s].arc != kTransition) ++path.legs;
         s = from;
     }
     std::reverse(path.states.begin(), path.states.end());
@@ -664,8 +668,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
     l.begin(p.states);
     const Index& ix = *p.ix;
     std::uint64_t* key = l.key.data();
-    std::uint32_t* pred = l.pred.data();
-    std::uint32_t* arcOf = l.arc.data();
+    Step* last = l.last.data();
     const bool reach = settled != nullptr;
     const std::uint32_t targetBase = p.via ? p.n : 0;
     const char* target = p.target.data();
@@ -694,8 +697,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
         const std::uint64_t k = static_cast<std::uint64_t>(s.days) << kLegBits | static_cast<std::uint64_t>(s.legs);
         if (key[s.state] == kUnreached) l.touched.push_back(s.state);
         key[s.state] = k;
-        pred[s.state] = kNone;
-        arcOf[s.state] = kNone;
+        last[s.state] = Step{kNone, kNone};
         push(s.state, s.days, k);
         first = std::min(first, s.days);
         if (!reach && isEnd(s.state)) arrivalDays = std::min(arrivalDays, s.days);
@@ -721,15 +723,11 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
             }
             if (kv == kUnreached) l.touched.push_back(v);
             key[v] = ck;
-            pred[v] = u;
-            arcOf[v] = id;
+            last[v] = Step{u, id};
             if (kSpur || LeanSpace::days(kv) != cand) push(v, cand, ck);
         } else {
-            const std::uint32_t w = pred[v];
-            if (stepBefore(p, du, u, id, LeanSpace::days(key[w]), w, arcOf[v])) {
-                pred[v] = u;
-                arcOf[v] = id;
-            }
+            const Step cur = last[v];
+            if (stepBefore(p, du, u, id, LeanSpace::days(key[cur.pred]), cur.pred, cur.arc)) last[v] = Step{u, id};
         }
     };
     auto relax = [&](std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t v, int days, std::uint64_t legs,
@@ -750,7 +748,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
         for (const Best* b = bs; b != end; ++b) {
             if (decltype(avoid)::value && avoided[b->to]) continue;
             const std::uint32_t v = offset + b->to;
-            if (decltype(seats)::value && b->free < passengers) {
+            if (decltype(seats)::value && ix.freeBegin(a)[b - bs] < passengers) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
                 const BestFlight& f = ix.flightsBegin(a)[b - bs];
@@ -828,8 +826,8 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
     // arrivalDays - 1 days can still matter, taken from the arrivals' side.
     const bool earlyEnd = !reach && p.targetArcs <= kEarlyEndArcs;
     auto endAtArrivals = [&]() {
-        const std::int64_t last = arrivalDays - 1;
-        if (p.via && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) == last && !viaPassed)
+        const std::int64_t lastDays = arrivalDays - 1;
+        if (p.via && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) == lastDays && !viaPassed)
             relaxAll(p.viaSlot);  // `via` after it, reached at the same days
         std::uint32_t end = kNone;
         for (std::uint32_t t : p.targets) {
@@ -837,12 +835,12 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
             for (const Into& into : ix.in[t]) {
                 const std::uint32_t us = targetBase + into.from;
                 const std::uint64_t ku = key[us];
-                if (ku == kUnreached || LeanSpace::days(ku) != last || last + into.days > arrivalDays) continue;
+                if (ku == kUnreached || LeanSpace::days(ku) != lastDays || lastDays + into.days > arrivalDays) continue;
                 const std::uint32_t id = into.arc;
                 if (passengers > 0 && !p.seated(ix.arcs[id])) continue;
                 if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
                     continue;
-                relax(us, last, ku, ts, into.days, 1, id);
+                relax(us, lastDays, ku, ts, into.days, 1, id);
             }
         }
         for (std::uint32_t t : p.targets) {
