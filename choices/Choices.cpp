@@ -704,6 +704,8 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
     }
     bool viaPassed = false;
     const int passengers = p.passengers;
+    // A spur's routes of more than `reachLimit` days are not wanted.
+    const std::int64_t spurLimit = kSpur ? reachLimit : kInfinite;
     // The step from u (its label final, of `du` days) by arc `id` to v, with
     // v's key `kv` and the step's `ck`, no greater. Most steps improve
     // nothing: one comparison of keys ends them before this. (No step leads
@@ -713,7 +715,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
                       std::uint64_t kv, std::uint32_t id) {
         if (ck < kv) {
             if (blocked(v)) return;
-            if (kSpur && potential[v] == kInfinite) return;  // no arrival from there
+            if (kSpur && (potential[v] == kInfinite || cand + potential[v] > spurLimit)) return;
             if (reach) {
                 if (cand > reachLimit) return;
             } else if (cand >= arrivalDays) {
@@ -1100,8 +1102,10 @@ std::vector<Start> sourceStarts(const Plan& p) {
 
 // The first route in the route order from `starts` under the plan and the
 // spur's blocks.
+// With a potential (a spur of the k best), routes of more than `limit` days
+// may be left unfound (none of them would be chosen).
 bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const Spur& spur, Path* out,
-          const std::int64_t* potential = nullptr) {
+          const std::int64_t* potential = nullptr, std::int64_t limit = kInfinite) {
     if (p.hasMaxLegs) {
         const std::vector<std::uint32_t> points = rounds(p, w, starts, spur, p.maxLegs, true, kInfinite);
         if (points.empty()) return false;
@@ -1114,7 +1118,7 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
             return leanSearch<false>(p, starts, out, -1, nullptr);
         if (potential != nullptr) {
             const LeanSpur s{&w, &spur, potential};
-            return leanSearch<true>(p, starts, out, -1, nullptr, &s);
+            return leanSearch<true>(p, starts, out, limit, nullptr, &s);
         }
     }
     return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
@@ -1134,7 +1138,9 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
     const bool buckets = bound >= 0 && bound < static_cast<std::int64_t>(kDialClasses);
     auto backwards = [&](std::uint32_t offset, const std::vector<std::pair<std::int64_t, std::uint32_t>>& seeds) {
         std::vector<std::pair<std::int64_t, std::uint32_t>> heap;
-        std::vector<std::vector<std::uint32_t>> ring;
+        // The buckets keep their room from one query to the next.
+        thread_local std::vector<std::vector<std::uint32_t>> ring;
+        for (auto& b : ring) b.clear();
         const auto greater = std::greater<std::pair<std::int64_t, std::uint32_t>>();
         auto push = [&](std::int64_t d, std::uint32_t v) {
             if (buckets) {
@@ -1432,6 +1438,20 @@ std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k
             if (samePath(f.path, path)) return true;
         return false;
     };
+    // A spur's route is worth finding only within maxDays and, once as
+    // many candidates as routes still to choose are at hand, within the
+    // days of the last of those: a route of more days would be chosen after
+    // all of them.
+    std::vector<std::int64_t> candidateDays;
+    auto spurLimit = [&]() -> std::int64_t {
+        const std::size_t need = static_cast<std::size_t>(k) - chosen.size();
+        if (candidates.size() < need) return maxDays;
+        candidateDays.clear();
+        for (const Found& f : candidates) candidateDays.push_back(f.path.days);
+        std::nth_element(candidateDays.begin(), candidateDays.begin() + static_cast<std::ptrdiff_t>(need - 1),
+                         candidateDays.end());
+        return std::min<std::int64_t>(maxDays, candidateDays[need - 1]);
+    };
     while (static_cast<int>(chosen.size()) < k) {
         const Found last = chosen.back();
         const Path& P = last.path;
@@ -1474,7 +1494,8 @@ std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k
                 starts.push_back(Start{spur.state, rootDays, rootLegs});
             }
             Path tail;
-            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data())) continue;
+            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data(), spurLimit()))
+                continue;
             Path whole;
             if (i > 0) {
                 whole.states.assign(P.states.begin(), P.states.begin() + i);
