@@ -1528,6 +1528,25 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
     checkLoops(p, w, true);
     w.block(nullptr, 0, p.states);
     std::vector<Reached> out;
+    auto byOrder = [](const Reached& a, const Reached& b) {
+        return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
+    };
+    if (!p.hasMaxLegs && !p.negative && leanApplies(p)) {
+        std::vector<std::uint32_t> settled;
+        leanSearch<false>(p, sourceStarts(p), nullptr, maxDays, &settled);
+        const LeanSpace& l = leanSpace();
+        out.reserve(settled.size());
+        for (std::uint32_t s : settled)
+            if (l.last[s].pred != kNone)  // not a departure
+                out.push_back(Reached{ix->ids[s], LeanSpace::days(l.key[s]), LeanSpace::legs(l.key[s])});
+        // Settled in order of days: each day's airports are put in order alone.
+        for (auto from = out.begin(); from != out.end();) {
+            auto to = std::find_if(from, out.end(), [&](const Reached& r) { return r.days != from->days; });
+            std::sort(from, to, byOrder);
+            from = to;
+        }
+        return out;
+    }
     std::vector<char> isSource(p.n, 0);
     for (std::uint32_t s : p.sources) isSource[s] = 1;
     auto add = [&](std::uint32_t s, std::int64_t days, int legs) {
@@ -1543,18 +1562,10 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
             if (!w.fresh(s)) add(s, w.labels[s].days, w.labels[s].legs);
     } else {
         std::vector<std::uint32_t> settled;
-        if (leanApplies(p)) {
-            leanSearch<false>(p, sourceStarts(p), nullptr, maxDays, &settled);
-            const LeanSpace& l = leanSpace();
-            for (std::uint32_t s : settled) add(s, LeanSpace::days(l.key[s]), LeanSpace::legs(l.key[s]));
-        } else {
-            dijkstra(p, w, sourceStarts(p), Spur{}, nullptr, maxDays, &settled);
-            for (std::uint32_t s : settled) add(s, w.labels[s].days, w.labels[s].legs);
-        }
+        dijkstra(p, w, sourceStarts(p), Spur{}, nullptr, maxDays, &settled);
+        for (std::uint32_t s : settled) add(s, w.labels[s].days, w.labels[s].legs);
     }
-    std::sort(out.begin(), out.end(), [](const Reached& a, const Reached& b) {
-        return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
-    });
+    std::sort(out.begin(), out.end(), byOrder);
     return out;
 }
 
