@@ -746,14 +746,16 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
         const std::uint32_t offset = u - a;
         const Best* bs = ix.bestBegin(a);
         const Best* end = bs + ix.bestCount(a);
+        const int* free = ix.freeBegin(a);
+        const BestFlight* flights = ix.flightsBegin(a);
         const char* avoided = p.avoided.data();
         for (const Best* b = bs; b != end; ++b) {
             if (decltype(avoid)::value && avoided[b->to]) continue;
             const std::uint32_t v = offset + b->to;
-            if (decltype(seats)::value && ix.freeBegin(a)[b - bs] < passengers) {
+            if (decltype(seats)::value && free[b - bs] < passengers) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
-                const BestFlight& f = ix.flightsBegin(a)[b - bs];
+                const BestFlight& f = flights[b - bs];
                 for (std::uint32_t k = f.first; k != kNone; k = ix.arcs[k].sibling)
                     if (p.seated(ix.arcs[k])) relax(u, du, ku, v, ix.arcs[k].days, 1, k);
                 continue;
@@ -761,7 +763,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
             const std::uint64_t ck = ku + (static_cast<std::uint64_t>(static_cast<std::uint32_t>(b->days)) << kLegBits) + 1;
             const std::uint64_t kv = key[v];
             if (ck > kv) continue;
-            better(u, du, v, du + b->days, ck, kv, ix.flightsBegin(a)[b - bs].arc);
+            better(u, du, v, du + b->days, ck, kv, flights[b - bs].arc);
         }
     };
     auto spurBlocks = [&](std::uint32_t u, std::uint32_t id) {
