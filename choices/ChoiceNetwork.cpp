@@ -144,6 +144,7 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
     for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
         if (best[i].to == to) {
             BestFlight& bf = bestFlight[i];
+            ++bf.count;
             arcs[id].sibling = bf.first;
             bf.first = id;
             const ArcData& cur = arcs[bf.arc];
@@ -154,7 +155,7 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
             }
             return;
         }
-    appendBest(from, Best{to, days}, free, BestFlight{id, id});
+    appendBest(from, Best{to, days}, free, BestFlight{id, id, 1});
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -179,6 +180,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
     for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i) {
         if (best[i].to != gone.to) continue;
         BestFlight& b = bestFlight[i];
+        --b.count;
         // Out of the pair's chain; the last one takes the entry with it.
         if (b.first == id) {
             b.first = gone.sibling;

@@ -41,6 +41,7 @@ struct Best {
 struct BestFlight {
     std::uint32_t arc;
     std::uint32_t first;  // every flight of the pair: first, then each one's sibling
+    std::uint32_t count;  // how many flights the pair has
 };
 
 // A flight as its arrival airport lists it.

@@ -345,6 +345,7 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
             if (free[i] < p.passengers) {
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
+                if (flights[i].count == 1) continue;
                 for (std::uint32_t k = flights[i].first; k != kNone; k = ix.arcs[k].sibling)
                     if (p.seated(ix.arcs[k])) f(v, k, ix.arcs[k].days, 1);
                 continue;
@@ -756,6 +757,7 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
                 // The pair's winner lacks the seats: its other flights that
                 // have them are offered instead.
                 const BestFlight& f = flights[b - bs];
+                if (f.count == 1) continue;  // the winner is the pair's one flight
                 for (std::uint32_t k = f.first; k != kNone; k = ix.arcs[k].sibling)
                     if (p.seated(ix.arcs[k])) relax(u, du, ku, v, ix.arcs[k].days, 1, k);
                 continue;
