@@ -1175,7 +1175,12 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
             push(seed.first, seed.second);
         }
         if (buckets) {
-            for (std::size_t d = 0; d < ring.size(); ++d)
+            // Every state ends at bound + 1 or below (see `beyond`); without
+            // 0-day flights a step from a state of `bound` days gives more
+            // than that, so those states are not relaxed.
+            const std::size_t relaxed =
+                static_cast<std::size_t>(bound) + (ix.zeros == 0 ? 0 : 1);
+            for (std::size_t d = 0; d < std::min(ring.size(), relaxed); ++d)
                 for (std::size_t k = 0; k < ring[d].size(); ++k) {
                     const std::uint32_t v = ring[d][k];
                     if (h[offset + v] == static_cast<std::int64_t>(d)) relaxInto(static_cast<std::int64_t>(d), v);
