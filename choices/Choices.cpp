@@ -856,6 +856,24 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
         }
         *out = leanPath(p, l, end);
     };
+    // The same end on the way to `via`: once every label under `via`'s days
+    // less one is relaxed, only 1-day flights straight into `via` from the
+    // labels of the day before can still change its label. Those taken, it is
+    // passed at once, and the labels before it left in the queue lead nowhere.
+    auto passVia = [&](std::int64_t day) {
+        if (LeanSpace::days(key[p.viaSlot]) == day + 1)
+            for (const Into& into : ix.in[p.viaSlot]) {
+                const std::uint64_t ku = key[into.from];
+                if (into.days != 1 || ku == kUnreached || LeanSpace::days(ku) != day) continue;
+                const std::uint32_t id = into.arc;
+                if (passengers > 0 && !p.seated(ix.arcs[id])) continue;
+                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
+                    continue;
+                relax(into.from, day, ku, p.viaSlot, 1, 1, id);
+            }
+        relaxAll(p.viaSlot);
+        viaPassed = true;
+    };
     bool found = false;
     std::int64_t day = first;
     for (; pending > 0 && !found; ++day) {
@@ -866,6 +884,8 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
             --pending;
             const std::uint32_t u = bucket[i];
             if (LeanSpace::days(key[u]) != day) continue;
+            if (p.via && !viaPassed && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) <= day + 1)
+                passVia(day);
             if (reach) {
                 settled->push_back(u);
                 if (day >= reachLimit) continue;

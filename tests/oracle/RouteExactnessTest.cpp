@@ -93,6 +93,7 @@ enum class Days {
     HugeBothSigns,  // near INT_MAX and near INT_MIN
     Switching,      // 0..3, now and then 17, 100, 255, 256, 300 or -1: the queue changes as they come and go
     Positive,       // 1..3: no zero-day flight, so searches may take a day's labels in any order
+    OneOrTwo,       // 1..2: no zero-day flight, and ties everywhere
 };
 
 class RandomNetwork {
@@ -127,6 +128,7 @@ public:
                 return values[pick(0, 8)];
             }
             case Days::Positive: return pick(1, 3);
+            case Days::OneOrTwo: return pick(1, 2);
             case Days::Switching: {
                 if (!chance(0.12)) return pick(0, 3);
                 static const int values[] = {17, 100, 255, 256, 300, -1};
@@ -1274,6 +1276,10 @@ TEST(ChoicesExactness, RandomNetworksWithoutZeroDays) {
     runChoices("days 1..3", Days::Positive, scaled(300), 800000, 12);
 }
 
+TEST(ChoicesExactness, RandomNetworksOneOrTwoDays) {
+    runChoices("days 1..2", Days::OneOrTwo, scaled(600), 900000, 12);
+}
+
 TEST(ChoicesExactness, RandomNetworksMostlyTies) {
     runChoices("days 0..1", Days::ZeroOrOne, scaled(600), 600000, 12);
 }
@@ -1283,6 +1289,68 @@ TEST(ChoicesExactness, RandomNetworksMostlyTies) {
 TEST(ChoicesExactness, RandomNetworksWithNegativeDays) {
     const auto seen = runChoices("days -3..3", Days::WithNegative, scaled(600), 700000, 12);
     EXPECT_GT(seen.choiceLoops, 0u);
+}
+
+// A route through `via` is decided, at `via`, by the same tie rule as at an
+// arrival: among the last day's airports with a flight into it, the one with
+// fewest legs, then the smallest number. Layered networks make such ties on
+// every query: the airports of one layer are reached on the same day, in an
+// order that is not their numbers' (the flights into a layer are numbered
+// upwards from its largest airport down, and a search meets them in number
+// order), and many have a flight into `via` of one day; a few two-day
+// flights give `via` a label a day early.
+TEST(ChoicesExactness, ViaIsDecidedAmongItsLastDay) {
+    std::mt19937_64 rng(20261209);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    int checked = 0;
+    for (int round = 0; round < 200; ++round) {
+        DataAccess::TDataAccess store;
+        ManagementFlight::TManagementFlight management(&store);
+        oracle::Network net;
+        const int layers = pick(2, 4), width = pick(2, 4);
+        auto id = [&](int layer, int i) { return layer * 10 + i; };
+        const int via = 90, arrival = 95;
+        for (int layer = 0; layer < layers; ++layer)
+            for (int i = 0; i < (layer == 0 ? 1 : width); ++i) {
+                ASSERT_EQ(0, management.addAirport(id(layer, i), "A"));
+                net[id(layer, i)];
+            }
+        for (int a : {via, arrival}) {
+            ASSERT_EQ(0, management.addAirport(a, "A"));
+            net[a];
+        }
+        int number = 1000;  // ascending while the airports descend
+        auto add = [&](int from, int to, int days) {
+            ASSERT_EQ(0, management.addFlight("F", ++number, days, from, to));
+            const TFlightLink link{"F", days, from, to, 0};
+            net[from][number] = link;
+            net[to][number] = link;
+        };
+        for (int layer = 1; layer < layers; ++layer)
+            for (int i = width - 1; i >= 0; --i)
+                for (int j = (layer == 1 ? 0 : width - 1); j >= 0; --j)
+                    if (layer == 1 || pick(0, 2) != 0) add(id(layer - 1, j), id(layer, i), pick(0, 4) == 0 ? 2 : 1);
+        for (int layer = 1; layer < layers; ++layer)
+            for (int i = width - 1; i >= 0; --i)
+                if (pick(0, 1) == 0) add(id(layer, i), via, pick(0, 5) == 0 ? 2 : 1);
+        add(via, arrival, 1);
+        Choices::TChoices choices(&store);
+        Choices::Query q;
+        q.from = {id(0, 0)};
+        q.to = {arrival};
+        q.hasVia = true;
+        q.via = via;
+        const auto expected = oracle::literalFirst(oracle::enumerateRoutes(net, q, false));
+        const Choices::FitAnswer got = choices.fit(q, INT_MAX);
+        if (!expected) {
+            EXPECT_NE(Choices::FitAnswer::Kind::Route, got.kind) << "round " << round;
+            continue;
+        }
+        ++checked;
+        ASSERT_EQ(Choices::FitAnswer::Kind::Route, got.kind) << "round " << round;
+        EXPECT_TRUE(oracle::sameRoute(*expected, got.route)) << "round " << round;
+    }
+    EXPECT_GT(checked, 100);
 }
 
 // ---- the OpenFlights network ----
