@@ -1030,6 +1030,13 @@ std::vector<std::uint32_t> rounds(const Plan& p, Workspace& w, const std::vector
     };
     std::int64_t frontDays = kInfinite;
     int frontRound = -1;
+    struct LastStep {
+        std::uint32_t label;  // the round before's label it extends
+        std::uint32_t to;
+        std::uint32_t arc;
+        int days;
+    };
+    std::vector<LastStep> lastSteps;
     auto collect = [&](std::size_t begin, int round) {
         std::uint32_t best = kNone;
         for (std::size_t i = begin; i < rl.size(); ++i) {
@@ -1052,24 +1059,52 @@ std::vector<std::uint32_t> rounds(const Plan& p, Workspace& w, const std::vector
         if (hasLegLimit && static_cast<std::int64_t>(baseLegs) + r > legLimit) break;
         if (r > static_cast<int>(p.states) + 1) throw Refused(Problem::NegativeLoop, -1);  // not reached: checked before
         const std::size_t prevEnd = rl.size();
-        for (std::size_t i = prevBegin; i < prevEnd; ++i) {
-            const std::uint32_t u = rl[i].state;
-            if (p.via && u == p.viaSlot) continue;  // moves on only through the transition
-            const std::int64_t du = rl[i].days;
-            forEachStep(p, w, spur, u, [&](std::uint32_t v, std::uint32_t arc, int days, int) {
-                const std::int64_t cand = du + days;
-                if (!p.negative) {
-                    if (cand > dayLimit) return;
-                    if (frontRound >= 0) {
-                        if (endsHere(p, spur, v)) {
-                            if (cand > frontDays || (cand == frontDays && frontRound < r)) return;
-                        } else if (cand >= frontDays) {
-                            return;
-                        }
+        auto step = [&](std::size_t i, std::uint32_t v, std::uint32_t arc, int days) {
+            const std::int64_t cand = rl[i].days + days;
+            if (!p.negative) {
+                if (cand > dayLimit) return;
+                if (frontRound >= 0) {
+                    if (endsHere(p, spur, v)) {
+                        if (cand > frontDays || (cand == frontDays && frontRound < r)) return;
+                    } else if (cand >= frontDays) {
+                        return;
                     }
                 }
-                offer(v, static_cast<std::uint32_t>(i), arc, cand, r);
-            });
+            }
+            offer(v, static_cast<std::uint32_t>(i), arc, cand, r);
+        };
+        if (hasLegLimit && static_cast<std::int64_t>(baseLegs) + r == legLimit && !p.targets.empty() &&
+            p.targetArcs <= kEarlyEndArcs) {
+            // The last round: only its labels at an arrival count, so only
+            // the flights into an arrival are taken, from the arrivals' side,
+            // from the labels of the round before (all looked up before any
+            // is offered, as an arrival may also be one of those).
+            lastSteps.clear();
+            const std::uint32_t offset = p.via ? p.n : 0;
+            const Index& ix = *p.ix;
+            for (std::uint32_t t : p.targets) {
+                const std::uint32_t ts = offset + t;
+                if (w.blocked(ts)) continue;
+                for (const Into& into : ix.in[t]) {
+                    const std::uint32_t us = offset + into.from;
+                    if (w.fresh(us) || w.labels[us].legs != r - 1) continue;
+                    const std::uint32_t id = into.arc;
+                    if (p.passengers > 0 && !p.seated(ix.arcs[id])) continue;
+                    if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
+                        continue;
+                    if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
+                        continue;
+                    lastSteps.push_back(LastStep{w.labels[us].pred, ts, id, into.days});
+                }
+            }
+            for (const LastStep& s : lastSteps) step(s.label, s.to, s.arc, s.days);
+        } else {
+            for (std::size_t i = prevBegin; i < prevEnd; ++i) {
+                const std::uint32_t u = rl[i].state;
+                if (p.via && u == p.viaSlot) continue;  // moves on only through the transition
+                forEachStep(p, w, spur, u,
+                            [&](std::uint32_t v, std::uint32_t arc, int days, int) { step(i, v, arc, days); });
+            }
         }
         transitions(prevEnd, r);
         if (rl.size() == prevEnd) break;
