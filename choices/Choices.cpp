@@ -1557,9 +1557,16 @@ std::vector<Route> TChoices::alternatives(const Query& query, int maxDays, int k
                 if (spur.noEnd && arrivals == 1 && p.isTarget(spur.state)) continue;
                 starts.push_back(Start{spur.state, rootDays, rootLegs});
             }
+            const std::int64_t limit = spurLimit();
+            if (!toArrival.empty()) {
+                // No route from the spur's starts within the limit: nothing to search.
+                std::int64_t least = kInfinite;
+                for (const Start& s : starts)
+                    if (toArrival[s.state] != kInfinite) least = std::min(least, s.days + toArrival[s.state]);
+                if (least > limit) continue;
+            }
             Path tail;
-            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data(), spurLimit()))
-                continue;
+            if (!best(p, w, starts, spur, &tail, toArrival.empty() ? nullptr : toArrival.data(), limit)) continue;
             Path whole;
             if (i > 0) {
                 whole.states.assign(P.states.begin(), P.states.begin() + i);
