@@ -30,6 +30,7 @@ bool Index::addAirport(int airport) {
     ids.push_back(airport);
     out.emplace_back();
     in.emplace_back();
+    inPairs.emplace_back();
     bestRange.emplace_back();
     slots.emplace(airport, n);
     ++n;
@@ -150,12 +151,22 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
             const ArcData& cur = arcs[bf.arc];
             if (days < cur.days || (days == cur.days && flight < cur.flight)) {
                 bf.arc = id;
+                if (days != best[i].days) setPairDays(from, to, days);
                 best[i].days = days;
                 bestFree[i] = free;
             }
             return;
         }
+    inPairs[to].push_back(From{from, days});
     appendBest(from, Best{to, days}, free, BestFlight{id, id, 1});
+}
+
+void Index::setPairDays(std::uint32_t from, std::uint32_t to, int days) {
+    for (From& f : inPairs[to])
+        if (f.from == from) {
+            f.days = days;
+            return;
+        }
 }
 
 void Index::removeArc(int flight, std::uint32_t from) {
@@ -191,6 +202,13 @@ void Index::removeArc(int flight, std::uint32_t from) {
         }
         if (b.first == kNone) {
             eraseBest(from, i);
+            std::vector<From>& pairs = inPairs[gone.to];
+            for (std::size_t k = 0; k < pairs.size(); ++k)
+                if (pairs[k].from == from) {
+                    pairs[k] = pairs.back();
+                    pairs.pop_back();
+                    break;
+                }
         } else if (b.arc == id) {
             // The best of the pair's flights left.
             std::uint32_t next = b.first;
@@ -198,6 +216,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
                 if (arcs[at].days < arcs[next].days || (arcs[at].days == arcs[next].days && arcs[at].flight < arcs[next].flight))
                     next = at;
             b.arc = next;
+            if (arcs[next].days != best[i].days) setPairDays(from, gone.to, arcs[next].days);
             best[i].days = arcs[next].days;
             bestFree[i] = arcs[next].free;
         }

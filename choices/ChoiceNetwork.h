@@ -74,6 +74,14 @@ struct Index {
     std::vector<std::uint32_t> unused;  // ids of `arcs` free for reuse
     std::vector<std::vector<std::uint32_t>> out;  // per slot, departing arc ids
     std::vector<std::vector<Into>> in;            // per slot, arriving flights
+    // Per slot, one entry per departure airport with a flight here: the
+    // fewest days of those flights (the pair's winner's), for the searches
+    // backwards that need no more than that.
+    struct From {
+        std::uint32_t from;
+        int days;
+    };
+    std::vector<std::vector<From>> inPairs;
     // Per slot, one entry per arrival airport, in one range of a shared pool
     // (`best`, and `bestFlight` beside it): a range that fills up moves to
     // the end of the pool with twice the room, and the pool is packed again
@@ -123,6 +131,8 @@ struct Index {
     // The arc id of flight `flight` from slot `from`, or kNone.
     std::uint32_t arcOf(int flight, std::uint32_t from) const;
     void countDays(int days, int delta);
+    // The days of the pair from `from` into `to` in `inPairs`.
+    void setPairDays(std::uint32_t from, std::uint32_t to, int days);
 };
 
 // A copy of the store's network with the seat service's free seats (all

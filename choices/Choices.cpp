@@ -1212,6 +1212,20 @@ std::vector<std::int64_t> daysToArrival(const Plan& p, std::int64_t bound) {
             }
         };
         auto relaxInto = [&](std::int64_t d, std::uint32_t v) {
+            if (p.passengers == 0) {
+                // Only the fewest days of each pair count here.
+                for (const Index::From& pair : ix.inPairs[v]) {
+                    const std::uint32_t u = pair.from;
+                    if (p.avoided[u]) continue;
+                    if (p.via && offset == 0 && u == p.viaSlot) continue;  // `via` before it only moves on
+                    const std::int64_t cand = d + pair.days;
+                    if (cand < h[offset + u]) {
+                        h[offset + u] = cand;
+                        push(cand, u);
+                    }
+                }
+                return;
+            }
             for (const Into& into : ix.in[v]) {
                 const std::uint32_t u = into.from;
                 if (p.avoided[u]) continue;
