@@ -1621,14 +1621,20 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
         leanSearch<false>(p, sourceStarts(p), nullptr, maxDays, &settled);
         const LeanSpace& l = leanSpace();
         out.reserve(settled.size());
-        for (std::uint32_t s : settled)
-            if (l.last[s].pred != kNone)  // not a departure
-                out.push_back(Reached{ix->ids[s], LeanSpace::days(l.key[s]), LeanSpace::legs(l.key[s])});
-        // Settled in order of days: each day's airports are put in order alone.
-        for (auto from = out.begin(); from != out.end();) {
-            auto to = std::find_if(from, out.end(), [&](const Reached& r) { return r.days != from->days; });
-            std::sort(from, to, byOrder);
-            from = to;
+        // Settled in order of days: each day's airports are put in order
+        // alone, by (legs, slot) in one number (slots follow airport numbers).
+        std::vector<std::uint64_t> day;
+        for (std::size_t i = 0; i < settled.size();) {
+            const std::int64_t days = LeanSpace::days(l.key[settled[i]]);
+            day.clear();
+            for (; i < settled.size() && LeanSpace::days(l.key[settled[i]]) == days; ++i) {
+                const std::uint32_t s = settled[i];
+                if (l.last[s].pred == kNone) continue;  // a departure
+                day.push_back(static_cast<std::uint64_t>(LeanSpace::legs(l.key[s])) << 32 | s);
+            }
+            std::sort(day.begin(), day.end());
+            for (std::uint64_t d : day)
+                out.push_back(Reached{ix->ids[static_cast<std::uint32_t>(d)], days, static_cast<int>(d >> 32)});
         }
         return out;
     }
