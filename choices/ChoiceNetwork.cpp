@@ -56,6 +56,7 @@ void Index::setFree(std::uint32_t id, int free) {
     for (std::uint32_t i = r.begin; i < r.begin + r.size; ++i)
         if (best[i].to == a.to) {
             if (bestFlight[i].arc == id) bestFree[i] = free;
+            if (bestFlight[i].second == id) bestFlight[i].secondFree = free;
             return;
         }
 }
@@ -155,10 +156,26 @@ void Index::addArc(int flight, int days, std::uint32_t from, std::uint32_t to, i
                 best[i].days = days;
                 bestFree[i] = free;
             }
+            findSecond(bf);
             return;
         }
     inPairs[to].push_back(From{from, days});
-    appendBest(from, Best{to, days}, free, BestFlight{id, id, 1});
+    appendBest(from, Best{to, days}, free, BestFlight{id, id, 1, kNone, 0, 0});
+}
+
+void Index::findSecond(BestFlight& b) {
+    b.second = kNone;
+    for (std::uint32_t at = b.first; at != kNone; at = arcs[at].sibling) {
+        if (at == b.arc) continue;
+        const ArcData& a = arcs[at];
+        if (b.second == kNone || a.days < arcs[b.second].days ||
+            (a.days == arcs[b.second].days && a.flight < arcs[b.second].flight))
+            b.second = at;
+    }
+    if (b.second != kNone) {
+        b.secondDays = arcs[b.second].days;
+        b.secondFree = arcs[b.second].free;
+    }
 }
 
 void Index::setPairDays(std::uint32_t from, std::uint32_t to, int days) {
@@ -220,6 +237,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
             best[i].days = arcs[next].days;
             bestFree[i] = arcs[next].free;
         }
+        if (b.first != kNone) findSecond(b);
         return;
     }
 }

@@ -42,6 +42,12 @@ struct BestFlight {
     std::uint32_t arc;
     std::uint32_t first;  // every flight of the pair: first, then each one's sibling
     std::uint32_t count;  // how many flights the pair has
+    // The first of the others in the same order, kNone if there is none:
+    // what a search for passengers takes when the winner lacks the seats
+    // and this one has them.
+    std::uint32_t second;
+    int secondDays;
+    int secondFree;
 };
 
 // A flight as its arrival airport lists it.
@@ -131,6 +137,8 @@ struct Index {
     // The arc id of flight `flight` from slot `from`, or kNone.
     std::uint32_t arcOf(int flight, std::uint32_t from) const;
     void countDays(int days, int delta);
+    // The pair's second flight (see BestFlight), from its chain.
+    void findSecond(BestFlight& b);
     // The days of the pair from `from` into `to` in `inPairs`.
     void setPairDays(std::uint32_t from, std::uint32_t to, int days);
 };

@@ -758,6 +758,11 @@ bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std:
                 // have them are offered instead.
                 const BestFlight& f = flights[b - bs];
                 if (f.count == 1) continue;  // the winner is the pair's one flight
+                if (f.secondFree >= passengers) {
+                    // The next in the pair's order has them: no later one can do better.
+                    relax(u, du, ku, v, f.secondDays, 1, f.second);
+                    continue;
+                }
                 for (std::uint32_t k = f.first; k != kNone; k = ix.arcs[k].sibling)
                     if (p.seated(ix.arcs[k])) relax(u, du, ku, v, ix.arcs[k].days, 1, k);
                 continue;

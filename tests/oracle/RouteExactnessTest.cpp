@@ -45,6 +45,7 @@
 #include <vector>
 
 #include "openflights/OpenFlightsNetwork.h"
+#include "bookings/TSeatBooking.h"
 #include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
 #include "flights/TManagementFlight.h"
@@ -1351,6 +1352,53 @@ TEST(ChoicesExactness, ViaIsDecidedAmongItsLastDay) {
         EXPECT_TRUE(oracle::sameRoute(*expected, got.route)) << "round " << round;
     }
     EXPECT_GT(checked, 100);
+}
+
+// For N passengers a pair of airports is crossed by its first flight in the
+// order (days, number) with N free seats. Three 1-day flights and a slower
+// one without a capacity join the same two airports; seats are sold on them
+// one at a time, and after each sale every passenger count is asked (the
+// copy the choices keep must follow each count, of every flight of the pair).
+TEST(ChoicesExactness, PassengersTakeThePairsFirstFlightWithTheSeats) {
+    DataAccess::TDataAccess store;
+    ManagementFlight::TManagementFlight management(&store);
+    ArmoringTicket::TArmoringTicket tickets(&store);
+    SeatBooking::TSeatBooking seats(&store, &tickets);
+    for (int a : {1, 2, 3}) ASSERT_EQ(0, management.addAirport(a, "A"));
+    ASSERT_EQ(0, management.addFlight("F", 10, 2, 1, 2));  // no capacity: seats without end
+    std::map<int, int> free{{11, 2}, {12, 3}, {13, 5}};
+    for (const auto& f : free) {
+        ASSERT_EQ(0, management.addFlight("F", f.first, 1, 1, 2));
+        ASSERT_EQ(SeatRule::Done, seats.setSeats(1, f.first, f.second).rule);
+    }
+    ASSERT_EQ(0, management.addFlight("F", 20, 1, 2, 3));
+    Choices::TChoices choices(&store, &seats);
+    std::mt19937_64 rng(7);
+    for (int sale = 0; sale < 12; ++sale) {
+        for (int n = 1; n <= 6; ++n) {
+            int expected = 10;
+            for (const auto& f : free)
+                if (f.second >= n) {
+                    expected = f.first;
+                    break;
+                }
+            Choices::Query q;
+            q.from = {1};
+            q.to = {3};
+            q.hasPassengers = true;
+            q.passengers = n;
+            const Choices::FitAnswer got = choices.fit(q, INT_MAX);
+            ASSERT_EQ(Choices::FitAnswer::Kind::Route, got.kind);
+            EXPECT_EQ(expected, got.route.legs.front().flight) << n << " passengers after " << sale << " sales";
+        }
+        std::vector<int> open;
+        for (const auto& f : free)
+            if (f.second > 0) open.push_back(f.first);
+        if (open.empty()) break;
+        const int flight = open[std::uniform_int_distribution<std::size_t>(0, open.size() - 1)(rng)];
+        ASSERT_EQ(SeatRule::Done, seats.book({TLegRequest{flight, 1, 2}}, 1, nullptr).rule);
+        --free[flight];
+    }
 }
 
 // ---- the OpenFlights network ----
