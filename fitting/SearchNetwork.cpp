@@ -73,9 +73,12 @@ bool SearchNetwork::wantsRebuild() const {
     // and costs much to rebuild: the work share keeps the trigger in
     // proportion to that cost, not to the airport count.
     if (work * kWorkShare < ids.size() + flights) return false;
+    return slotsOverShare() || (wastedEdges >= kEdgeSlack && wastedEdges * 2 >= pool.size());
+}
+
+bool SearchNetwork::slotsOverShare() const {
     const std::size_t badSlots = deadSlots + outOfOrder;
-    if (badSlots >= kSlotSlack && badSlots * 8 >= ids.size()) return true;
-    return wastedEdges >= kEdgeSlack && wastedEdges * 2 >= pool.size();
+    return badSlots >= kSlotSlack && badSlots * 8 >= ids.size();
 }
 
 void SearchNetwork::clear() noexcept {
@@ -89,10 +92,8 @@ void SearchNetwork::compact() {
     // The live slots in airport-number order become slots 0, 1, ...
     std::vector<std::uint32_t> order;
     order.reserve(live);
-    for (std::uint32_t u = 0; u < ids.size(); ++u) {
-        std::uint32_t back;
-        if (findSlot(ids[u], back) && back == u) order.push_back(u);
-    }
+    for (std::uint32_t u = 0; u < ids.size(); ++u)
+        if (isLive(u)) order.push_back(u);
     std::sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) { return ids[a] < ids[b]; });
     std::vector<std::uint32_t> renumber(ids.size(), 0);
     for (std::uint32_t i = 0; i < order.size(); ++i) renumber[order[i]] = i;
@@ -533,12 +534,9 @@ std::string SearchNetwork::indexBreach() const {
                 return out.str();
             }
         }
-        if (!indexed[u] && ranges[u].size >= tuning.indexFrom && ranges[u].size > 0 && live > 0) {
-            std::uint32_t back;
-            if (findSlot(ids[u], back) && back == u) {
-                out << "slot " << u << " has " << ranges[u].size << " edges and no index";
-                return out.str();
-            }
+        if (!indexed[u] && ranges[u].size >= tuning.indexFrom && ranges[u].size > 0 && live > 0 && isLive(u)) {
+            out << "slot " << u << " has " << ranges[u].size << " edges and no index";
+            return out.str();
         }
     }
     if (indexedEdges != edgeIndex.size()) out << edgeIndex.size() << " index entries for " << indexedEdges << " edges";

@@ -90,6 +90,11 @@ public:
     bool allInOrder() const { return outOfOrder == 0; }
     // The slot of a present airport; false if absent.
     bool findSlot(int airport, std::uint32_t& slot) const;
+    // The slot is a present airport's (not one a removed airport left dead).
+    bool isLive(std::uint32_t slot) const {
+        std::uint32_t back;
+        return slot < ids.size() && findSlot(ids[slot], back) && back == slot;
+    }
     const Edge* edgesBegin(std::uint32_t slot) const { return pool.data() + ranges[slot].begin; }
     const Edge* edgesEnd(std::uint32_t slot) const { return pool.data() + ranges[slot].begin + ranges[slot].size; }
     // The flight number of the edge from `from` to `to`, which must exist.
@@ -172,6 +177,9 @@ public:
     // edits since the last rebuild pays for one: an addition, once made,
     // then compacts the copy.
     bool wantsRebuild() const;
+    // Of the two shares that may run over, the dead and out-of-order slots
+    // (the other is the edge pool's abandoned ranges).
+    bool slotsOverShare() const;
     void addAirport(int airport);
     void removeAirport(int airport, const std::map<int, TFlightLink>& flights) noexcept;
     void addFlight(int flight, int days, int from, int to);

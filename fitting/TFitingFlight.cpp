@@ -326,21 +326,13 @@ day_link TFitingFlight::linkOf(const SearchState& s, std::uint32_t slot) const {
     return day_link{l.day, net.idOf(l.prev), net.flightOf(l.prev, slot)};
 }
 
-int TFitingFlight::search(SearchState& s, int maxDays, std::uint32_t fi, std::uint32_t ti,
-                          std::list<TTicket>* route) {
-    if (!s.valid || s.source != fi || s.layout != net.layoutVersion()) startSearch(s, fi);
-    if (!s.ended) {
-        // A failed allocation inside leaves the state unusable: the next
-        // query starts it again.
-        s.valid = false;
-        switch (s.kind) {
-            case QueueKind::Buckets: advance<false>(s, s.buckets, ti, 0); break;
-            case QueueKind::PackedHeap: advance<false>(s, s.packedHeap, ti, 0); break;
-            case QueueKind::WideHeap: advance<false>(s, s.wideHeap, ti, 0); break;
-        }
+template <bool kForSeats>
+void TFitingFlight::advance(SearchState& s, std::uint32_t target, int passengers) {
+    switch (s.kind) {
+        case QueueKind::Buckets: advance<kForSeats>(s, s.buckets, target, passengers); break;
+        case QueueKind::PackedHeap: advance<kForSeats>(s, s.packedHeap, target, passengers); break;
+        case QueueKind::WideHeap: advance<kForSeats>(s, s.wideHeap, target, passengers); break;
     }
-    s.valid = true;
-    return writeRoute<false>(s, maxDays, fi, ti, 0, route);
 }
 
 template <bool kForSeats>
@@ -374,87 +366,67 @@ int TFitingFlight::writeRoute(const SearchState& s, int maxDays, std::uint32_t f
     return 0;
 }
 
-int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
-    // The list is replaced only once the outcome is known, so an allocation
-    // failure anywhere below leaves it as it was.
+int TFitingFlight::endSlots(int from, int to, std::uint32_t& fi, std::uint32_t& ti) {
     if (!built.load(std::memory_order_acquire)) {
         // Before the copy exists the store answers (no build for a query
         // that names an unknown airport); afterwards the copy holds exactly
         // the store's airports and its hash lookup answers.
-        if (!airportExists(from)) {
-            route->clear();
-            return -1;
-        }
-        if (!airportExists(to)) {
-            route->clear();
-            return -2;
-        }
+        if (!airportExists(from)) return -1;
+        if (!airportExists(to)) return -2;
         ensureBuilt();
     }
+    if (!net.findSlot(from, fi)) return -1;
+    if (!net.findSlot(to, ti)) return -2;
+    return 0;
+}
+
+template <class Search>
+int TFitingFlight::fit(int from, int to, bool resumable, std::list<TTicket>* route, Search&& search) {
+    // The list is replaced only once the outcome is known, so an allocation
+    // failure anywhere below leaves it as it was.
     std::uint32_t fi = 0, ti = 0;
-    if (!net.findSlot(from, fi)) {
-        route->clear();
-        return -1;
-    }
-    if (!net.findSlot(to, ti)) {
-        route->clear();
-        return -2;
-    }
-    std::unique_ptr<SearchState> state = acquire(fi);
-    state->user = std::this_thread::get_id();
-    int result;
-    try {
-        result = search(*state, maxDays, fi, ti, route);
-    } catch (...) {
+    int result = endSlots(from, to, fi, ti);
+    if (result == 0) {
+        // A state that no departure can ask for is never taken up again.
+        std::unique_ptr<SearchState> state = acquire(resumable ? fi : std::numeric_limits<std::uint32_t>::max());
+        state->user = std::this_thread::get_id();
+        try {
+            result = search(*state, fi, ti);
+        } catch (...) {
+            release(std::move(state));
+            throw;
+        }
         release(std::move(state));
-        throw;
     }
-    release(std::move(state));
     if (result != 0) route->clear();
     return result;
 }
 
-}  // namespace FitingFlight
-
-namespace FitingFlight {
-
-// The search for seats: the same search on a state of its own that it
-// leaves unusable (a later plain query from the same departure must not
-// take up what it did over fewer flights).
-int TFitingFlight::fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
-    if (!airportExists(from)) {
-        route->clear();
-        return -1;
-    }
-    if (!airportExists(to)) {
-        route->clear();
-        return -2;
-    }
-    ensureBuilt();
-    std::uint32_t fi = 0, ti = 0;
-    net.findSlot(from, fi);
-    net.findSlot(to, ti);
-    std::unique_ptr<SearchState> state = acquire(std::numeric_limits<std::uint32_t>::max());
-    state->user = std::this_thread::get_id();
-    int result;
-    try {
-        SearchState& s = *state;
-        startSearch(s, fi);
-        switch (s.kind) {
-            case QueueKind::Buckets: advance<true>(s, s.buckets, ti, passengers); break;
-            case QueueKind::PackedHeap: advance<true>(s, s.packedHeap, ti, passengers); break;
-            case QueueKind::WideHeap: advance<true>(s, s.wideHeap, ti, passengers); break;
+int TFitingFlight::fitRoute(int maxDays, int from, int to, std::list<TTicket>* route) {
+    return fit(from, to, true, route, [&](SearchState& s, std::uint32_t fi, std::uint32_t ti) {
+        // Goes on from where the last search from this departure stopped,
+        // when one did and the copy has not changed under it since.
+        if (!s.valid || s.source != fi || s.layout != net.layoutVersion()) startSearch(s, fi);
+        if (!s.ended) {
+            // A failed allocation inside leaves the state unusable: the next
+            // query starts it again.
+            s.valid = false;
+            advance<false>(s, ti, 0);
         }
-        result = writeRoute<true>(s, maxDays, fi, ti, passengers, route);
-    } catch (...) {
-        state->valid = false;
-        release(std::move(state));
-        throw;
-    }
-    state->valid = false;
-    release(std::move(state));
-    if (result != 0) route->clear();
-    return result;
+        s.valid = true;
+        return writeRoute<false>(s, maxDays, fi, ti, 0, route);
+    });
+}
+
+// The search for seats: the same search on a state that it leaves unusable
+// (startSearch marks it so), as a later plain query from the same departure
+// must not take up what it did over fewer flights.
+int TFitingFlight::fitRouteFor(int maxDays, int from, int to, int passengers, std::list<TTicket>* route) {
+    return fit(from, to, false, route, [&](SearchState& s, std::uint32_t fi, std::uint32_t ti) {
+        startSearch(s, fi);
+        advance<true>(s, ti, passengers);
+        return writeRoute<true>(s, maxDays, fi, ti, passengers, route);
+    });
 }
 
 }  // namespace FitingFlight

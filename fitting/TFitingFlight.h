@@ -96,12 +96,23 @@ private:
     void networkBuilt() noexcept override;
 
     bool airportExists(int airport);
-    int search(SearchState& s, int maxDays, std::uint32_t from, std::uint32_t to, std::list<TTicket>* route);
+    // The slots of a query's airports, or the code of the first unknown one
+    // (-1 the departure, -2 the arrival); builds the copy at the first query.
+    int endSlots(int from, int to, std::uint32_t& fi, std::uint32_t& ti);
+    // Every fit: the ends' slots, a search state from the pool lent to
+    // `search` (resumable: one a later query from the same departure may go
+    // on with) and handed back however it ends, and the ticket list cleared
+    // when no route was written.
+    template <class Search>
+    int fit(int from, int to, bool resumable, std::list<TTicket>* route, Search&& search);
     void startSearch(SearchState& s, std::uint32_t source);
     // Includes airports until `target`'s label is final or nothing is left.
     // kForSeats: over the flights with at least `passengers` free seats.
     template <bool kForSeats, class Queue>
     void advance(SearchState& s, Queue& queue, std::uint32_t target, int passengers);
+    // The same on the state's own queue, of whichever kind it is.
+    template <bool kForSeats>
+    void advance(SearchState& s, std::uint32_t target, int passengers);
     day_link linkOf(const SearchState& s, std::uint32_t slot) const;
     // The route to `to` out of a search's labels (0, -3 or -4).
     template <bool kForSeats>

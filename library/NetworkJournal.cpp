@@ -19,23 +19,10 @@ using durable::Reader;
 using durable::Writer;
 
 std::string records::load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights) {
-    std::string out;
-    Writer w(out);
-    w.u8(std::uint8_t(Kind::Load));
-    w.u32(std::uint32_t(airports.size()));
-    for (const AirportItem& a : airports) {
-        w.i32(a.airport);
-        w.str(a.name);
-    }
-    w.u32(std::uint32_t(flights.size()));
-    for (const FlightItem& f : flights) {
-        w.i32(f.flight);
-        w.str(f.name);
-        w.i32(f.days);
-        w.i32(f.from);
-        w.i32(f.to);
-    }
-    return out;
+    return record(Kind::Load, listOf(airports, [](Writer& w, const AirportItem& a) { putAll(w, a.airport, a.name); }),
+                  listOf(flights, [](Writer& w, const FlightItem& f) {
+                      putAll(w, f.flight, f.name, f.days, f.from, f.to);
+                  }));
 }
 
 std::unique_ptr<Network> Network::open(const std::string& folder, durable::Durability mode,
@@ -158,6 +145,31 @@ void Network::restoreState(std::string_view state) {
 
 namespace {
 
+// An airport and a flight as their records and the load record write them.
+AirportItem airportItem(Reader& r) {
+    AirportItem a;
+    a.airport = r.i32();
+    a.name = r.str();
+    return a;
+}
+
+FlightItem flightItem(Reader& r) {
+    FlightItem f;
+    f.flight = r.i32();
+    f.name = r.str();
+    f.days = r.i32();
+    f.from = r.i32();
+    f.to = r.i32();
+    return f;
+}
+
+// A booking's request key into `key`: null when the record has none.
+const std::string* readKey(Reader& r, std::string& key) {
+    if (r.u8() == 0) return nullptr;
+    key = r.str();
+    return &key;
+}
+
 // Into `legs`, which keeps its room from one record to the next.
 void readLegs(Reader& r, std::vector<TLegRequest>& legs) {
     legs.resize(r.count(12));
@@ -184,15 +196,13 @@ void Network::replay(std::string_view record) {
     Reader r(record);
     switch (records::Kind(r.u8())) {
         case records::Kind::Airport: {
-            const int airport = r.i32();
-            insertAirport(airport, r.str());
+            AirportItem a = airportItem(r);
+            insertAirport(a.airport, std::move(a.name));
             break;
         }
         case records::Kind::Flight: {
-            const int flight = r.i32();
-            std::string name = r.str();
-            const int days = r.i32(), from = r.i32(), to = r.i32();
-            insertFlight(flight, std::move(name), days, from, to);
+            FlightItem f = flightItem(r);
+            insertFlight(f.flight, std::move(f.name), f.days, f.from, f.to);
             break;
         }
         case records::Kind::RemoveFlight: {
@@ -216,18 +226,9 @@ void Network::replay(std::string_view record) {
         }
         case records::Kind::Load: {
             std::vector<AirportItem> airports(r.count(8));
-            for (AirportItem& a : airports) {
-                a.airport = r.i32();
-                a.name = r.str();
-            }
+            for (AirportItem& a : airports) a = airportItem(r);
             std::vector<FlightItem> flights(r.count(20));
-            for (FlightItem& f : flights) {
-                f.flight = r.i32();
-                f.name = r.str();
-                f.days = r.i32();
-                f.from = r.i32();
-                f.to = r.i32();
-            }
+            for (FlightItem& f : flights) f = flightItem(r);
             load(airports, flights);
             break;
         }
@@ -243,12 +244,11 @@ void Network::replay(std::string_view record) {
             readLegs(r, legs);
             const int passengers = r.i32();
             std::string key;
-            const bool keyed = r.u8() != 0;
-            if (keyed) key = r.str();
+            const std::string* keyed = readKey(r, key);
             const std::int64_t id = r.i64();
             // Straight to the seat service: opening holds the network alone,
             // and the booking need not be copied out.
-            const TSeatOutcome o = seats->book(legs, passengers, keyed ? &key : nullptr);
+            const TSeatOutcome o = seats->book(legs, passengers, keyed);
             if (!o.done()) refuse(o);
             expectBooking(o.booking, id);
             break;
@@ -256,10 +256,9 @@ void Network::replay(std::string_view record) {
         case records::Kind::FitAndBook: {
             const int maxDays = r.i32(), from = r.i32(), to = r.i32(), passengers = r.i32();
             std::string key;
-            const bool keyed = r.u8() != 0;
-            if (keyed) key = r.str();
+            const std::string* keyed = readKey(r, key);
             const std::int64_t id = r.i64();
-            expectBooking(fitAndBookFor(maxDays, from, to, passengers, keyed ? &key : nullptr).id, id);
+            expectBooking(fitAndBookFor(maxDays, from, to, passengers, keyed).id, id);
             break;
         }
         case records::Kind::Cancel:

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "bookings/TBooking.h"
@@ -34,104 +35,83 @@ enum class Kind : std::uint8_t {
     Cancel = 10,      // booking id
 };
 
-inline std::string airport(int airport, const std::string& name) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Airport));
-    w.i32(airport);
-    w.str(name);
-    return out;
+// The fields of a record, in order: 32- and 64-bit numbers and strings as
+// they are, a field of several parts (a list, an optional key) by a callable
+// that writes it.
+inline void put(durable::Writer& w, std::int32_t v) { w.i32(v); }
+inline void put(durable::Writer& w, std::int64_t v) { w.i64(v); }
+inline void put(durable::Writer& w, const std::string& v) { w.str(v); }
+template <class Write, class = std::enable_if_t<std::is_invocable_v<const Write&, durable::Writer&>>>
+void put(durable::Writer& w, const Write& write) {
+    write(w);
 }
 
-inline std::string flight(int flight, const std::string& name, int days, int from, int to) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Flight));
-    w.i32(flight);
-    w.str(name);
-    w.i32(days);
-    w.i32(from);
-    w.i32(to);
-    return out;
+template <class... Fields>
+void putAll(durable::Writer& w, const Fields&... fields) {
+    (put(w, fields), ...);
 }
 
-inline std::string removal(Kind kind, int airport, int flight = 0) {
+// A record: its kind's byte, then its fields.
+template <class... Fields>
+std::string record(Kind kind, const Fields&... fields) {
     std::string out;
     durable::Writer w(out);
     w.u8(std::uint8_t(kind));
-    w.i32(airport);
-    if (kind == Kind::RemoveFlight) w.i32(flight);
+    putAll(w, fields...);
     return out;
+}
+
+// A list field: its length, then the fields `item` writes of each element.
+template <class List, class Item>
+auto listOf(const List& list, Item item) {
+    return [&list, item](durable::Writer& w) {
+        w.u32(std::uint32_t(list.size()));
+        for (const auto& element : list) item(w, element);
+    };
+}
+
+// The request key of a booking, which it may lack: a flag, then the key.
+inline auto optionalKey(const std::string* key) {
+    return [key](durable::Writer& w) {
+        w.u8(key != nullptr);
+        if (key != nullptr) w.str(*key);
+    };
+}
+
+inline std::string airport(int airport, const std::string& name) { return record(Kind::Airport, airport, name); }
+
+inline std::string flight(int flight, const std::string& name, int days, int from, int to) {
+    return record(Kind::Flight, flight, name, days, from, to);
+}
+
+// A removed airport's record names no flight.
+inline std::string removal(Kind kind, int airport, int flight = 0) {
+    return kind == Kind::RemoveFlight ? record(kind, airport, flight) : record(kind, airport);
 }
 
 inline std::string tickets(const std::list<TTicket>& list) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Tickets));
-    w.u32(std::uint32_t(list.size()));
-    for (const TTicket& t : list) {
-        w.i32(t.airport);
-        w.i32(t.flight);
-    }
-    return out;
+    return record(Kind::Tickets,
+                  listOf(list, [](durable::Writer& w, const TTicket& t) { putAll(w, t.airport, t.flight); }));
 }
 
-inline std::string seats(int airport, int flight, int seats) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Seats));
-    w.i32(airport);
-    w.i32(flight);
-    w.i32(seats);
-    return out;
-}
-
-inline void key(durable::Writer& w, const std::string* key) {
-    w.u8(key != nullptr);
-    if (key != nullptr) w.str(*key);
-}
+inline std::string seats(int airport, int flight, int seats) { return record(Kind::Seats, airport, flight, seats); }
 
 inline std::string book(const std::vector<TLegRequest>& legs, int passengers, const std::string* requestKey,
                         std::int64_t id) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Book));
-    w.u32(std::uint32_t(legs.size()));
-    for (const TLegRequest& l : legs) {
-        w.i32(l.flight);
-        w.i32(l.from);
-        w.i32(l.to);
-    }
-    w.i32(passengers);
-    key(w, requestKey);
-    w.i64(id);
-    return out;
+    return record(Kind::Book,
+                  listOf(legs, [](durable::Writer& w, const TLegRequest& l) { putAll(w, l.flight, l.from, l.to); }),
+                  passengers, optionalKey(requestKey), id);
 }
 
 inline std::string fitAndBook(int maxDays, int from, int to, int passengers, const std::string* requestKey,
                               std::int64_t id) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::FitAndBook));
-    w.i32(maxDays);
-    w.i32(from);
-    w.i32(to);
-    w.i32(passengers);
-    key(w, requestKey);
-    w.i64(id);
-    return out;
+    return record(Kind::FitAndBook, maxDays, from, to, passengers, optionalKey(requestKey), id);
 }
 
 // Defined in NetworkJournal.cpp, where the items are complete types.
 std::string load(const std::vector<AirportItem>& airports, const std::vector<FlightItem>& flights);
 
-inline std::string cancel(std::int64_t id) {
-    std::string out;
-    durable::Writer w(out);
-    w.u8(std::uint8_t(Kind::Cancel));
-    w.i64(id);
-    return out;
-}
+inline std::string cancel(std::int64_t id) { return record(Kind::Cancel, id); }
 
 }  // namespace records
 }  // namespace tavrik

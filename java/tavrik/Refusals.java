@@ -1,12 +1,15 @@
 package tavrik;
 
 import palvorin.aggregateFiting;
+import tavrik.RouteQueryException.Problem;
 
 /**
  * The one place where the library's refusals become Java exceptions: the typed calls' rules
  * ({@link #refusal}, called by the native code) and the whole-route calls' result codes ({@link
  * #routeRefusal}). The codes' meanings in words are {@link NativeCall}'s. Adding a rule is one
- * value of the C++ {@code tavrik::Rule}, one case here and one exception class.
+ * value of the C++ {@code tavrik::Rule}, one case here and one exception class; a rule that
+ * refuses a route query as asked is instead a {@link RouteQueryException.Problem} with its case
+ * in {@link #queryProblem} and its words in {@link #inWords}.
  */
 final class Refusals {
     private Refusals() {}
@@ -85,67 +88,55 @@ final class Refusals {
      */
     static NetworkException refusal(int rule, String call, long index, boolean flightItem, long a, long b,
             long c) {
+        Problem problem = queryProblem(rule);
+        if (problem != null) return new RouteQueryException(call, problem, a, inWords(problem, a, b));
         int at = (int) index;
-        switch (rule) {
-            case UNKNOWN_AIRPORT:
-                return new UnknownAirportException(call, at, flightItem, (int) a);
-            case AIRPORT_TAKEN:
-                return new AirportTakenException(call, at, flightItem, (int) a);
-            case FLIGHT_TAKEN:
-                return new FlightTakenException(call, at, flightItem, (int) a, (int) b);
-            case SAME_AIRPORTS:
-                return new SameAirportsException(call, at, flightItem, (int) a, (int) b);
-            case BOOKED_OUT:
-                return new BookedOutException(call, at, flightItem, (int) a, (int) b);
-            case NO_FREE_SEATS:
-                return new NoFreeSeatsException(call, (int) a, (int) b, (int) c);
-            case SEATS_BELOW_SOLD:
-                return new SeatsBelowSoldException(call, (int) a, (int) b, (int) c);
-            case UNKNOWN_FLIGHT:
-                return new UnknownFlightException(call, (int) a, (int) b);
-            case UNKNOWN_BOOKING:
-                return new UnknownBookingException(call, a);
-            case KEY_REUSED:
-                return new RequestKeyReusedException(call, a);
-            case NO_ROUTE:
-                return new NoRouteException(call, (int) a, (int) b, (int) c);
-            case ALTERNATIVES_COUNT:
-                return query(call, RouteQueryException.Problem.ALTERNATIVES_COUNT, a,
-                        a + " alternatives asked for; 1 to " + b + " may be");
-            case VIA_IS_END:
-                return query(call, RouteQueryException.Problem.VIA_IS_END, a,
-                        "airport " + a + " to pass through is also a departure or arrival airport");
-            case AVOIDED_END:
-                return query(call, RouteQueryException.Problem.AVOIDED_END, a,
-                        "airport " + a + " is avoided and also a departure, arrival or airport to pass through");
-            case NEGATIVE_LEG_LIMIT:
-                return query(call, RouteQueryException.Problem.NEGATIVE_LEG_LIMIT, a,
-                        "leg limit " + a + " is negative");
-            case NEGATIVE_REACH_DAYS:
-                return query(call, RouteQueryException.Problem.NEGATIVE_REACH_DAYS, a,
-                        "day count " + a + " of a reach is negative");
-            case VIA_IN_REACH:
-                return query(call, RouteQueryException.Problem.VIA_IN_REACH, a,
-                        "a reach takes no airport to pass through (airport " + a + " given)");
-            case UNKNOWN_FLIGHT_NUMBER:
-                return query(call, RouteQueryException.Problem.UNKNOWN_FLIGHT_NUMBER, a,
-                        "no flight has number " + a);
-            case NO_END_AIRPORTS:
-                return query(call, RouteQueryException.Problem.NO_END_AIRPORTS, a,
-                        a == 0 ? "no departure airport given" : "no arrival airport given");
-            case NEGATIVE_LOOP:
-                return new NegativeLoopException(call, (int) a);
-            case PASSENGER_COUNT:
-                return query(call, RouteQueryException.Problem.PASSENGER_COUNT, a,
-                        "the number of passengers " + a + " is below 1");
-            default:
-                throw new IllegalStateException("the library refused " + call + " by rule " + rule
-                        + ", which this version of the Java classes does not know");
-        }
+        return switch (rule) {
+            case UNKNOWN_AIRPORT -> new UnknownAirportException(call, at, flightItem, (int) a);
+            case AIRPORT_TAKEN -> new AirportTakenException(call, at, flightItem, (int) a);
+            case FLIGHT_TAKEN -> new FlightTakenException(call, at, flightItem, (int) a, (int) b);
+            case SAME_AIRPORTS -> new SameAirportsException(call, at, flightItem, (int) a, (int) b);
+            case BOOKED_OUT -> new BookedOutException(call, at, flightItem, (int) a, (int) b);
+            case NO_FREE_SEATS -> new NoFreeSeatsException(call, (int) a, (int) b, (int) c);
+            case SEATS_BELOW_SOLD -> new SeatsBelowSoldException(call, (int) a, (int) b, (int) c);
+            case UNKNOWN_FLIGHT -> new UnknownFlightException(call, (int) a, (int) b);
+            case UNKNOWN_BOOKING -> new UnknownBookingException(call, a);
+            case KEY_REUSED -> new RequestKeyReusedException(call, a);
+            case NO_ROUTE -> new NoRouteException(call, (int) a, (int) b, (int) c);
+            case NEGATIVE_LOOP -> new NegativeLoopException(call, (int) a);
+            default -> throw new IllegalStateException("the library refused " + call + " by rule " + rule
+                    + ", which this version of the Java classes does not know");
+        };
     }
 
-    private static RouteQueryException query(String call, RouteQueryException.Problem problem, long value,
-            String words) {
-        return new RouteQueryException(call, problem, value, words);
+    /** The problem of a rule that refuses a route query as it was asked; null for any other rule. */
+    private static Problem queryProblem(int rule) {
+        return switch (rule) {
+            case ALTERNATIVES_COUNT -> Problem.ALTERNATIVES_COUNT;
+            case VIA_IS_END -> Problem.VIA_IS_END;
+            case AVOIDED_END -> Problem.AVOIDED_END;
+            case NEGATIVE_LEG_LIMIT -> Problem.NEGATIVE_LEG_LIMIT;
+            case NEGATIVE_REACH_DAYS -> Problem.NEGATIVE_REACH_DAYS;
+            case VIA_IN_REACH -> Problem.VIA_IN_REACH;
+            case UNKNOWN_FLIGHT_NUMBER -> Problem.UNKNOWN_FLIGHT_NUMBER;
+            case NO_END_AIRPORTS -> Problem.NO_END_AIRPORTS;
+            case PASSENGER_COUNT -> Problem.PASSENGER_COUNT;
+            default -> null;
+        };
+    }
+
+    /** A refused query's message: the problem with the rule's value {@code a} (and limit {@code b}). */
+    private static String inWords(Problem problem, long a, long b) {
+        return switch (problem) {
+            case ALTERNATIVES_COUNT -> a + " alternatives asked for; 1 to " + b + " may be";
+            case VIA_IS_END -> "airport " + a + " to pass through is also a departure or arrival airport";
+            case AVOIDED_END -> "airport " + a + " is avoided and also a departure, arrival or airport to pass through";
+            case NEGATIVE_LEG_LIMIT -> "leg limit " + a + " is negative";
+            case NEGATIVE_REACH_DAYS -> "day count " + a + " of a reach is negative";
+            case VIA_IN_REACH -> "a reach takes no airport to pass through (airport " + a + " given)";
+            case UNKNOWN_FLIGHT_NUMBER -> "no flight has number " + a;
+            case NO_END_AIRPORTS -> a == 0 ? "no departure airport given" : "no arrival airport given";
+            case PASSENGER_COUNT -> "the number of passengers " + a + " is below 1";
+        };
     }
 }

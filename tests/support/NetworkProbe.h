@@ -136,12 +136,11 @@ public:
             }
             std::map<int, int> actual;
             for (const FitingFlight::Edge* e = net.edgesBegin(slot); e != net.edgesEnd(slot); ++e) {
-                std::uint32_t back;
-                const int to = e->to < net.slotCount() ? net.idOf(e->to) : 0;
-                if (e->to >= net.slotCount() || !net.findSlot(to, back) || back != e->to) {
+                if (!net.isLive(e->to)) {
                     out << "airport " << a.first << " has an edge to slot " << e->to << ", no live airport";
                     return out.str();
                 }
+                const int to = net.idOf(e->to);
                 if (!actual.emplace(to, e->days).second) {
                     out << "airport " << a.first << " has two edges to airport " << to;
                     return out.str();
@@ -170,8 +169,7 @@ public:
         bool first = true;
         int previous = 0;
         for (std::uint32_t slot = 0; slot < net.slotCount(); ++slot) {
-            std::uint32_t back;
-            if (!net.findSlot(net.idOf(slot), back) || back != slot || !net.inOrder(slot)) continue;
+            if (!net.isLive(slot) || !net.inOrder(slot)) continue;
             if (!first && net.idOf(slot) <= previous) {
                 out << "airport " << net.idOf(slot) << " counts as in order after airport " << previous;
                 return out.str();
@@ -263,15 +261,7 @@ private:
     // Which share ran over: the slots, or else the edge pool.
     void noteRebuild() {
         ++seen.rebuilds;
-        std::size_t bad = net.slotCount() - net.liveCount();
-        for (std::uint32_t slot = 0; slot < net.slotCount(); ++slot) {
-            std::uint32_t back;
-            if (!net.inOrder(slot) && net.findSlot(net.idOf(slot), back) && back == slot) ++bad;
-        }
-        if (bad >= 64 && bad * 8 >= net.slotCount())
-            ++seen.slotRebuilds;
-        else
-            ++seen.poolRebuilds;
+        ++(net.slotsOverShare() ? seen.slotRebuilds : seen.poolRebuilds);
     }
 
     void noteEdit() {

@@ -26,6 +26,10 @@ import tavrik.UnknownAirportException;
  * RouteQuery}. A bad option value is a usage error (exit status 2 for a one-shot command).
  */
 final class RouteChoices {
+    /** A leg's line starts under its route's codes: in the front's table, in its route column. */
+    private static final String ALTERNATIVE_LEG = " ".repeat(5);
+    private static final String FRONT_LEG = " ".repeat(20);
+
     private final Shell shell;
     private final Directory directory;
     private final PrintStream out;
@@ -133,18 +137,26 @@ final class RouteChoices {
         if (routes.isEmpty()) return;
         out.println("Days against flights (each beats the ones below it on days, the ones above on flights):");
         out.println("  flights   days  route");
-        for (Route r : routes)
+        for (Route r : routes) {
             out.printf("  %7d %6d  %s%n", r.legs().size(), r.totalDays(), inCodes(r));
+            printLegs(r, FRONT_LEG);
+        }
     }
 
     private void printAlternatives(List<Route> routes) {
         int i = 0;
         for (Route r : routes) {
             out.printf("%d. %s, %s: %s%n", ++i, Shell.flights(r.legs().size()), Shell.days(r.totalDays()), inCodes(r));
-            for (Leg leg : r.legs())
-                out.printf("     %s (flight %d), %s: %s -> %s%n", leg.name(), leg.flight(), Shell.days(leg.days()),
-                        directory.get(leg.from()).shortLabel(), directory.get(leg.to()).shortLabel());
+            printLegs(r, ALTERNATIVE_LEG);
         }
+    }
+
+    /** One line a leg, under its route: the flight, its days, its free seats now, and its ends. */
+    private void printLegs(Route r, String indent) {
+        for (Leg leg : r.legs())
+            out.printf("%s%s (flight %d), %s, %s: %s -> %s%n", indent, leg.name(), leg.flight(), Shell.days(leg.days()),
+                    shell.freeSeats(leg.from(), leg.flight()), directory.get(leg.from()).shortLabel(),
+                    directory.get(leg.to()).shortLabel());
     }
 
     private String inCodes(Route r) {

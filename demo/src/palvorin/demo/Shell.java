@@ -486,10 +486,13 @@ final class Shell {
         return n == 1 ? "1 seat" : n + " seats";
     }
 
-    /** What is left for sale on a flight, for the route's lines. */
-    private String freeSeats(Leg leg) {
+    /**
+     * What is left for sale on the flight {@code flight} departing {@code from}, read from the
+     * network now: every printed route's legs say it in these words.
+     */
+    String freeSeats(int from, int flight) {
         try {
-            Seats s = network.seats(leg.from(), leg.flight());
+            Seats s = network.seats(from, flight);
             return s.limited() ? s.free() + " of " + s.capacity() + " seats free" : "no seat limit";
         } catch (UnknownFlightException | UnknownAirportException e) {
             return "removed";
@@ -502,7 +505,7 @@ final class Shell {
             String booked = leg.bookedAtFrom() == leg.bookedAtTo() ? "booked " + leg.bookedAtFrom()
                     : "booked " + leg.bookedAtFrom() + " (" + leg.bookedAtTo() + " at arrival)";
             out.printf("  %d. %s (flight %d), %s, %s, %s%n", ++i, leg.name(), leg.flight(), days(leg.days()), booked,
-                    freeSeats(leg));
+                    freeSeats(leg.from(), leg.flight()));
             out.println("       from " + directory.get(leg.from()).label());
             out.println("       to   " + directory.get(leg.to()).label());
         }

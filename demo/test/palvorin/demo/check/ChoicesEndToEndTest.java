@@ -9,7 +9,9 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.HashSet;
 import java.util.List;
+import java.util.Map;
 import java.util.Set;
+import java.util.TreeMap;
 import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 import org.junit.jupiter.api.BeforeAll;
@@ -26,14 +28,30 @@ class ChoicesEndToEndTest {
     static final Pattern FRONT_ROW = Pattern.compile("^\\s+(\\d+)\\s+(\\d+)\\s+([A-Z0-9-]+)$");
     static final Pattern ALTERNATIVE = Pattern.compile("^(\\d+)\\. (\\d+) flights?, (\\d+) days?: ([A-Z0-9-]+)$");
 
+    /** A leg line under a route: name, flight, days, free seats (or no limit, or removed), ends. */
+    static final Pattern LEG = Pattern.compile("^     .+ \\(flight (\\d+)\\), \\d+ days?,"
+            + " (?:(\\d+) of (\\d+) seats free|no seat limit|removed): (\\S+) -> (\\S+)$");
+    /** A plain route's leg line, whose seat words the choices repeat. */
+    static final Pattern PLAIN_LEG = Pattern.compile("^\\s+\\d+\\. .+ \\(flight (\\d+)\\), .*, (\\d+ of \\d+ seats free)$");
+    /** Seats sold between the plain route and the choices asked after it. */
+    static final int SOLD = 3;
+
     static Path dir;
     static List<DemoEndToEndTest.Block> blocks;
+    /** The one flight from GKA to this airport, a day long: every route choice between them is it. */
+    static String soldTo;
 
     /** One script of choice queries, run from a directory of its own, where its maps land. */
     @BeforeAll
     static void runScript() throws Exception {
         DemoEndToEndTest.readData(Path.of(DemoEndToEndTest.property("demo.data")));
         dir = Files.createDirectories(Path.of(DemoEndToEndTest.property("demo.work"), "choices-elsewhere"));
+        Map<Integer, Integer> flightsTo = new TreeMap<>();
+        for (DemoEndToEndTest.Route r : DemoEndToEndTest.departing.get(DemoEndToEndTest.id("GKA")))
+            flightsTo.merge(r.days() == 1 ? r.to() : -1, 1, Integer::sum);
+        soldTo = flightsTo.entrySet().stream().filter(e -> e.getKey() >= 0 && e.getValue() == 1)
+                .map(e -> DemoEndToEndTest.code(e.getKey())).filter(c -> c.matches("[A-Z]{3}")).findFirst().orElseThrow();
+        String sold = "route GKA " + soldTo;
         Files.write(dir.resolve("choices.txt"), List.of(
                 "route GKA USH --front",
                 "route LHR SYD --alternatives 4",
@@ -43,12 +61,17 @@ class ChoicesEndToEndTest {
                 "route London Sydney",
                 "reach LHR 1 --map reach.svg",
                 "route JFK SYD --alternatives 3 --map alternatives.png",
-                "route LHR SYD --passengers 2 --alternatives 2"));
+                "route LHR SYD --passengers 2 --alternatives 2",
+                sold,
+                "book " + SOLD,
+                sold + " --max-legs 1",
+                sold + " --alternatives 2",
+                sold + " --front"));
         DemoEndToEndTest.Output out = DemoEndToEndTest.run(List.of(DemoEndToEndTest.property("demo.launcher"),
                 "--script", "choices.txt"), null, true, "", dir);
         assertEquals(0, out.exitCode(), out.text() + out.err());
         blocks = DemoEndToEndTest.blocks(out.text());
-        assertEquals(9, blocks.size(), out.text());
+        assertEquals(14, blocks.size(), out.text());
     }
 
     static int fewest(String from, String to) {
@@ -104,6 +127,68 @@ class ChoicesEndToEndTest {
             if (m.matches()) return m.group(4);
         }
         throw new AssertionError("no route in: " + block);
+    }
+
+    /**
+     * Under every route of every choice, one line a leg: the legs chain from the route's first
+     * airport to its last, and each says its flight's free seats.
+     */
+    @Test
+    void everyLegOfEveryChoiceSaysItsFreeSeats() {
+        int routes = 0;
+        for (DemoEndToEndTest.Block b : blocks) {
+            List<String> lines = b.lines();
+            for (int i = 0; i < lines.size(); ++i) {
+                Matcher a = ALTERNATIVE.matcher(lines.get(i));
+                Matcher f = FRONT_ROW.matcher(lines.get(i));
+                boolean alternative = a.matches();
+                if (!alternative && !f.matches()) continue;
+                ++routes;
+                String[] stops = (alternative ? a.group(4) : f.group(3)).split("-");
+                int count = Integer.parseInt(alternative ? a.group(2) : f.group(1));
+                assertEquals(stops.length - 1, count, b.toString());
+                for (int leg = 0; leg < count; ++leg) {
+                    assertTrue(i + 1 + leg < lines.size(), b.toString());
+                    Matcher m = LEG.matcher(lines.get(i + 1 + leg));
+                    assertTrue(m.matches(), lines.get(i + 1 + leg));
+                    assertEquals(stops[leg], m.group(4), lines.get(i + 1 + leg));
+                    assertEquals(stops[leg + 1], m.group(5), lines.get(i + 1 + leg));
+                    if (m.group(2) != null)
+                        assertTrue(Integer.parseInt(m.group(2)) <= Integer.parseInt(m.group(3)), lines.get(i + 1 + leg));
+                }
+            }
+        }
+        assertTrue(routes >= 18, "routes printed: " + routes);
+    }
+
+    /** Seats sold after a plain route show as fewer free seats on that flight in every choice after. */
+    @Test
+    void aSaleLowersTheFreeSeatsTheChoicesShow() {
+        String before = null;
+        int flight = -1;
+        for (String line : blocks.get(9).lines()) {
+            Matcher m = PLAIN_LEG.matcher(line);
+            if (m.matches()) {
+                assertEquals(null, before, "one leg: " + blocks.get(9));
+                flight = Integer.parseInt(m.group(1));
+                before = m.group(2);
+            }
+        }
+        assertTrue(before != null, blocks.get(9).toString());
+        assertTrue(blocks.get(10).lines().get(0).startsWith("Booked " + SOLD + " seats"), blocks.get(10).toString());
+        String[] free = before.split(" ");
+        String after = (Integer.parseInt(free[0]) - SOLD) + " of " + free[2] + " seats free";
+        for (DemoEndToEndTest.Block b : blocks.subList(11, 14)) {
+            int shown = 0;
+            for (String line : b.lines()) {
+                Matcher m = LEG.matcher(line);
+                if (m.matches() && Integer.parseInt(m.group(1)) == flight) {
+                    assertTrue(line.contains(", " + after + ": "), before + " less " + SOLD + ": " + line);
+                    ++shown;
+                }
+            }
+            assertEquals(1, shown, b.toString());
+        }
     }
 
     @Test

@@ -102,19 +102,33 @@ class RouteQueryTest extends JniCheckedTest {
     void badInputNamesTheValue() {
         try (Network n = sample()) {
             String before = n.airports().toString() + n.airport(2);
-            expectProblem(RouteQueryException.Problem.ALTERNATIVES_COUNT, 0, q -> q.from(1).to(3).alternatives(0, 9));
-            expectProblem(RouteQueryException.Problem.ALTERNATIVES_COUNT, 21, q -> q.from(1).to(3).alternatives(21, 9));
-            expectProblem(RouteQueryException.Problem.VIA_IS_END, 3, q -> q.from(1).to(3).via(3).fit(9));
-            expectProblem(RouteQueryException.Problem.VIA_IS_END, 1, q -> q.from(1).to(3).via(1).front(9));
-            expectProblem(RouteQueryException.Problem.NEGATIVE_LEG_LIMIT, -1, q -> q.from(1).to(3).maxLegs(-1).fit(9));
-            expectProblem(RouteQueryException.Problem.NEGATIVE_REACH_DAYS, -2, q -> q.from(1).reach(-2));
-            expectProblem(RouteQueryException.Problem.AVOIDED_END, 3, q -> q.from(1).to(3).avoid(3).fit(9));
-            expectProblem(RouteQueryException.Problem.UNKNOWN_FLIGHT_NUMBER, 99,
+            String range = " alternatives asked for; 1 to " + RouteQuery.MAX_ALTERNATIVES + " may be";
+            expectProblem(RouteQueryException.Problem.ALTERNATIVES_COUNT, 0, "0" + range,
+                    q -> q.from(1).to(3).alternatives(0, 9));
+            expectProblem(RouteQueryException.Problem.ALTERNATIVES_COUNT, 21, "21" + range,
+                    q -> q.from(1).to(3).alternatives(21, 9));
+            String viaIsEnd = " to pass through is also a departure or arrival airport";
+            expectProblem(RouteQueryException.Problem.VIA_IS_END, 3, "airport 3" + viaIsEnd,
+                    q -> q.from(1).to(3).via(3).fit(9));
+            expectProblem(RouteQueryException.Problem.VIA_IS_END, 1, "airport 1" + viaIsEnd,
+                    q -> q.from(1).to(3).via(1).front(9));
+            expectProblem(RouteQueryException.Problem.NEGATIVE_LEG_LIMIT, -1, "leg limit -1 is negative",
+                    q -> q.from(1).to(3).maxLegs(-1).fit(9));
+            expectProblem(RouteQueryException.Problem.NEGATIVE_REACH_DAYS, -2, "day count -2 of a reach is negative",
+                    q -> q.from(1).reach(-2));
+            expectProblem(RouteQueryException.Problem.AVOIDED_END, 3,
+                    "airport 3 is avoided and also a departure, arrival or airport to pass through",
+                    q -> q.from(1).to(3).avoid(3).fit(9));
+            expectProblem(RouteQueryException.Problem.UNKNOWN_FLIGHT_NUMBER, 99, "no flight has number 99",
                     q -> q.from(1).to(3).avoidFlights(99).fit(9));
-            expectProblem(RouteQueryException.Problem.NO_END_AIRPORTS, 1, q -> q.from(1).front(9));
-            expectProblem(RouteQueryException.Problem.VIA_IN_REACH, 2, q -> q.from(1).via(2).reach(9));
-            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, 0, q -> q.from(1).to(3).passengers(0).fit(9));
-            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, -4, q -> q.from(1).passengers(-4).reach(9));
+            expectProblem(RouteQueryException.Problem.NO_END_AIRPORTS, 1, "no arrival airport given",
+                    q -> q.from(1).front(9));
+            expectProblem(RouteQueryException.Problem.VIA_IN_REACH, 2,
+                    "a reach takes no airport to pass through (airport 2 given)", q -> q.from(1).via(2).reach(9));
+            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, 0, "the number of passengers 0 is below 1",
+                    q -> q.from(1).to(3).passengers(0).fit(9));
+            expectProblem(RouteQueryException.Problem.PASSENGER_COUNT, -4, "the number of passengers -4 is below 1",
+                    q -> q.from(1).passengers(-4).reach(9));
             UnknownAirportException avoid = assertThrows(UnknownAirportException.class,
                     () -> n.query().from(1).to(3).avoid(77).fit(9));
             assertEquals(77, avoid.airport());
@@ -126,13 +140,14 @@ class RouteQueryTest extends JniCheckedTest {
         }
     }
 
-    private static void expectProblem(RouteQueryException.Problem problem, long value, Consumer<RouteQuery> call) {
+    /** The query is refused with this problem and value, its message ending in these words. */
+    private static void expectProblem(RouteQueryException.Problem problem, long value, String words,
+            Consumer<RouteQuery> call) {
         try (Network n = sample()) {
             RouteQueryException e = assertThrows(RouteQueryException.class, () -> call.accept(n.query()));
             assertEquals(problem, e.problem());
             assertEquals(value, e.value());
-            assertTrue(e.getMessage().contains(Long.toString(value)) || problem == RouteQueryException.Problem.NO_END_AIRPORTS,
-                    e.getMessage());
+            assertTrue(e.getMessage().endsWith(": " + words), e.getMessage());
         }
     }
 
