@@ -10,11 +10,20 @@ namespace Choices {
 
 namespace {
 
+// Takes the first element that `matches` out of `v`, the last one moving to
+// its place.
+template <class T, class F>
+void eraseFirst(std::vector<T>& v, F&& matches) {
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (matches(v[i])) {
+            v[i] = v.back();
+            v.pop_back();
+            return;
+        }
+}
+
 void eraseValue(std::vector<std::uint32_t>& v, std::uint32_t value) {
-    auto it = std::find(v.begin(), v.end(), value);
-    if (it == v.end()) return;
-    *it = v.back();
-    v.pop_back();
+    eraseFirst(v, [&](std::uint32_t x) { return x == value; });
 }
 
 }  // namespace
@@ -191,13 +200,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
     if (id == kNone) return;
     const ArcData gone = arcs[id];
     eraseValue(out[from], id);
-    std::vector<Into>& into = in[gone.to];
-    for (std::size_t i = 0; i < into.size(); ++i)
-        if (into[i].arc == id) {
-            into[i] = into.back();
-            into.pop_back();
-            break;
-        }
+    eraseFirst(in[gone.to], [&](const Into& x) { return x.arc == id; });
     auto listed = byFlight.find(flight);
     eraseValue(listed->second, id);
     if (listed->second.empty()) byFlight.erase(listed);
@@ -219,13 +222,7 @@ void Index::removeArc(int flight, std::uint32_t from) {
         }
         if (b.first == kNone) {
             eraseBest(from, i);
-            std::vector<From>& pairs = inPairs[gone.to];
-            for (std::size_t k = 0; k < pairs.size(); ++k)
-                if (pairs[k].from == from) {
-                    pairs[k] = pairs.back();
-                    pairs.pop_back();
-                    break;
-                }
+            eraseFirst(inPairs[gone.to], [&](const From& x) { return x.from == from; });
         } else if (b.arc == id) {
             // The best of the pair's flights left.
             std::uint32_t next = b.first;

@@ -8,62 +8,14 @@
 #include <utility>
 
 #include "choices/ChoiceNetwork.h"
-#include "fitting/SearchQueues.h"
+#include "choices/LeanSearch.h"
+#include "choices/SearchPlan.h"
 
-// The relaxation of a step, called for every flight a search looks at:
-// inlined into the loops over the flights.
-#if defined(__GNUC__)
-#define TAVRIK_INLINE __attribute__((always_inline))
-#else
-#define TAVRIK_INLINE
-#endif
 
 namespace Choices {
 
 namespace {
 
-// The step from `via` before it to `via` after it: no flight, no leg, no day.
-constexpr std::uint32_t kTransition = kNone - 1;
-constexpr std::int64_t kInfinite = std::numeric_limits<std::int64_t>::max();
-
-// A search ends early from the arrivals' side only while they have at most
-// this many arriving flights in all (past it, the usual end is cheaper).
-constexpr std::size_t kEarlyEndArcs = 4096;
-
-// A query checked against the index. States: one per airport, or with `via`
-// two (state s + n is airport s after `via` was passed).
-struct Plan {
-    const Index* ix = nullptr;
-    std::uint32_t n = 0;
-    std::uint32_t states = 0;
-    bool via = false;
-    std::uint32_t viaSlot = 0;
-    std::vector<std::uint32_t> sources;  // airport slots, ascending
-    std::vector<char> target;            // per airport slot
-    std::vector<std::uint32_t> targets;  // the arrival airports' slots, each once
-    std::size_t targetArcs = 0;          // the flights into them
-    std::vector<char> avoided;           // per airport slot
-    bool anyAvoided = false;
-    std::vector<std::uint32_t> avoidedArcs;  // sorted
-    bool hasMaxLegs = false;
-    int maxLegs = 0;
-    int passengers = 0;  // 0: seats are not asked for
-    bool negative = false;
-    // Negative networks only: the states from which an arrival can be
-    // reached; loops elsewhere cannot be part of a route.
-    std::vector<char> relevant;
-    std::uint32_t relevantCount = 0;
-
-    std::uint32_t airport(std::uint32_t state) const { return state < n ? state : state - n; }
-    bool isTarget(std::uint32_t state) const {
-        return (via ? state >= n : true) && target[airport(state)] != 0;
-    }
-    int flightOf(std::uint32_t arc) const {
-        return arc == kTransition ? std::numeric_limits<int>::min() : ix->numbers[arc];
-    }
-    // The flight may carry the query's passengers.
-    bool seated(const ArcData& arc) const { return arc.free >= passengers; }
-};
 
 Plan prepare(const Index& ix, const Query& q, bool reach) {
     Plan p;
@@ -124,28 +76,6 @@ Plan prepare(const Index& ix, const Query& q, bool reach) {
     p.negative = ix.negative();
     return p;
 }
-
-// A route as the searches see it: states[i] --arcs[i]--> states[i + 1].
-struct Path {
-    std::vector<std::uint32_t> states;
-    std::vector<std::uint32_t> arcs;
-    std::int64_t days = 0;
-    int legs = 0;
-};
-
-struct Start {
-    std::uint32_t state;
-    std::int64_t days;
-    int legs;
-};
-
-// Where a search of the k best begins to differ from earlier routes: the
-// first steps out of `state` that it may not take.
-struct Spur {
-    std::uint32_t state = kNone;
-    std::vector<std::uint32_t> arcs;  // arc indices or kTransition
-    bool noEnd = false;               // the route may not end at `state`
-};
 
 struct Label {
     std::int64_t days;
@@ -306,6 +236,7 @@ struct Workspace {
         anyBlocked = count > 0;
     }
     bool blocked(std::uint32_t s) const { return blockedStamp[s] == blockEpoch; }
+    Blocks blocks() const { return Blocks{blockedStamp.data(), blockEpoch, anyBlocked}; }
 };
 
 Workspace& workspace() {
@@ -365,15 +296,6 @@ void forEachStep(const Plan& p, const Workspace& w, const Spur& spur, std::uint3
         if (spurBlocks(i)) continue;
         f(v, i, arc.days, 1);
     }
-}
-
-// Rule 4 of the route order for the last step into one state: true when the
-// step from a label of `days` at state `from` by `arc` comes before the
-// current one.
-bool stepBefore(const Plan& p, std::int64_t days, std::uint32_t from, std::uint32_t arc, std::int64_t curDays,
-                std::uint32_t curFrom, std::uint32_t curArc) {
-    return std::make_tuple(days, p.airport(from), p.flightOf(arc)) <
-           std::make_tuple(curDays, p.airport(curFrom), p.flightOf(curArc));
 }
 
 Path pathFromLabels(const Plan& p, const Workspace& w, std::uint32_t end) {
@@ -498,11 +420,8 @@ bool dijkstraWith(Queue& queue, const Plan& p, Workspace& w, const std::vector<S
                 const Label& lu = w.labels[us];
                 if (lu.days != last || lu.days + into.days > arrivalDays) continue;
                 const std::uint32_t id = into.arc;
-                if (p.passengers > 0 && !p.seated(ix.arcs[id])) continue;
-                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
-                    continue;
-                if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
-                    continue;
+                if (!p.takes(id)) continue;
+                if (spur.rulesOut(us, id)) continue;
                 relax(us, lu.days, lu.legs, ts, id, into.days, 1);
             }
         }
@@ -565,363 +484,6 @@ bool dijkstra(const Plan& p, Workspace& w, const std::vector<Start>& starts, con
         return dijkstraWith(w.dial, p, w, starts, spur, out, reachLimit, settled, potential);
     }
     return dijkstraWith(w.heapQueue, p, w, starts, spur, out, reachLimit, settled, potential);
-}
-
-// ---- The lean search: Dijkstra's search for the common case ----
-// Where every flight takes 1 .. kDialClasses - 1 days, a search from the
-// departures without blocked states or bounds (a fit, the first of the
-// alternatives, reach) runs on lean labels: (days, legs) packed into one
-// 64-bit key per state (so one comparison orders them), the last step's
-// state and arc in arrays of their own that only an improvement writes, and
-// Dial's buckets holding bare states. Each step adds a day or more, so a
-// label is final when its bucket's turn comes, and a state needs one entry
-// per day count it takes (an improvement in legs alone keeps its entry).
-// The order and the ends are those of `dijkstraWith`.
-
-constexpr int kLegBits = 24;
-constexpr std::uint64_t kUnreached = std::numeric_limits<std::uint64_t>::max();
-
-// A spur's heap entry: (days + bound) << kLegBits | legs, and the state.
-struct LeanEntry {
-    std::uint64_t key;
-    std::uint32_t state;
-    bool operator<(const LeanEntry& o) const { return key < o.key || (key == o.key && state < o.state); }
-};
-
-struct Step {
-    std::uint32_t pred;  // the state it leaves, kNone for a start
-    std::uint32_t arc;
-};
-
-struct LeanSpace {
-    std::vector<std::uint64_t> key;  // days << kLegBits | legs; kUnreached when not reached
-    std::vector<Step> last;  // the last step into each state
-    std::vector<std::uint32_t> touched;  // the states whose key is set
-    std::vector<std::vector<std::uint32_t>> ring;  // Dial's buckets by days
-    FitingFlight::Heap<LeanEntry> heap;             // the spurs' queue
-    bool dirty = false;  // buckets or heap may hold entries of an unfinished search
-
-    void begin(std::uint32_t states) {
-        for (std::uint32_t s : touched) key[s] = kUnreached;
-        touched.clear();
-        if (key.size() < states) {
-            key.resize(states, kUnreached);
-            last.resize(states);
-        }
-        if (ring.size() < kDialClasses) ring.resize(kDialClasses);
-        if (dirty) {
-            for (auto& b : ring) b.clear();
-            heap.clear();
-        }
-        dirty = true;
-    }
-    static std::int64_t days(std::uint64_t k) { return static_cast<std::int64_t>(k >> kLegBits); }
-    static int legs(std::uint64_t k) { return static_cast<int>(k & ((std::uint64_t{1} << kLegBits) - 1)); }
-};
-
-LeanSpace& leanSpace() {
-    thread_local LeanSpace s;
-    return s;
-}
-
-// The lean search applies: day counts from 1 to kDialClasses - 1, and room
-// for the legs in a key.
-bool leanApplies(const Plan& p) {
-    const Index& ix = *p.ix;
-    return !p.negative && ix.zeros == 0 && ix.longOnes == 0 && p.states < (std::uint32_t{1} << kLegBits);
-}
-
-Path leanPath(const Plan& p, const LeanSpace& l, std::uint32_t end) {
-    Path path;
-    path.days = LeanSpace::days(l.key[end]);
-    for (std::uint32_t s = end;;) {
-        path.states.push_back(s);
-        const std::uint32_t from = l.last[s].pred;
-        if (from == kNone) break;
-        path.arcs.push_back(l.last[s].arc);
-        if (l.last[s].arc != kTransition) ++path.legs;
-        s = from;
-    }
-    std::reverse(path.states.begin(), path.states.end());
-    std::reverse(path.arcs.begin(), path.arcs.end());
-    (void)p;
-    return path;
-}
-
-// A spur of the k best: its blocks and the bound that orders its search.
-struct LeanSpur {
-    const Workspace* w;
-    const Spur* spur;
-    const std::int64_t* potential;  // as dijkstraWith's; never null here
-};
-
-// A fit (out != null: the first route in the route order into `out`, false
-// when there is none) or a reach (settled != null: every state within
-// reachLimit days, in the order settled). With kSpur, a spur of the k best
-// (`spur` says what it may not take): A* on days plus the potential, in a
-// heap ordered by (that sum, legs, state), which settles each state's
-// (days, legs) in order as the potential never falls by more than a
-// step's days (a step that adds nothing to the sum adds a leg).
-template <bool kSpur>
-bool leanSearch(const Plan& p, const std::vector<Start>& starts, Path* out, std::int64_t reachLimit,
-                std::vector<std::uint32_t>* settled, const LeanSpur* spur = nullptr) {
-    LeanSpace& l = leanSpace();
-    l.begin(p.states);
-    const Index& ix = *p.ix;
-    std::uint64_t* key = l.key.data();
-    Step* last = l.last.data();
-    const bool reach = settled != nullptr;
-    const std::uint32_t targetBase = p.via ? p.n : 0;
-    const char* target = p.target.data();
-    const std::int64_t* potential = kSpur ? spur->potential : nullptr;
-    const std::uint32_t spurState = kSpur ? spur->spur->state : kNone;
-    auto isEnd = [&](std::uint32_t s) {
-        if (s < targetBase || target[s - targetBase] == 0) return false;
-        return !kSpur || !(s == spurState && spur->spur->noEnd);
-    };
-    auto blocked = [&](std::uint32_t s) { return kSpur && spur->w->anyBlocked && spur->w->blocked(s); };
-    std::size_t pending = 0;
-    std::int64_t first = kInfinite, lastPushed = 0;
-    auto push = [&](std::uint32_t s, std::int64_t days, std::uint64_t k) {
-        if constexpr (kSpur) {
-            l.heap.push(LeanEntry{k + (static_cast<std::uint64_t>(potential[s]) << kLegBits), s});
-        } else {
-            (void)k;
-            l.ring[static_cast<std::size_t>(days) % kDialClasses].push_back(s);
-            ++pending;
-            lastPushed = std::max(lastPushed, days);
-        }
-    };
-    std::int64_t arrivalDays = kInfinite;
-    for (const Start& s : starts) {
-        if (kSpur && potential[s.state] == kInfinite) continue;
-        const std::uint64_t k = static_cast<std::uint64_t>(s.days) << kLegBits | static_cast<std::uint64_t>(s.legs);
-        if (key[s.state] == kUnreached) l.touched.push_back(s.state);
-        key[s.state] = k;
-        last[s.state] = Step{kNone, kNone};
-        push(s.state, s.days, k);
-        first = std::min(first, s.days);
-        if (!reach && isEnd(s.state)) arrivalDays = std::min(arrivalDays, s.days);
-    }
-    bool viaPassed = false;
-    const int passengers = p.passengers;
-    // A spur's routes of more than `reachLimit` days are not wanted.
-    const std::int64_t spurLimit = kSpur ? reachLimit : kInfinite;
-    // The step from u (its label final, of `du` days) by arc `id` to v, with
-    // v's key `kv` and the step's `ck`, no greater. Most steps improve
-    // nothing: one comparison of keys ends them before this. (No step leads
-    // back before `via` once it is passed: the states before it are not
-    // relaxed from any more, and only they lead there.)
-    auto better = [&](std::uint32_t u, std::int64_t du, std::uint32_t v, std::int64_t cand, std::uint64_t ck,
-                      std::uint64_t kv, std::uint32_t id) {
-        if (ck < kv) {
-            if (blocked(v)) return;
-            if (kSpur && (potential[v] == kInfinite || cand + potential[v] > spurLimit)) return;
-            if (reach) {
-                if (cand > reachLimit) return;
-            } else if (cand >= arrivalDays) {
-                if (!isEnd(v)) return;
-            } else if (isEnd(v)) {
-                arrivalDays = cand;
-            }
-            if (kv == kUnreached) l.touched.push_back(v);
-            key[v] = ck;
-            last[v] = Step{u, id};
-            if (kSpur || LeanSpace::days(kv) != cand) push(v, cand, ck);
-        } else {
-            const Step cur = last[v];
-            if (stepBefore(p, du, u, id, LeanSpace::days(key[cur.pred]), cur.pred, cur.arc)) last[v] = Step{u, id};
-        }
-    };
-    auto relax = [&](std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t v, int days, std::uint64_t legs,
-                     std::uint32_t id) TAVRIK_INLINE {
-        const std::uint64_t ck = ku + (static_cast<std::uint64_t>(days) << kLegBits) + legs;
-        const std::uint64_t kv = key[v];
-        if (ck > kv) return;
-        better(u, du, v, du + days, ck, kv, id);
-    };
-    // The winning flights of each pair out of airport `a`, with the checks
-    // the query needs compiled in.
-    auto scanBest = [&](auto avoid, auto seats, std::uint32_t u, std::int64_t du, std::uint64_t ku, std::uint32_t a)
-                        TAVRIK_INLINE {
-        const std::uint32_t offset = u - a;
-        const Best* bs = ix.bestBegin(a);
-        const Best* end = bs + ix.bestCount(a);
-        const int* free = ix.freeBegin(a);
-        const BestFlight* flights = ix.flightsBegin(a);
-        const char* avoided = p.avoided.data();
-        for (const Best* b = bs; b != end; ++b) {
-            if (decltype(avoid)::value && avoided[b->to]) continue;
-            const std::uint32_t v = offset + b->to;
-            if (decltype(seats)::value && free[b - bs] < passengers) {
-                // The pair's winner lacks the seats: its other flights that
-                // have them are offered instead.
-                const BestFlight& f = flights[b - bs];
-                if (f.count == 1) continue;  // the winner is the pair's one flight
-                if (f.secondFree >= passengers) {
-                    // The next in the pair's order has them: no later one can do better.
-                    relax(u, du, ku, v, f.secondDays, 1, f.second);
-                    continue;
-                }
-                for (std::uint32_t k = f.first; k != kNone; k = ix.arcs[k].sibling)
-                    if (p.seated(ix.arcs[k])) relax(u, du, ku, v, ix.arcs[k].days, 1, k);
-                continue;
-            }
-            const std::uint64_t ck = ku + (static_cast<std::uint64_t>(static_cast<std::uint32_t>(b->days)) << kLegBits) + 1;
-            const std::uint64_t kv = key[v];
-            if (ck > kv) continue;
-            better(u, du, v, du + b->days, ck, kv, flights[b - bs].arc);
-        }
-    };
-    auto spurBlocks = [&](std::uint32_t u, std::uint32_t id) {
-        if (!kSpur || u != spurState) return false;
-        const std::vector<std::uint32_t>& arcs = spur->spur->arcs;
-        return std::find(arcs.begin(), arcs.end(), id) != arcs.end();
-    };
-    auto relaxAll = [&](std::uint32_t u) {
-        const std::uint64_t ku = key[u];
-        const std::int64_t du = LeanSpace::days(ku);
-        const std::uint32_t a = p.airport(u);
-        if (p.via && u < p.n && a == p.viaSlot) {
-            if (!spurBlocks(u, kTransition)) relax(u, du, ku, u + p.n, 0, 0, kTransition);
-            return;
-        }
-        // At the spur's state a pair's winner may be ruled out while its
-        // other flights are not: every flight is looked at there.
-        if (p.avoidedArcs.empty() && !(kSpur && u == spurState)) {
-            using Yes = std::true_type;
-            using No = std::false_type;
-            if (p.anyAvoided) {
-                if (passengers > 0) scanBest(Yes{}, Yes{}, u, du, ku, a);
-                else scanBest(Yes{}, No{}, u, du, ku, a);
-            } else {
-                if (passengers > 0) scanBest(No{}, Yes{}, u, du, ku, a);
-                else scanBest(No{}, No{}, u, du, ku, a);
-            }
-            return;
-        }
-        const std::uint32_t offset = u - a;
-        for (std::uint32_t i : ix.out[a]) {
-            const ArcData& arc = ix.arcs[i];
-            if (p.avoided[arc.to]) continue;
-            if (passengers > 0 && !p.seated(arc)) continue;
-            if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), i)) continue;
-            if (spurBlocks(u, i)) continue;
-            relax(u, du, ku, offset + arc.to, arc.days, 1, i);
-        }
-    };
-    if constexpr (kSpur) {
-        // The first arrival taken from the heap is the answer: the heap's
-        // order at an arrival (bound 0) is (days, legs, state).
-        while (!l.heap.empty()) {
-            const LeanEntry e = l.heap.front();
-            l.heap.pop();
-            const std::uint32_t u = e.state;
-            const std::uint64_t ku = key[u];
-            if (ku + (static_cast<std::uint64_t>(potential[u]) << kLegBits) != e.key) continue;  // stale
-            if (isEnd(u)) {
-                *out = leanPath(p, l, u);
-                l.heap.clear();
-                l.dirty = false;
-                return true;
-            }
-            if (viaPassed && u < p.n) continue;
-            relaxAll(u);
-            if (p.via && u == p.viaSlot) viaPassed = true;
-        }
-        l.dirty = false;
-        return false;
-    }
-    // As in dijkstraWith: once the labels under arrivalDays - 1 days are
-    // relaxed, only flights straight into an arrival from a label of
-    // arrivalDays - 1 days can still matter, taken from the arrivals' side.
-    const bool earlyEnd = !reach && p.targetArcs <= kEarlyEndArcs;
-    auto endAtArrivals = [&]() {
-        const std::int64_t lastDays = arrivalDays - 1;
-        if (p.via && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) == lastDays && !viaPassed)
-            relaxAll(p.viaSlot);  // `via` after it, reached at the same days
-        std::uint32_t end = kNone;
-        for (std::uint32_t t : p.targets) {
-            const std::uint32_t ts = targetBase + t;
-            for (const Into& into : ix.in[t]) {
-                const std::uint32_t us = targetBase + into.from;
-                const std::uint64_t ku = key[us];
-                if (ku == kUnreached || LeanSpace::days(ku) != lastDays || lastDays + into.days > arrivalDays) continue;
-                const std::uint32_t id = into.arc;
-                if (passengers > 0 && !p.seated(ix.arcs[id])) continue;
-                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
-                    continue;
-                relax(us, lastDays, ku, ts, into.days, 1, id);
-            }
-        }
-        for (std::uint32_t t : p.targets) {
-            const std::uint32_t ts = targetBase + t;
-            if (key[ts] == kUnreached) continue;
-            if (end == kNone || std::tie(key[ts], ts) < std::tie(key[end], end)) end = ts;
-        }
-        *out = leanPath(p, l, end);
-    };
-    // The same end on the way to `via`: once every label under `via`'s days
-    // less one is relaxed, only 1-day flights straight into `via` from the
-    // labels of the day before can still change its label. Those taken, it is
-    // passed at once, and the labels before it left in the queue lead nowhere.
-    auto passVia = [&](std::int64_t day) {
-        if (LeanSpace::days(key[p.viaSlot]) == day + 1)
-            for (const Into& into : ix.in[p.viaSlot]) {
-                const std::uint64_t ku = key[into.from];
-                if (into.days != 1 || ku == kUnreached || LeanSpace::days(ku) != day) continue;
-                const std::uint32_t id = into.arc;
-                if (passengers > 0 && !p.seated(ix.arcs[id])) continue;
-                if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
-                    continue;
-                relax(into.from, day, ku, p.viaSlot, 1, 1, id);
-            }
-        relaxAll(p.viaSlot);
-        viaPassed = true;
-    };
-    bool found = false;
-    std::int64_t day = first;
-    for (; pending > 0 && !found; ++day) {
-        if (reach && day > reachLimit) break;
-        std::vector<std::uint32_t>& bucket = l.ring[static_cast<std::size_t>(day) % kDialClasses];
-        // The bucket grows while it is read (`via`'s transition adds no day).
-        for (std::size_t i = 0; i < bucket.size(); ++i) {
-            --pending;
-            const std::uint32_t u = bucket[i];
-            if (LeanSpace::days(key[u]) != day) continue;
-            if (p.via && !viaPassed && key[p.viaSlot] != kUnreached && LeanSpace::days(key[p.viaSlot]) <= day + 1)
-                passVia(day);
-            if (reach) {
-                settled->push_back(u);
-                if (day >= reachLimit) continue;
-            } else if (earlyEnd && arrivalDays != kInfinite && day + 1 >= arrivalDays) {
-                endAtArrivals();
-                found = true;
-                break;
-            } else if (isEnd(u)) {
-                // The first arrival in the route order among the final
-                // labels of these days: fewest legs, then smallest slot.
-                std::uint32_t end = u;
-                for (std::size_t j = i + 1; j < bucket.size(); ++j) {
-                    const std::uint32_t o = bucket[j];
-                    if (LeanSpace::days(key[o]) == day && isEnd(o) && std::tie(key[o], o) < std::tie(key[end], end))
-                        end = o;
-                }
-                *out = leanPath(p, l, end);
-                found = true;
-                break;
-            }
-            if (viaPassed && u < p.n) continue;
-            relaxAll(u);
-            if (p.via && u == p.viaSlot) viaPassed = true;
-        }
-        if (!found) bucket.clear();
-    }
-    // Buckets left with entries are emptied now, so the next search starts clean.
-    for (std::int64_t d = std::max<std::int64_t>(first, day - 1); d <= lastPushed && d < day - 1 + kDialClasses; ++d)
-        l.ring[static_cast<std::size_t>(d) % kDialClasses].clear();
-    l.dirty = false;
-    return found;
 }
 
 [[noreturn]] void refuseLoop(const Plan& p, const Workspace& w, std::uint32_t v) {
@@ -1094,11 +656,8 @@ std::vector<std::uint32_t> rounds(const Plan& p, Workspace& w, const std::vector
                     const std::uint32_t us = offset + into.from;
                     if (w.fresh(us) || w.labels[us].legs != r - 1) continue;
                     const std::uint32_t id = into.arc;
-                    if (p.passengers > 0 && !p.seated(ix.arcs[id])) continue;
-                    if (!p.avoidedArcs.empty() && std::binary_search(p.avoidedArcs.begin(), p.avoidedArcs.end(), id))
-                        continue;
-                    if (us == spur.state && std::find(spur.arcs.begin(), spur.arcs.end(), id) != spur.arcs.end())
-                        continue;
+                    if (!p.takes(id)) continue;
+                    if (spur.rulesOut(us, id)) continue;
                     lastSteps.push_back(LastStep{w.labels[us].pred, ts, id, into.days});
                 }
             }
@@ -1178,12 +737,8 @@ bool best(const Plan& p, Workspace& w, const std::vector<Start>& starts, const S
     }
     if (p.negative) return labelCorrecting(p, w, starts, spur, out);
     if (leanApplies(p)) {
-        if (spur.state == kNone && potential == nullptr && !w.anyBlocked)
-            return leanSearch<false>(p, starts, out, -1, nullptr);
-        if (potential != nullptr) {
-            const LeanSpur s{&w, &spur, potential};
-            return leanSearch<true>(p, starts, out, limit, nullptr, &s);
-        }
+        if (spur.state == kNone && potential == nullptr && !w.anyBlocked) return leanFit(p, starts, out);
+        if (potential != nullptr) return leanSpur(p, starts, LeanSpur{&spur, w.blocks(), potential}, limit, out);
     }
     return dijkstra(p, w, starts, spur, out, -1, nullptr, potential);
 }
@@ -1465,7 +1020,7 @@ std::vector<Route> TChoices::front(const Query& query, int maxDays) {
         // The fewest-days point is the fit's route, and every other point
         // has fewer legs: the rounds stop one leg short of it.
         Path fewest;
-        if (!leanSearch<false>(p, sourceStarts(p), &fewest, -1, nullptr) || fewest.days > maxDays) return out;
+        if (!leanFit(p, sourceStarts(p), &fewest) || fewest.days > maxDays) return out;
         if (fewest.legs > 1)
             for (std::uint32_t label : rounds(p, w, sourceStarts(p), Spur{}, fewest.legs - 1, true, maxDays)) {
                 const Path path = pathFromRounds(w, label);
@@ -1622,20 +1177,17 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
         return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
     };
     if (!p.hasMaxLegs && !p.negative && leanApplies(p)) {
-        std::vector<std::uint32_t> settled;
-        leanSearch<false>(p, sourceStarts(p), nullptr, maxDays, &settled);
-        const LeanSpace& l = leanSpace();
+        const std::vector<LeanReached> settled = leanReach(p, sourceStarts(p), maxDays);
         out.reserve(settled.size());
         // Settled in order of days: each day's airports are put in order
         // alone, by (legs, slot) in one number (slots follow airport numbers).
         std::vector<std::uint64_t> day;
         for (std::size_t i = 0; i < settled.size();) {
-            const std::int64_t days = LeanSpace::days(l.key[settled[i]]);
+            const std::int64_t days = settled[i].days;
             day.clear();
-            for (; i < settled.size() && LeanSpace::days(l.key[settled[i]]) == days; ++i) {
-                const std::uint32_t s = settled[i];
-                if (l.last[s].pred == kNone) continue;  // a departure
-                day.push_back(static_cast<std::uint64_t>(LeanSpace::legs(l.key[s])) << 32 | s);
+            for (; i < settled.size() && settled[i].days == days; ++i) {
+                if (settled[i].start) continue;  // a departure
+                day.push_back(static_cast<std::uint64_t>(settled[i].legs) << 32 | settled[i].state);
             }
             std::sort(day.begin(), day.end());
             for (std::uint64_t d : day)
