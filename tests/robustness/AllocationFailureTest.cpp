@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tests/robustness/FailingAllocator.h"
+#include "choices/Choices.h"
 #include "fitting/TFitingFlight.h"
 #include "library/Network.h"
 #include "tests/support/LibraryState.h"
@@ -552,6 +553,66 @@ std::vector<Scenario> networkScenarios() {
          }},
     };
 }
+
+// Route choices on a fresh copy: every kind of query, folded into one
+// number. A failure anywhere in them (the copy, a search's per-thread
+// workspace, an answer) must leave the next run of the same queries exact.
+int choicesDigest(IDataAccess& store) {
+    Choices::TChoices choices(&store);
+    std::uint64_t h = 1469598103934665603ull;
+    auto mix = [&](std::int64_t v) { h = (h ^ static_cast<std::uint64_t>(v)) * 1099511628211ull; };
+    auto route = [&](const Choices::Route& r) {
+        mix(r.from);
+        mix(r.to);
+        mix(r.days);
+        for (const Choices::Leg& l : r.legs) mix(l.flight);
+    };
+    Choices::Query q;
+    q.from = {1};
+    q.to = {6};
+    const Choices::FitAnswer plain = choices.fit(q, 100);
+    mix(static_cast<int>(plain.kind));
+    route(plain.route);
+    for (const Choices::Route& r : choices.front(q, 100)) route(r);
+    for (const Choices::Route& r : choices.alternatives(q, 100, 4)) route(r);
+    Choices::Query via = q;
+    via.hasVia = true;
+    via.via = 4;
+    route(choices.fit(via, 100).route);
+    Choices::Query avoid = q;
+    avoid.from = {2};
+    avoid.to = {1};
+    avoid.avoidAirports = {3};
+    route(choices.fit(avoid, 100).route);
+    Choices::Query from;
+    from.from = {1};
+    for (const Choices::Reached& r : choices.reach(from, 4)) {
+        mix(r.airport);
+        mix(r.days);
+        mix(r.legs);
+    }
+    return static_cast<int>(h ^ (h >> 32));
+}
+
+// The base network with every flight of a day or more (its 0-day flight made
+// a 1-day one), as the choices' lean search takes it.
+void daysNetwork(World& w) {
+    baseNetwork(w);
+    ASSERT_EQ(0, w.store.removeFlight(3, 13));
+    ASSERT_EQ(0, w.store.addFlight(kLongFlight + "13", 13, 1, 3, 4));
+}
+
+std::vector<Scenario> choicesScenarios() {
+    return {
+        {"route choices, a 0-day flight", baseNetwork,
+         [](World& w, Outcome& o) { o.code = choicesDigest(w.store); }},
+        {"route choices, every flight a day or more", daysNetwork,
+         [](World& w, Outcome& o) { o.code = choicesDigest(w.store); }},
+    };
+}
+
+TEST(AllocationFailure, ChoicesOnlyNth) { sweepAll("route choices", choicesScenarios(), false); }
+TEST(AllocationFailure, ChoicesNthAndLater) { sweepAll("route choices", choicesScenarios(), true); }
 
 TEST(AllocationFailure, StoreOnlyNth) { sweepAll("store", storeScenarios(), false); }
 TEST(AllocationFailure, StoreNthAndLater) { sweepAll("store", storeScenarios(), true); }
