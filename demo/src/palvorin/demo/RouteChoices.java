@@ -82,6 +82,7 @@ final class RouteChoices {
             throw new Shell.Refusal(e.getMessage());
         }
         if (routes.isEmpty()) throw new Shell.Refusal("no route within " + Shell.days(maxDays) + ".");
+        shell.listed(routes);
         if (map != null) drawRoutes(map, routes);
     }
 

@@ -58,8 +58,10 @@ final class Shell {
             "      [--avoid A,B] [--via C] [--max-legs N] airports to avoid, one to pass, most flights",
             "      [--passengers N]                      only flights with N free seats or more",
             "  reach AIRPORT DAYS [--map FILE]           every airport within DAYS days, by days",
-            "  book [N]                                  book N seats (default 1) on every flight of the last",
-            "                                            route; prints the booking's id",
+            "  book [N] [--choice K]                     book N seats (default 1) on every flight of the last",
+            "                                            route, or of the K-th route listed last (the",
+            "                                            alternatives' numbers, the front's rows from the",
+            "                                            top); prints the booking's id",
             "  cancel ID                                 cancel a booking: its seats go back on sale",
             "  bookings                                  every booking of this session",
             "  airport AIRPORT [--map FILE]              the airport's departing and arriving flights",
@@ -87,8 +89,11 @@ final class Shell {
     private final PrintStream err;
     /** The network the host classes load, where routes are fitted and seats sold. */
     private final Network network = Network.shared();
-    /** The last route fitted, which book books; null after a refused route. */
-    private Route lastRoute;
+    /**
+     * The routes the last route command listed, in the order shown, which book books from (the
+     * only one, or the one --choice names); empty after a refused route.
+     */
+    private List<Route> lastRoutes = List.of();
     private final RouteChoices choices;
     /** Each command's maker and usage by name and alias; its parser is made on first use. */
     private final Map<String, Supplier<Runnable>> makers = new HashMap<>();
@@ -288,6 +293,7 @@ final class Shell {
 
         @Override
         public void run() {
+            lastRoutes = List.of();
             if (alternatives == null && !front && avoid == null && via == null && maxLegs == null
                     && passengers == null
                     && directory.resolveSet(from).size() == 1 && directory.resolveSet(to).size() == 1) {
@@ -320,7 +326,6 @@ final class Shell {
         String fromLabel = directory.get(from).shortLabel();
         String toLabel = directory.get(to).shortLabel();
 
-        lastRoute = null;
         FitAnswer answer;
         try {
             answer = network.fit(maxDays, from, to);
@@ -338,7 +343,7 @@ final class Shell {
                     out.println(fromLabel + " and " + toLabel + " are the same airport: no flight needed, 0 days.");
                     return;
                 }
-                lastRoute = route;
+                lastRoutes = List.of(route);
                 List<Leg> legs = legsOf(route);
                 out.println("Route " + directory.get(from).label() + "  ->  " + directory.get(to).label());
                 printLegs(legs);
@@ -376,20 +381,36 @@ final class Shell {
     @Command(name = "book")
     final class BookCommand implements Runnable {
         @Parameters(index = "0", paramLabel = "N", arity = "0..1") String passengers;
+        @Option(names = "--choice", paramLabel = "K") String choice;
 
         @Override
         public void run() {
-            book(passengers == null ? 1 : number(passengers, "N", 1, ""));
+            int n = passengers == null ? 1 : number(passengers, "N", 1, "");
+            int k = choice == null ? 0 : number(choice, "--choice", 1, " (a route's place in the last list)");
+            if (choice != null && k == 0) throw new UserError("--choice must be at least 1 (the first route listed)");
+            book(n, k);
         }
     }
 
-    private void book(int passengers) {
-        if (lastRoute == null) throw new Refusal(
+    /** Records the routes a route command listed, for book. */
+    void listed(List<Route> routes) {
+        lastRoutes = List.copyOf(routes);
+    }
+
+    /** Books the only route listed last, or its {@code choice}-th (from 1; 0: none named). */
+    private void book(int passengers, int choice) {
+        if (lastRoutes.isEmpty()) throw new Refusal(
                 "nothing booked: no route is fitted. Find one first with: route FROM TO [MAXDAYS]");
         if (passengers == 0) throw new UserError("N must be at least 1 (the seats to book on every flight)");
+        if (choice > lastRoutes.size())
+            throw new UserError("--choice " + choice + " is not a route listed: the last list has "
+                    + lastRoutes.size() + (lastRoutes.size() == 1 ? " route" : " routes"));
+        if (choice == 0 && lastRoutes.size() > 1) throw new Refusal("nothing booked: the last route command listed "
+                + lastRoutes.size() + " routes. Name one with: book [N] --choice K (1 to " + lastRoutes.size() + ")");
+        Route chosen = lastRoutes.get(choice == 0 ? 0 : choice - 1);
         Booking booking;
         try {
-            booking = network.book(lastRoute, passengers);
+            booking = network.book(chosen, passengers);
         } catch (UnknownFlightException | UnknownAirportException e) {
             throw new Refusal("nothing booked: a flight or airport of the route has been removed since it was"
                     + " fitted. Ask for the route again.");

@@ -191,6 +191,45 @@ class ChoicesEndToEndTest {
         }
     }
 
+    /**
+     * After a list of routes, book books the one it is told of: without a place it refuses, a place
+     * past the list is an error, and a query that listed one route books it as a plain route does.
+     */
+    @Test
+    void bookTakesTheListedRouteItIsTold() throws Exception {
+        Files.write(dir.resolve("book-choice.txt"), List.of("route LHR SYD --alternatives 2", "book",
+                "book 1 --choice 2", "book 1 --choice 3", "route LHR JFK --max-legs 1", "book"));
+        DemoEndToEndTest.Output out = DemoEndToEndTest.run(List.of(DemoEndToEndTest.property("demo.launcher"),
+                "--script", "book-choice.txt"), null, true, "", dir);
+        List<DemoEndToEndTest.Block> b = DemoEndToEndTest.blocks(out.text());
+        assertEquals(6, b.size(), out.text());
+        List<Integer> second = new ArrayList<>();
+        int at = 0;
+        for (String line : b.get(0).lines()) {
+            if (ALTERNATIVE.matcher(line).matches()) ++at;
+            Matcher m = LEG.matcher(line);
+            if (m.matches() && at == 2) second.add(Integer.parseInt(m.group(1)));
+        }
+        assertFalse(second.isEmpty(), b.get(0).toString());
+        assertTrue(out.err().contains("line 2: nothing booked: the last route command listed 2 routes"), out.err());
+        assertTrue(b.get(2).lines().get(0).startsWith("Booked 1 seat on each of " + second.size() + " flight"),
+                b.get(2).toString());
+        assertEquals(second, bookedFlights(b.get(2)), b.get(2).toString());
+        assertTrue(out.err().contains("line 4: --choice 3 is not a route listed"), out.err());
+        assertTrue(b.get(5).lines().get(0).startsWith("Booked 1 seat on each of 1 flight of the route LHR"),
+                b.get(5).toString());
+        assertTrue(out.exitCode() != 0, "a failed line fails the script");
+    }
+
+    private static List<Integer> bookedFlights(DemoEndToEndTest.Block b) {
+        List<Integer> flights = new ArrayList<>();
+        for (String line : b.lines()) {
+            Matcher m = PLAIN_LEG.matcher(line);
+            if (m.matches()) flights.add(Integer.parseInt(m.group(1)));
+        }
+        return flights;
+    }
+
     @Test
     void placesAsSetsAndReachWithMaps() throws Exception {
         assertTrue(blocks.get(5).lines().get(0).matches("From 'London': any of \\d+ airports: .*LHR.*"),
