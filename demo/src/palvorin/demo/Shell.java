@@ -118,7 +118,7 @@ final class Shell {
         add(RouteCommand::new, "route FROM TO [MAXDAYS] [--map FILE] [--alternatives K] [--front] [--avoid A,B]"
                 + " [--via C] [--max-legs N] [--passengers N]", "route");
         add(ReachCommand::new, "reach AIRPORT DAYS [--map FILE]", "reach");
-        add(BookCommand::new, "book [N]", "book");
+        add(BookCommand::new, "book [N] [--choice K]", "book");
         add(CancelCommand::new, "cancel ID", "cancel");
         add(BookingsCommand::new, "bookings", "bookings");
         add(AirportCommand::new, "airport AIRPORT [--map FILE]", "airport");
