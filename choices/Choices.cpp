@@ -1176,7 +1176,7 @@ std::vector<Reached> TChoices::reach(const Query& query, int maxDays) {
     auto byOrder = [](const Reached& a, const Reached& b) {
         return std::tie(a.days, a.legs, a.airport) < std::tie(b.days, b.legs, b.airport);
     };
-    if (!p.hasMaxLegs && !p.negative && leanApplies(p)) {
+    if (!p.hasMaxLegs && leanApplies(p)) {
         const std::vector<LeanReached> settled = leanReach(p, sourceStarts(p), maxDays);
         out.reserve(settled.size());
         // Settled in order of days: each day's airports are put in order
